@@ -1,0 +1,20 @@
+# Shared by both mingw toolchains. The -posix compilers carry std::thread and std::mutex.
+set(CMAKE_C_COMPILER ${DOVREL_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${DOVREL_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${DOVREL_TRIPLE}-windres)
+set(DOVREL_WIDL ${DOVREL_TRIPLE}-widl)
+
+if(NOT DEFINED DOVREL_CACHE)
+  set(DOVREL_CACHE $ENV{DOVREL_CACHE})
+endif()
+if(NOT DOVREL_CACHE)
+  set(DOVREL_CACHE /var/cache/dovrel)
+endif()
+string(REGEX REPLACE "-.*" "" dovrel_arch ${DOVREL_TRIPLE})
+set(OPENSSL_ROOT_DIR ${DOVREL_CACHE}/openssl-${dovrel_arch})
+
+set(CMAKE_FIND_ROOT_PATH /usr/${DOVREL_TRIPLE} ${OPENSSL_ROOT_DIR})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,42 @@
+#pragma once
+// Base64 decoding, URL-style decoding, and the Option list parser.
+// All work on single-byte text; high-bit characters pass through unchanged.
+
+#include <cstddef>
+#include <memory>
+
+namespace dovrel {
+
+inline constexpr int kOptionKeySize = 128;
+inline constexpr int kOptionValueSize = 2048;
+
+struct OptionEntry {
+  char key[kOptionKeySize];
+  char value[kOptionValueSize];
+};
+
+// Decodes `length` characters of base64 (stopping early at a zero or the first
+// "="), skipping characters outside the alphabet. Writes at most `capacity`
+// bytes to `out`, which may be `text` itself: the output never overtakes the
+// input. Returns the byte count, or -1 when a pad stands where a group has
+// fewer than two symbols or the output does not fit.
+std::ptrdiff_t DecodeBase64Into(const char* text, std::size_t length, unsigned char* out,
+                                std::size_t capacity);
+
+// The same into a new buffer; nothing on failure. `count` receives the size.
+std::unique_ptr<unsigned char[]> DecodeBase64(const char* text, std::size_t length,
+                                              std::size_t* count);
+
+// "+" becomes a blank and "%XY" the byte 0xXY; a "%" without two hexadecimal
+// digits after it is copied as it stands. Writes at most capacity - 1
+// characters and a zero; returns the number written before the zero.
+int DecodeUrlText(const char* source, char* destination, std::size_t capacity);
+
+// Splits `length` characters of "&"-joined pairs into at most `maximum`
+// entries, splitting before decoding. Over-long keys and values are cut to
+// their fields. Returns the number of entries filled.
+int ParseOptionList(const char* text, std::size_t length, OptionEntry* entries, int maximum);
+
+void ClearOptionList(OptionEntry* entries, int count);
+
+}  // namespace dovrel

@@ -1,0 +1,28 @@
+#pragma once
+// Texts on the wire (file names, the server's messages) are in the control's
+// ANSI code page: 949 for Korean. The user's side works in UTF-8: the terminal,
+// the native file system and our own message texts. This converts between them.
+
+#include <string>
+#include <string_view>
+
+namespace dovrel {
+
+class WireText {
+ public:
+  virtual ~WireText() = default;
+  // False when the text cannot be converted (then `out` is unspecified).
+  virtual bool ToUtf8(std::string_view wire, std::string* out) const = 0;
+  virtual bool FromUtf8(std::string_view utf8, std::string* out) const = 0;
+};
+
+// The platform's conversion: the ANSI code page on Windows, CP949 elsewhere.
+const WireText& PlatformWireText();
+
+// A conversion that passes bytes through unchanged (tests, ASCII-only peers).
+const WireText& IdentityWireText();
+
+// ToUtf8 that never fails: unconvertible bytes become "?".
+std::string WireToUtf8(const WireText& codec, std::string_view wire);
+
+}  // namespace dovrel

@@ -1,0 +1,193 @@
+#include "server/credentials.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <openssl/pem.h>
+#include <openssl/rand.h>
+
+#include "server/unique_fd.h"
+#include "server/url_encode.h"
+
+namespace dovrel::server {
+namespace {
+
+constexpr int kCertificateDays = 3650;
+
+std::string MemoryText(BIO* bio) {
+  char* data = nullptr;
+  const long length = BIO_get_mem_data(bio, &data);
+  return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& text, mode_t mode,
+                    std::string* error) {
+  unique_fd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+  std::size_t written = 0;
+  while (fd && written < text.size()) {
+    const ssize_t n = write(fd.get(), text.data() + written, text.size() - written);
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  if (!fd || written != text.size()) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool StoreCredentials(const ServerCredentials& credentials, const std::string& stateDir,
+                      std::string* error) {
+  if (mkdir(stateDir.c_str(), 0700) != 0 && errno != EEXIST) {
+    *error = "cannot create state folder " + stateDir + ": " + std::strerror(errno);
+    return false;
+  }
+  UniquePtr<BIO> certText(BIO_new(BIO_s_mem()));
+  UniquePtr<BIO> keyText(BIO_new(BIO_s_mem()));
+  if (!certText || !keyText || PEM_write_bio_X509(certText.get(), credentials.certificate.get()) != 1 ||
+      PEM_write_bio_PrivateKey(keyText.get(), credentials.key.get(), nullptr, nullptr, 0, nullptr,
+                               nullptr) != 1) {
+    *error = "cannot write the credentials as PEM: " + TakeCryptoErrors();
+    return false;
+  }
+  return WriteWholeFile(stateDir + "/" + kStateKeyFile, MemoryText(keyText.get()), 0600, error) &&
+         WriteWholeFile(stateDir + "/" + kStateCertificateFile, MemoryText(certText.get()), 0644,
+                        error);
+}
+
+SharedCredentials ReadCredentialFiles(const std::string& certificateFile,
+                                      const std::string& keyFile, std::string* error) {
+  auto credentials = std::make_shared<ServerCredentials>();
+  UniquePtr<BIO> certBio(BIO_new_file(certificateFile.c_str(), "r"));
+  if (certBio) credentials->certificate.reset(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));
+  if (!credentials->certificate) {
+    *error = "cannot read the certificate " + certificateFile + ": " + TakeCryptoErrors();
+    return nullptr;
+  }
+  UniquePtr<BIO> keyBio(BIO_new_file(keyFile.c_str(), "r"));
+  if (keyBio) credentials->key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+  if (!credentials->key) {
+    *error = "cannot read the private key " + keyFile + ": " + TakeCryptoErrors();
+    return nullptr;
+  }
+  if (X509_check_private_key(credentials->certificate.get(), credentials->key.get()) != 1) {
+    *error = "the private key " + keyFile + " does not belong to the certificate " + certificateFile;
+    TakeCryptoErrors();
+    return nullptr;
+  }
+  if (EVP_PKEY_get_base_id(credentials->key.get()) != EVP_PKEY_RSA) {
+    *error = "the key in " + keyFile + " is not an RSA key; the clients envelope for RSA only";
+    return nullptr;
+  }
+  if (!CompleteCredentials(credentials.get(), error)) return nullptr;
+  return credentials;
+}
+
+bool SetRandomSerial(X509* certificate) {
+  UniquePtr<BIGNUM> serial(BN_new());
+  if (!serial || BN_rand(serial.get(), 63, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) != 1) return false;
+  return BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(certificate)) != nullptr;
+}
+
+}  // namespace
+
+bool MakeCertificateList(X509* certificate, std::string* pem, std::string* error) {
+  UniquePtr<PKCS7> signedData(PKCS7_new());
+  UniquePtr<BIO> out(BIO_new(BIO_s_mem()));
+  if (!signedData || !out || PKCS7_set_type(signedData.get(), NID_pkcs7_signed) != 1 ||
+      PKCS7_content_new(signedData.get(), NID_pkcs7_data) != 1 ||
+      PKCS7_add_certificate(signedData.get(), certificate) != 1) {
+    *error = "cannot build the signed data: " + TakeCryptoErrors();
+    return false;
+  }
+  // The body alone, without the ContentInfo around it.
+  unsigned char* der = nullptr;
+  const int derLength = i2d_PKCS7_SIGNED(signedData->d.sign, &der);
+  const int written =
+      derLength > 0 ? PEM_write_bio(out.get(), "PKCS7 SIGNED DATA", "", der, derLength) : 0;
+  OPENSSL_free(der);
+  if (written <= 0) {
+    *error = "cannot write the signed data: " + TakeCryptoErrors();
+    return false;
+  }
+  *pem = MemoryText(out.get());
+  return true;
+}
+
+bool CompleteCredentials(ServerCredentials* credentials, std::string* error) {
+  UniquePtr<BIO> name(BIO_new(BIO_s_mem()));
+  if (!name || X509_NAME_print_ex(name.get(), X509_get_subject_name(credentials->certificate.get()),
+                                  0, XN_FLAG_RFC2253) < 0) {
+    *error = "cannot print the certificate's subject: " + TakeCryptoErrors();
+    return false;
+  }
+  credentials->distinguishedName = MemoryText(name.get());
+
+  std::string certList;
+  if (!MakeCertificateList(credentials->certificate.get(), &certList, error)) return false;
+  const std::string encodedName = UrlEncode(credentials->distinguishedName);
+  const std::string encodedList = UrlEncode(certList);
+  credentials->signedDataValue = "dn=" + encodedName + "&certList=" + encodedList;
+  if (certList.size() > kDecodedPairValueLimit ||
+      credentials->distinguishedName.size() > kDecodedPairValueLimit ||
+      credentials->signedDataValue.size() > kSignedDataValueLimit) {
+    *error = "the certificate is too large for the clients (SERVER_SIGNED_DATA would be " +
+             std::to_string(credentials->signedDataValue.size()) + " characters, at most " +
+             std::to_string(kSignedDataValueLimit) +
+             " fit): use an RSA-2048 certificate with a short subject";
+    return false;
+  }
+  return true;
+}
+
+SharedCredentials GenerateCredentials(std::string* error) {
+  auto credentials = std::make_shared<ServerCredentials>();
+  credentials->key.reset(EVP_RSA_gen(2048));
+  credentials->certificate.reset(X509_new());
+  X509* cert = credentials->certificate.get();
+  X509_NAME* subject = cert ? X509_get_subject_name(cert) : nullptr;
+  const bool made =
+      credentials->key && cert && X509_set_version(cert, X509_VERSION_3) == 1 &&
+      SetRandomSerial(cert) && X509_gmtime_adj(X509_getm_notBefore(cert), -3600) != nullptr &&
+      X509_time_adj_ex(X509_getm_notAfter(cert), kCertificateDays, 0, nullptr) != nullptr &&
+      X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC,
+                                 reinterpret_cast<const unsigned char*>(kGeneratedSubject), -1, -1,
+                                 0) == 1 &&
+      X509_set_issuer_name(cert, subject) == 1 && X509_set_pubkey(cert, credentials->key.get()) == 1 &&
+      X509_sign(cert, credentials->key.get(), EVP_sha256()) > 0;
+  if (!made) {
+    *error = "cannot generate the server's certificate: " + TakeCryptoErrors();
+    return nullptr;
+  }
+  if (!CompleteCredentials(credentials.get(), error)) return nullptr;
+  return credentials;
+}
+
+SharedCredentials LoadCredentials(const std::string& certificateFile, const std::string& keyFile,
+                                  const std::string& stateDir, std::string* error) {
+  if (certificateFile.empty() != keyFile.empty()) {
+    *error = "--cert and --key go together: give both or neither";
+    return nullptr;
+  }
+  if (!certificateFile.empty()) return ReadCredentialFiles(certificateFile, keyFile, error);
+  if (!stateDir.empty()) {
+    const std::string certPath = stateDir + "/" + kStateCertificateFile;
+    const std::string keyPath = stateDir + "/" + kStateKeyFile;
+    if (FileExists(certPath) && FileExists(keyPath)) return ReadCredentialFiles(certPath, keyPath, error);
+  }
+  SharedCredentials generated = GenerateCredentials(error);
+  if (generated && !stateDir.empty() && !StoreCredentials(*generated, stateDir, error)) return nullptr;
+  return generated;
+}
+
+}  // namespace dovrel::server

@@ -1,0 +1,128 @@
+#include "server/file_store.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "server/charset.h"
+
+namespace dovrel::server {
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+
+// Entries of one folder that are of the wanted kind. Symbolic links are not
+// followed, so nothing outside the root is ever served.
+std::vector<std::string> FolderEntries(const std::string& path, bool wantDirectories) {
+  std::vector<std::string> names;
+  UniqueDir dir(opendir(path.c_str()));
+  if (!dir) return names;
+  const int dirFd = dirfd(dir.get());
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info {};
+    if (fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (wantDirectories ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode)) names.push_back(name);
+  }
+  return names;
+}
+
+}  // namespace
+
+bool IsPlainFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+bool IsDateText(std::string_view text) {
+  return text.size() == 8 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+FileStore::FileStore(std::string root, std::string wireCharset, WarningSink warn)
+    : root_(std::move(root)), wireCharset_(std::move(wireCharset)), warn_(std::move(warn)) {}
+
+std::vector<std::string> FileStore::DateFolders() const {
+  std::vector<std::string> dates = FolderEntries(root_, true);
+  dates.erase(std::remove_if(dates.begin(), dates.end(),
+                             [](const std::string& d) { return !IsDateText(d); }),
+              dates.end());
+  std::sort(dates.rbegin(), dates.rend());
+  return dates;
+}
+
+void FileStore::ListFolder(const std::string& date, std::vector<std::string>* utf8Names) const {
+  std::vector<std::string> names = FolderEntries(root_ + "/" + date, false);
+  std::sort(names.begin(), names.end());
+  utf8Names->insert(utf8Names->end(), names.begin(), names.end());
+}
+
+bool FileStore::List(std::string_view date, std::vector<std::string>* wireNames,
+                     std::string* error) const {
+  wireNames->clear();
+  if (!IsDateText(date)) {
+    *error = "date must be eight digits (YYYYMMDD)";
+    return false;
+  }
+  std::vector<std::string> utf8Names;
+  if (date == kAllDates) {
+    for (const std::string& folder : DateFolders()) ListFolder(folder, &utf8Names);
+  } else {
+    ListFolder(std::string(date), &utf8Names);  // a missing folder lists nothing
+  }
+
+  TextConverter toWire(wireCharset_.c_str(), kFileSystemCharset);
+  std::set<std::string> seen;  // the newest of equal names is the one GET serves
+  for (const std::string& name : utf8Names) {
+    std::optional<std::string> wire = toWire.Convert(name);
+    if (!wire) {
+      warn_("left out of the list, no " + wireCharset_ + " form: " + name);
+      continue;
+    }
+    if (wire->find('|') != std::string::npos) {
+      warn_("left out of the list, holds the separator \"|\": " + name);
+      continue;
+    }
+    if (seen.insert(*wire).second) wireNames->push_back(std::move(*wire));
+  }
+  return true;
+}
+
+FindResult FileStore::Open(std::string_view wireName, OpenedFile* file) const {
+  if (!IsPlainFileName(wireName)) return FindResult::kInvalidName;
+  TextConverter fromWire(kFileSystemCharset, wireCharset_.c_str());
+  std::optional<std::string> name = fromWire.Convert(wireName);
+  if (!name || !IsPlainFileName(*name)) return FindResult::kInvalidName;
+
+  for (const std::string& date : DateFolders()) {
+    const std::string path = root_ + "/" + date + "/" + *name;
+    // O_NONBLOCK keeps a FIFO planted in the folder from stalling the open.
+    unique_fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+      if (errno == ENOENT || errno == ENOTDIR) continue;
+      if (errno == ELOOP) continue;  // a symbolic link: not served
+      return FindResult::kUnreadable;
+    }
+    struct stat info {};
+    if (fstat(fd.get(), &info) != 0) return FindResult::kUnreadable;
+    if (!S_ISREG(info.st_mode)) continue;
+    const int flags = fcntl(fd.get(), F_GETFL);
+    if (flags != -1) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    file->descriptor = std::move(fd);
+    file->size = static_cast<std::uint64_t>(info.st_size);
+    return FindResult::kFound;
+  }
+  return FindResult::kNotFound;
+}
+
+}  // namespace dovrel::server

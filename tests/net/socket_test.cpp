@@ -1,0 +1,130 @@
+#include "net/socket.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "tests/support/loopback_peer.h"
+
+namespace dovrel {
+namespace {
+
+using test::LoopbackPeer;
+using test::PeerConnection;
+using Clock = std::chrono::steady_clock;
+constexpr std::uint32_t kLoopback = 0x7F000001;
+
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+TEST(ClientSocket, StartsClosedWithNoError) {
+  ClientSocket socket;
+  EXPECT_EQ(socket.Handle(), kNoSocket);
+  EXPECT_EQ(socket.LastError(), 0);
+  EXPECT_EQ(socket.RemoteAddress(), 0u);
+  EXPECT_EQ(socket.RemotePort(), 0);
+  char byte;
+  EXPECT_EQ(socket.Receive(&byte, 1, 0), -1);  // a closed object fails through the platform
+}
+
+TEST(ClientSocket, ConnectToAPortWhereNothingListensFailsPromptlyWithTheRefusal) {
+  ClientSocket socket;
+  int port = test::UnusedLoopbackPort();
+  auto start = Clock::now();
+  EXPECT_FALSE(socket.Connect(kLoopback, port, 10000));
+  EXPECT_LT(MillisecondsSince(start), 3000);
+  EXPECT_NE(socket.LastError(), 0);
+  EXPECT_NE(socket.LastError(), kWaitTimedOut);
+  EXPECT_EQ(socket.Handle(), kNoSocket);
+  EXPECT_EQ(socket.RemotePort(), port);
+}
+
+TEST(ClientSocket, ConnectOnAConnectedObjectClosesTheOldConnectionFirst) {
+  std::atomic<int> closedSeen{0};
+  LoopbackPeer peer([&](PeerConnection& c) {
+    if (c.WaitClosed(5000)) ++closedSeen;
+  });
+  ASSERT_TRUE(peer.Listening());
+  ClientSocket socket;
+  ASSERT_TRUE(socket.Connect(kLoopback, peer.Port(), 10000));
+  NativeSocket first = socket.Handle();
+  EXPECT_NE(first, kNoSocket);
+  ASSERT_TRUE(socket.Connect(kLoopback, peer.Port(), 10000));
+  socket.Close();
+  peer.Stop();
+  EXPECT_EQ(peer.Connections(), 2);
+  EXPECT_EQ(closedSeen.load(), 2);
+}
+
+TEST(ClientSocket, ReceiveReportsDataTimeOutAndClosedPeerApart) {
+  LoopbackPeer peer([](PeerConnection& c) {
+    Sleep(300);
+    c.Send("abc");
+    Sleep(300);
+    c.Close();
+  });
+  ASSERT_TRUE(peer.Listening());
+  ClientSocket socket;
+  ASSERT_TRUE(socket.Connect(kLoopback, peer.Port(), 10000));
+  char buffer[16];
+
+  auto start = Clock::now();
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer, 0), 0);  // polls once
+  EXPECT_EQ(socket.LastError(), kWaitTimedOut);
+  EXPECT_LT(MillisecondsSince(start), 200);
+
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer, -1), 3);  // no limit: waits for the data
+  EXPECT_EQ(std::string(buffer, 3), "abc");
+  EXPECT_EQ(socket.LastError(), 0);
+
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer, 5000), -1);  // closed is -1, never 0
+}
+
+TEST(ClientSocket, AWaitOfFifteenHundredMillisecondsLastsThatLong) {
+  LoopbackPeer peer([](PeerConnection& c) { c.WaitClosed(5000); });
+  ASSERT_TRUE(peer.Listening());
+  ClientSocket socket;
+  ASSERT_TRUE(socket.Connect(kLoopback, peer.Port(), 10000));
+  char buffer[4];
+  auto start = Clock::now();
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer, 1500), 0);
+  long long waited = MillisecondsSince(start);
+  EXPECT_GE(waited, 1450);
+  EXPECT_LT(waited, 2500);
+  EXPECT_EQ(socket.LastError(), kWaitTimedOut);
+}
+
+TEST(ClientSocket, SendsInChunksUntilEverythingIsOut) {
+  std::string received;
+  LoopbackPeer peer([&](PeerConnection& c) {
+    received.resize(10000);
+    received.resize(c.Read(received.data(), received.size(), 5000));
+  });
+  ASSERT_TRUE(peer.Listening());
+  std::string data(10000, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+  ClientSocket socket;
+  ASSERT_TRUE(socket.Connect(kLoopback, peer.Port(), 10000));
+  EXPECT_EQ(socket.Send(data.data(), 0, 1000), 0);
+  EXPECT_EQ(socket.Send(data.data(), static_cast<int>(data.size()), 10000), 10000);
+  socket.Close();
+  peer.Stop();
+  EXPECT_EQ(received.size(), data.size());
+  EXPECT_TRUE(received == data);
+}
+
+TEST(ParseIPv4, AcceptsDottedAddressesOnly) {
+  std::uint32_t address = 0;
+  EXPECT_TRUE(ParseIPv4("127.0.0.1", &address));
+  EXPECT_EQ(address, kLoopback);
+  EXPECT_FALSE(ParseIPv4("bank.example", &address));
+  EXPECT_FALSE(ParseIPv4(nullptr, &address));
+}
+
+}  // namespace
+}  // namespace dovrel

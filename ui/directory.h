@@ -1,0 +1,42 @@
+#pragma once
+// The little the folder listing needs from the file system: does a path exist,
+// which "*.txt" entries does a directory hold, and the clock's offset from UTC.
+// directory_posix.cpp and directory_win32.cpp implement it per platform.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace dovrel {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+struct DirectoryEntry {
+  std::string name;  // in the file system's own encoding (ANSI on Windows)
+  bool isDirectory = false;
+  std::uint64_t size = 0;
+  std::int64_t lastWriteUtc = 0;  // seconds since 1970-01-01 00:00 UTC
+};
+
+class DirectorySource {
+ public:
+  virtual ~DirectorySource() = default;
+  // True when any file system entry (file or directory) has this path.
+  virtual bool Exists(const std::string& path) const = 0;
+  // Calls `visit` for each entry of `directory` whose name matches "*.txt",
+  // letter case ignored, in the order the file system gives them. The
+  // enumeration stays open while `visit` runs, so it may list a subdirectory.
+  virtual void ForEachTxtEntry(const std::string& directory,
+                               const std::function<void(const DirectoryEntry&)>& visit) const = 0;
+};
+
+const DirectorySource& PlatformDirectorySource();
+
+// Local time minus UTC, in seconds, as in force at this moment.
+std::int64_t CurrentUtcOffsetSeconds();
+
+}  // namespace dovrel

@@ -1,0 +1,20 @@
+#pragma once
+// What one receive session works with. A plain record copied by value at every
+// hand-off; it holds no pointers. All texts are zero-terminated ANSI texts.
+
+#include <cstddef>
+
+namespace dovrel {
+
+inline constexpr std::size_t kFolderTextSize = 260;  // paths, terminating zero included
+inline constexpr std::size_t kShortTextSize = 128;   // date, server address, user id
+
+struct ReceiveParameters {
+  char receiveFolder[kFolderTextSize] = {};
+  char searchDate[kShortTextSize] = {};     // normally YYYYMMDD
+  char serverAddress[kShortTextSize] = {};  // dotted IPv4, never a host name
+  int serverPort = 0;
+  char userId[kShortTextSize] = {};
+};
+
+}  // namespace dovrel
