@@ -1,7 +1,6 @@
 #include "ui/local_listing.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "net/message.h"
 
@@ -101,8 +100,7 @@ std::string FormatListingSize(std::uint64_t size) {
 
 void RefreshLocalList(const ReceiveParameters& parameters, LocalListView& view,
                       const DirectorySource& source, std::int64_t utcOffsetSeconds) {
-  const std::string folder(parameters.receiveFolder,
-                           strnlen(parameters.receiveFolder, sizeof parameters.receiveFolder - 1));
+  const std::string folder = FieldText(parameters.receiveFolder);
   view.SetFolderText(folder);
   if (folder.empty() || !source.Exists(folder)) return;
   view.ClearLocalRows();

@@ -1,0 +1,58 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <ctime>
+
+#include "net/unique_any.h"
+#include "ui/directory.h"
+#include "ui/local_listing.h"
+
+namespace dovrel {
+namespace {
+
+void CloseDirectory(DIR* directory) { closedir(directory); }
+using unique_dir = unique_any<DIR*, CloseDirectory>;
+
+class PosixDirectorySource final : public DirectorySource {
+ public:
+  bool Exists(const std::string& path) const override {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0;
+  }
+
+  void ForEachTxtEntry(const std::string& directory,
+                       const std::function<void(const DirectoryEntry&)>& visit) const override {
+    unique_dir opened(opendir(directory.c_str()));
+    if (!opened) return;
+    while (const dirent* found = readdir(opened.get())) {
+      DirectoryEntry entry;
+      entry.name = found->d_name;
+      if (!MatchesTxtPattern(entry.name)) continue;
+      struct stat status;
+      // Follows links, as the Windows enumeration reports a link's target
+      // kind; an entry that cannot be read (a dangling link) is passed over.
+      if (stat((directory + '/' + entry.name).c_str(), &status) != 0) continue;
+      entry.isDirectory = S_ISDIR(status.st_mode);
+      entry.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+      entry.lastWriteUtc = static_cast<std::int64_t>(status.st_mtime);
+      visit(entry);
+    }
+  }
+};
+
+}  // namespace
+
+const DirectorySource& PlatformDirectorySource() {
+  static const PosixDirectorySource source;
+  return source;
+}
+
+std::int64_t CurrentUtcOffsetSeconds() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return 0;
+  return static_cast<std::int64_t>(local.tm_gmtoff);
+}
+
+}  // namespace dovrel

@@ -1,0 +1,71 @@
+#include <windows.h>
+
+#include "net/unique_any.h"
+#include "ui/directory.h"
+#include "ui/local_listing.h"
+
+namespace dovrel {
+namespace {
+
+void CloseFind(HANDLE find) { FindClose(find); }
+// Only valid search handles are stored: INVALID_HANDLE_VALUE is not a constant expression.
+using unique_find = unique_any<HANDLE, CloseFind>;
+
+// 100-nanosecond ticks between 1601-01-01 and 1970-01-01.
+constexpr std::int64_t kEpochDifferenceTicks = 116444736000000000;
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+std::int64_t Ticks(const FILETIME& time) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(time.dwHighDateTime) << 32 |
+                                   time.dwLowDateTime);
+}
+
+// Whole seconds since 1970, rounded down also for earlier times.
+std::int64_t UnixSeconds(const FILETIME& time) {
+  const std::int64_t ticks = Ticks(time) - kEpochDifferenceTicks;
+  std::int64_t seconds = ticks / kTicksPerSecond;
+  if (ticks % kTicksPerSecond != 0 && ticks < 0) --seconds;
+  return seconds;
+}
+
+class Win32DirectorySource final : public DirectorySource {
+ public:
+  bool Exists(const std::string& path) const override {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  void ForEachTxtEntry(const std::string& directory,
+                       const std::function<void(const DirectoryEntry&)>& visit) const override {
+    const std::string pattern = directory + "\\" + kTxtPattern;
+    WIN32_FIND_DATAA data;
+    HANDLE first = FindFirstFileA(pattern.c_str(), &data);
+    if (first == INVALID_HANDLE_VALUE) return;
+    unique_find find(first);
+    do {
+      DirectoryEntry entry;
+      entry.name = data.cFileName;
+      entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      entry.size = static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+      entry.lastWriteUtc = UnixSeconds(data.ftLastWriteTime);
+      visit(entry);
+    } while (FindNextFileA(find.get(), &data));
+  }
+};
+
+}  // namespace
+
+const DirectorySource& PlatformDirectorySource() {
+  static const Win32DirectorySource source;
+  return source;
+}
+
+std::int64_t CurrentUtcOffsetSeconds() {
+  // The bias that FileTimeToLocalFileTime applies now, to any file time.
+  FILETIME utc;
+  FILETIME local;
+  GetSystemTimeAsFileTime(&utc);
+  if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
+  return (Ticks(local) - Ticks(utc)) / kTicksPerSecond;
+}
+
+}  // namespace dovrel

@@ -1,0 +1,61 @@
+#pragma once
+// Asks the file server which files it holds for the date in the date edit box
+// (an INIT and a GETLIST Exchange) and fills the server file list with them.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/exchange.h"
+#include "session/transfer_item.h"
+#include "ui/file_list_view.h"
+#include "ui/receive_parameters.h"
+
+namespace dovrel {
+
+inline constexpr std::size_t kFileListReplySize = 30720;
+inline constexpr std::size_t kFileListRequestSize = 5120;
+// A full reply carries at most this many names (one byte and a separator each);
+// the list never holds more, whatever FILE_COUNT announces.
+inline constexpr std::size_t kMaxServerFiles = kFileListReplySize / 2;
+// Grid lines, full-row selection, tick boxes and info tips.
+inline constexpr unsigned long kServerListStyle = 0x425;
+inline constexpr std::size_t kSearchDateLength = 8;
+inline constexpr char kSearchAllDate[] = "00000000";
+
+inline constexpr char kFileListBusyText[] = "파일 리스트 검색중입니다";
+inline constexpr char kBadDateText[] = "검색일자(YYYYMMDD) 8자리를 올바르게 입력하십시오";
+inline constexpr char kNoConnectionText[] = "서버에 접속할수 없습니다";
+inline constexpr char kNoResultCodeText[] = "정상적인 응답을 받지 못하였습니다(RESULT_CODE)";
+inline constexpr char kNoSkeyText[] = "정상적인 데이터가 전송되지 않았습니다(SKEY)";
+inline constexpr char kNoFileCountText[] = "정상적인 응답을 받지 못하였습니다(FILE_COUNT)";
+inline constexpr char kNoFilesText[] = "검색된 파일이 없습니다";
+inline constexpr char kNoFileListText[] = "정상적인 응답을 받지 못하였습니다(FILE_LIST)";
+
+// The server's own error text is cut to this many bytes before it is shown,
+// which keeps the whole message within a 1024-byte ANSI text.
+inline constexpr std::size_t kServerMessageLimit = 900;
+
+// The names of a FILE_LIST text: separated by "|", runs of separators count
+// as one, none empty. At most `maximum` names; the rest are ignored.
+std::vector<std::string_view> SplitFileList(std::string_view text, std::size_t maximum);
+
+// The server-error message for a RESULT_CODE other than 0 (code "%04d").
+std::string FormatServerError(long code, std::string_view messageUtf8);
+
+// Reads the date edit box into parameters.searchDate, and with an 8-character
+// date replaces `serverFiles` and the list's rows with the server's names.
+// Returns the number of names listed, or 0 after a failure, which has then been
+// shown in a message box. Names longer than 259 bytes cannot be held or
+// received whole and are left out; with FILE_COUNT above the names present
+// only the names present are listed.
+int QueryFileList(ReceiveParameters& parameters, FileListView& view,
+                  std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts = {});
+
+// The same query for every date ("00000000"); the date edit box shows what it
+// showed before, while parameters.searchDate keeps "00000000".
+int SearchAllFiles(ReceiveParameters& parameters, FileListView& view,
+                   std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts = {});
+
+}  // namespace dovrel
