@@ -1,5 +1,6 @@
 #include "server/crypto_ptr.h"
 
+#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -7,15 +8,31 @@
 #include <openssl/provider.h>
 
 namespace dovrel::server {
+namespace {
+
+OSSL_PROVIDER* legacyProvider = nullptr;
+OSSL_PROVIDER* defaultProvider = nullptr;
+
+// Registered after the library's own exit handler, so it runs first: the
+// library's clean-up does not release providers that are still loaded.
+void UnloadProviders() {
+  if (legacyProvider != nullptr) OSSL_PROVIDER_unload(legacyProvider);
+  if (defaultProvider != nullptr) OSSL_PROVIDER_unload(defaultProvider);
+  legacyProvider = nullptr;
+  defaultProvider = nullptr;
+}
+
+}  // namespace
 
 bool EnsureCryptoProviders() {
   static std::once_flag once;
   static bool loaded = false;
   std::call_once(once, [] {
-    // Loaded once for the process and kept: every session's cipher needs them.
-    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-    OSSL_PROVIDER* standard = OSSL_PROVIDER_load(nullptr, "default");
-    loaded = legacy != nullptr && standard != nullptr;
+    // Loaded once for the process: every session's cipher needs them.
+    legacyProvider = OSSL_PROVIDER_load(nullptr, "legacy");
+    defaultProvider = OSSL_PROVIDER_load(nullptr, "default");
+    std::atexit(UnloadProviders);
+    loaded = legacyProvider != nullptr && defaultProvider != nullptr;
   });
   return loaded;
 }

@@ -67,13 +67,9 @@ void FileStore::ListFolder(const std::string& date, std::vector<std::string>* ut
   utf8Names->insert(utf8Names->end(), names.begin(), names.end());
 }
 
-bool FileStore::List(std::string_view date, std::vector<std::string>* wireNames,
-                     std::string* error) const {
-  wireNames->clear();
-  if (!IsDateText(date)) {
-    *error = "date must be eight digits (YYYYMMDD)";
-    return false;
-  }
+std::vector<std::string> FileStore::List(std::string_view date) const {
+  std::vector<std::string> wireNames;
+  if (!IsDateText(date)) return wireNames;  // never a path: only date folders are served
   std::vector<std::string> utf8Names;
   if (date == kAllDates) {
     for (const std::string& folder : DateFolders()) ListFolder(folder, &utf8Names);
@@ -93,9 +89,9 @@ bool FileStore::List(std::string_view date, std::vector<std::string>* wireNames,
       warn_("left out of the list, holds the separator \"|\": " + name);
       continue;
     }
-    if (seen.insert(*wire).second) wireNames->push_back(std::move(*wire));
+    if (seen.insert(*wire).second) wireNames.push_back(std::move(*wire));
   }
-  return true;
+  return wireNames;
 }
 
 FindResult FileStore::Open(std::string_view wireName, OpenedFile* file) const {

@@ -36,9 +36,8 @@ class FileStore {
   // date first, a name listed once), in the wire's code page and sorted
   // within a date. Names that cannot travel (no counterpart in the code
   // page, or holding the list separator "|") are left out with a warning.
-  // False, with `error` set, for a date that is not eight digits.
-  bool List(std::string_view date, std::vector<std::string>* wireNames,
-            std::string* error) const;
+  // A date that is not eight digits has no folder: nothing is listed.
+  std::vector<std::string> List(std::string_view date) const;
 
   // Opens the newest file named `wireName` among the date folders.
   FindResult Open(std::string_view wireName, OpenedFile* file) const;

@@ -7,13 +7,9 @@
 #include <functional>
 #include <string>
 
-namespace dovrel {
+#include "net/platform_paths.h"
 
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+namespace dovrel {
 
 struct DirectoryEntry {
   std::string name;  // in the file system's own encoding (ANSI on Windows)

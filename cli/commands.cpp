@@ -1,0 +1,141 @@
+#include "cli/commands.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include "cli/console.h"
+#include "net/resolve.h"
+#include "session/file_output.h"
+#include "ui/directory.h"
+#include "ui/file_list_query.h"
+
+namespace dovrel::cli {
+namespace {
+
+std::atomic<bool> cancelRequested{false};
+
+extern "C" void OnInterrupt(int) { cancelRequested = true; }
+
+// The session's parameters, or false after telling why.
+bool MakeParameters(const Options& options, ReceiveParameters* parameters) {
+  char address[kShortTextSize];
+  if (!ResolveServerAddress(options.server.c_str(), address, sizeof address)) {
+    std::fprintf(stderr, "dovrel: cannot resolve the server name %s\n", options.server.c_str());
+    return false;
+  }
+  SetFieldText(parameters->serverAddress, address);
+  parameters->serverPort = options.port;
+  SetFieldText(parameters->searchDate, options.date.empty() ? Today() : options.date);
+  SetFieldText(parameters->userId, options.user);
+  SetFieldText(parameters->receiveFolder, options.folder);
+  return true;
+}
+
+// The server's names for the date; false when the query failed (already shown).
+bool ListServerFiles(ReceiveParameters& parameters, bool showBusy, std::vector<std::string>* names) {
+  ConsoleListView view(FieldText(parameters.searchDate), showBusy);
+  std::vector<TransferItem> serverFiles;
+  if (QueryFileList(parameters, view, serverFiles) <= 0) return false;
+  *names = view.Names();
+  return true;
+}
+
+long long StoredSize(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return -1;
+  long long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+  std::fclose(file);
+  return size;
+}
+
+}  // namespace
+
+std::string Today() {
+  std::time_t now = std::time(nullptr);
+  char text[16] = "";
+  if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%Y%m%d", local);
+  return text;
+}
+
+int RunList(const Options& options) {
+  ReceiveParameters parameters;
+  if (!MakeParameters(options, &parameters)) return kExitServerError;
+  std::vector<std::string> names;
+  if (!ListServerFiles(parameters, IsTerminal(stderr), &names)) return kExitServerError;
+  for (const std::string& name : names) std::printf("%s\n", WireToUtf8(PlatformWireText(), name).c_str());
+  return kExitOk;
+}
+
+int RunReceive(const Options& options) {
+  ReceiveParameters parameters;
+  if (!MakeParameters(options, &parameters)) return kExitServerError;
+  if (!PlatformDirectorySource().Exists(options.folder) || options.folder.size() >= kFolderTextSize) {
+    std::fprintf(stderr, "dovrel: the receive folder %s does not exist\n", options.folder.c_str());
+    return kExitLocalError;
+  }
+  const bool terminal = IsTerminal(stdout);
+
+  std::vector<std::string> wireNames;
+  if (options.all) {
+    if (!ListServerFiles(parameters, IsTerminal(stderr), &wireNames)) return kExitServerError;
+  } else {
+    for (const std::string& name : options.names) {
+      std::string wire;
+      if (!ArgumentToWire(name, &wire)) {
+        std::fprintf(stderr, "dovrel: %s cannot be written in the server's code page\n", name.c_str());
+        return kExitUsage;
+      }
+      wireNames.push_back(wire);
+    }
+  }
+
+  std::vector<TransferItem> items(wireNames.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    SetFieldText(items[i].fileName, wireNames[i]);
+    // An unusable name keeps an empty path: the worker then fails that item.
+    if (!MakeLocalPath(options.folder, wireNames[i], PlatformWireText(), items[i].localPath,
+                       sizeof items[i].localPath))
+      items[i].localPath[0] = '\0';
+  }
+
+  TransferJob job;
+  job.parameters = parameters;
+  ConsoleSessionHost host(IsTerminal(stderr));
+  if (OpenSecureSession(parameters, &job.keys, host) != KeyExchangeResult::kOpened) {
+    std::fprintf(stderr, "dovrel: the secure session could not be opened\n");
+    return kExitServerError;
+  }
+
+  ConsoleTransferView view(terminal, options.quiet);
+  job.items = items.data();
+  job.count = static_cast<int>(items.size());
+  job.cancel = &cancelRequested;
+  job.view = &view;
+  job.wire = &PlatformWireText();
+  std::signal(SIGINT, OnInterrupt);
+  WorkerEnd end = WorkerEnd::kBroken;
+  std::thread worker([&] { end = RunDownloadWorker(job); });
+  worker.join();
+  view.Finish();
+
+  int received = 0;
+  for (const TransferItem& item : items) {
+    const std::string name = WireToUtf8(PlatformWireText(), FieldText(item.fileName));
+    if (item.done) {
+      ++received;
+      std::printf("received  %12lld  %s\n", StoredSize(item.localPath), name.c_str());
+    } else {
+      std::printf("FAILED    %12s  %s\n", "-", name.c_str());
+    }
+  }
+  std::printf("%d of %zu files received\n", received, items.size());
+  if (end == WorkerEnd::kBroken) std::fprintf(stderr, "dovrel: the transfer broke off\n");
+  if (end == WorkerEnd::kCancelled) std::fprintf(stderr, "dovrel: cancelled\n");
+  if (received == static_cast<int>(items.size())) return kExitOk;
+  return end == WorkerEnd::kBroken ? kExitServerError : kExitSomeFailed;
+}
+
+}  // namespace dovrel::cli

@@ -1,0 +1,110 @@
+#include "cli/options.h"
+
+#include <cstdlib>
+
+namespace dovrel::cli {
+namespace {
+
+bool ParsePort(const std::string& text, int* port) {
+  if (text.empty() || text.size() > 5) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  *port = std::atoi(text.c_str());
+  return *port > 0 && *port <= 65535;
+}
+
+}  // namespace
+
+bool ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* error) {
+  *options = Options{};
+  if (arguments.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  const std::string& command = arguments[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    options->command = Command::kHelp;
+    return true;
+  }
+  if (command == "list") {
+    options->command = Command::kList;
+  } else if (command == "receive") {
+    options->command = Command::kReceive;
+  } else {
+    *error = "unknown command: " + command;
+    return false;
+  }
+
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= arguments.size()) {
+        *error = argument + " needs a value";
+        return false;
+      }
+      *out = arguments[++i];
+      return true;
+    };
+    std::string text;
+    if (argument == "--help" || argument == "-h") {
+      options->command = Command::kHelp;
+      return true;
+    } else if (argument == "--server") {
+      if (!value(&options->server)) return false;
+    } else if (argument == "--port") {
+      if (!value(&text)) return false;
+      if (!ParsePort(text, &options->port)) {
+        *error = "--port takes a number from 1 to 65535";
+        return false;
+      }
+    } else if (argument == "--date") {
+      if (!value(&options->date)) return false;
+    } else if (argument == "--user") {
+      if (!value(&options->user)) return false;
+    } else if (argument == "--folder") {
+      if (!value(&options->folder)) return false;
+    } else if (argument == "--all") {
+      options->all = true;
+    } else if (argument == "--quiet" || argument == "-q") {
+      options->quiet = true;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      *error = "unknown option: " + argument;
+      return false;
+    } else {
+      options->names.push_back(argument);
+    }
+  }
+
+  if (options->command == Command::kList && !options->names.empty()) {
+    *error = "list takes no file names";
+    return false;
+  }
+  if (options->command == Command::kReceive) {
+    if (options->folder.empty()) {
+      *error = "receive needs --folder";
+      return false;
+    }
+    if (options->all == !options->names.empty()) {
+      *error = "receive needs either --all or file names, not both";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string UsageText() {
+  return "usage:\n"
+         "  dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]\n"
+         "  dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]\n"
+         "                 --folder DIR (--all | NAME...) [--quiet]\n"
+         "\n"
+         "Lists the files that the file server holds for a date (default today;\n"
+         "00000000 for every date), or receives them over a secure session into DIR.\n"
+         "Server defaults to 127.0.0.1, port to 41900.\n"
+         "\n"
+         "exit codes: 0 all done, 1 some files not received, 2 server or connection\n"
+         "error, 3 receive folder unusable, 64 bad usage\n";
+}
+
+}  // namespace dovrel::cli

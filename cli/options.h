@@ -1,0 +1,42 @@
+#pragma once
+// The command line of the receiver:
+//   dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
+//   dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
+//                  --folder DIR (--all | NAME...)
+
+#include <string>
+#include <vector>
+
+namespace dovrel::cli {
+
+enum class Command { kNone, kHelp, kList, kReceive };
+
+// Exit codes: scripts tell the outcomes apart by them.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitSomeFailed = 1;    // some files were not received
+inline constexpr int kExitServerError = 2;   // no connection, or the server's replies were unusable
+inline constexpr int kExitLocalError = 3;    // the receive folder is missing or unusable
+inline constexpr int kExitUsage = 64;
+
+inline constexpr int kDefaultPort = 41900;
+inline constexpr char kDefaultServer[] = "127.0.0.1";
+
+struct Options {
+  Command command = Command::kNone;
+  std::string server = kDefaultServer;
+  int port = kDefaultPort;
+  std::string date;  // empty: today
+  std::string user;
+  std::string folder;
+  bool all = false;
+  bool quiet = false;
+  std::vector<std::string> names;
+};
+
+// Parses the arguments after the program name. False with `error` set when
+// they do not make a valid command.
+bool ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* error);
+
+std::string UsageText();
+
+}  // namespace dovrel::cli

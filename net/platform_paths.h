@@ -1,0 +1,15 @@
+#pragma once
+// How the platform names files. Windows names them in the ANSI code page, the
+// wire's own; elsewhere the file system speaks UTF-8 and names are converted.
+
+namespace dovrel {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+inline constexpr bool kFileNamesAreWireText = true;
+#else
+inline constexpr char kPathSeparator = '/';
+inline constexpr bool kFileNamesAreWireText = false;
+#endif
+
+}  // namespace dovrel

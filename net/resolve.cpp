@@ -1,0 +1,18 @@
+#include "net/resolve.h"
+
+#include <cstdio>
+
+#include "net/socket.h"
+
+namespace dovrel {
+
+bool ResolveServerAddress(const char* name, char* dotted, std::size_t capacity) {
+  if (name == nullptr || *name == '\0' || dotted == nullptr || capacity == 0) return false;
+  std::uint32_t address = 0;
+  if (!ParseIPv4(name, &address) && !platform::LookUpIPv4(name, &address)) return false;
+  int n = std::snprintf(dotted, capacity, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xFF,
+                        (address >> 8) & 0xFF, address & 0xFF);
+  return n > 0 && static_cast<std::size_t>(n) < capacity;
+}
+
+}  // namespace dovrel

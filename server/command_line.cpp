@@ -1,0 +1,115 @@
+#include "server/command_line.h"
+
+#include <cstdlib>
+#include <optional>
+
+namespace dovrel::server {
+namespace {
+
+bool ParseNumber(const std::string& text, long minimum, long maximum, long* value) {
+  if (text.empty() || text.size() > 10) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  const long n = std::strtol(text.c_str(), nullptr, 10);
+  if (n < minimum || n > maximum) return false;
+  *value = n;
+  return true;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "usage: dovrel-fileserver --root DIR [options]\n"
+         "Serves the files of ROOT/YYYYMMDD/NAME to Dovrel clients.\n"
+         "\n"
+         "  --root DIR            the folder to serve (required)\n"
+         "  --bind ADDRESS        IPv4 address to listen on (default 127.0.0.1)\n"
+         "  --port N              TCP port (default 41900; 0 picks a free one)\n"
+         "  --cert FILE           the server's certificate (PEM), with --key\n"
+         "  --key FILE            its private key (PEM, RSA)\n"
+         "  --state DIR           keeps a generated certificate and key here\n"
+         "  --charset NAME        code page of names on the wire (default CP949)\n"
+         "  --max-connections N   connections served at once (default 32)\n"
+         "  --fault SVC:KIND[:ARG]  misbehave on purpose (repeatable); SVC is INIT,\n"
+         "                        KEYEXCHG, GETLIST, GET or TERMINATE; KIND is\n"
+         "                        omit:ELEMENT, empty:ELEMENT, code:VALUE, delay:MS,\n"
+         "                        withhold, truncate[:BYTES], overannounce[:BYTES], refuse\n"
+         "  --help                this text\n"
+         "\n"
+         "Without --cert/--key a self-signed RSA-2048 certificate is made at start.\n"
+         "Prints \"listening on ADDRESS:PORT\" once it accepts connections.\n";
+}
+
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* commandLine,
+                      std::string* error) {
+  FileServerOptions& options = commandLine->options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::optional<std::string> inlineValue;
+    if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      inlineValue = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    if (name == "--help" || name == "-h") {
+      commandLine->help = true;
+      continue;
+    }
+    auto value = [&](std::string* out) {
+      if (inlineValue) {
+        *out = *inlineValue;
+        return true;
+      }
+      if (i + 1 >= arguments.size()) {
+        *error = name + " needs a value";
+        return false;
+      }
+      *out = arguments[++i];
+      return true;
+    };
+    std::string text;
+    long number = 0;
+    if (name == "--root") {
+      if (!value(&options.root)) return false;
+    } else if (name == "--bind") {
+      if (!value(&options.bindAddress)) return false;
+    } else if (name == "--port") {
+      if (!value(&text)) return false;
+      if (!ParseNumber(text, 0, 65535, &number)) {
+        *error = "--port takes a number from 0 to 65535: " + text;
+        return false;
+      }
+      options.port = static_cast<int>(number);
+    } else if (name == "--cert") {
+      if (!value(&options.certificateFile)) return false;
+    } else if (name == "--key") {
+      if (!value(&options.keyFile)) return false;
+    } else if (name == "--state") {
+      if (!value(&options.stateDir)) return false;
+    } else if (name == "--charset") {
+      if (!value(&options.wireCharset)) return false;
+    } else if (name == "--max-connections") {
+      if (!value(&text)) return false;
+      if (!ParseNumber(text, 1, 1024, &number)) {
+        *error = "--max-connections takes a number from 1 to 1024: " + text;
+        return false;
+      }
+      options.maxConnections = static_cast<int>(number);
+    } else if (name == "--fault") {
+      if (!value(&text)) return false;
+      std::optional<Fault> fault = ParseFault(text, error);
+      if (!fault) return false;
+      options.faults.push_back(*fault);
+    } else {
+      *error = "unknown argument: " + arguments[i];
+      return false;
+    }
+  }
+  if (!commandLine->help && options.root.empty()) {
+    *error = "--root DIR is required";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace dovrel::server

@@ -1,0 +1,129 @@
+// One connection of the file server: "#", a 4-byte big-endian length and the
+// request document; then a 4-byte big-endian length and the reply; then the
+// client's "@@@@"; then close. Anything else closes the connection.
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "net/exchange.h"
+#include "net/message.h"
+#include "server/server_state.h"
+#include "server/services.h"
+
+namespace dovrel::server {
+namespace {
+
+constexpr std::size_t kSendChunk = 64 * 1024;
+
+Deadline After(int milliseconds) {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
+// The request document, or nothing when the frame is not one.
+std::optional<std::string> ReadRequest(int socket, FileServer::State& state) {
+  const Deadline deadline = After(state.options.ioTimeoutMs);
+  unsigned char head[kRequestHeadLength];
+  if (!ReadExact(socket, head, sizeof head, deadline, state.stop)) return std::nullopt;
+  if (head[0] != '#') {
+    state.Warn("closed a connection whose request did not start with \"#\"");
+    return std::nullopt;
+  }
+  const std::uint32_t length = ReadBigEndian32(head + 1);
+  if (length > state.options.maxRequestLength) {
+    state.Warn("closed a connection that announced a request of " + std::to_string(length) +
+               " bytes");
+    return std::nullopt;
+  }
+  std::string document(length, '\0');
+  if (length > 0 && !ReadExact(socket, document.data(), length, deadline, state.stop)) {
+    return std::nullopt;
+  }
+  return document;
+}
+
+// How much of the reply goes out before a truncate fault closes the connection.
+std::uint64_t BytesToSend(const DeliveryFaults& delivery, std::uint64_t length) {
+  if (!delivery.truncateAt) return length;
+  if (*delivery.truncateAt < 0) return length / 2;
+  const std::uint64_t most = length > 0 ? length - 1 : 0;
+  return std::min(static_cast<std::uint64_t>(*delivery.truncateAt), most);
+}
+
+// False when the reply did not go out whole (or was cut on purpose).
+bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, FileServer::State& state) {
+  const std::uint64_t length = reply->Length();
+  const std::uint64_t announced =
+      std::min<std::uint64_t>(length + static_cast<std::uint64_t>(delivery.overannounce),
+                              kReplyLengthLimit);
+  const unsigned char head[4] = {
+      static_cast<unsigned char>(announced >> 24), static_cast<unsigned char>(announced >> 16),
+      static_cast<unsigned char>(announced >> 8), static_cast<unsigned char>(announced)};
+  if (!SendAll(socket, head, sizeof head, state.options.ioTimeoutMs, state.stop)) return false;
+
+  const std::uint64_t toSend = BytesToSend(delivery, length);
+  ReplyReader reader(reply);
+  std::vector<char> buffer(kSendChunk);
+  std::uint64_t sent = 0;
+  while (sent < toSend) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kSendChunk, toSend - sent));
+    const std::ptrdiff_t n = reader.Read(buffer.data(), want);
+    if (n < 0) {
+      state.Warn("reply cut off: " + reader.Error());
+      return false;
+    }
+    if (n == 0) {
+      state.Warn("reply cut off: it came out shorter than announced");
+      return false;
+    }
+    if (!SendAll(socket, buffer.data(), static_cast<std::size_t>(n), state.options.ioTimeoutMs,
+                 state.stop)) {
+      return false;
+    }
+    sent += static_cast<std::uint64_t>(n);
+  }
+  return toSend == length;
+}
+
+}  // namespace
+
+void ServeConnection(int socket, FileServer::State& state) {
+  std::optional<std::string> request = ReadRequest(socket, state);
+  if (!request) return;
+
+  RequestRecord record;
+  const std::optional<std::string_view> serviceText = FindElementText(*request, "SERVICE_CODE");
+  record.service = serviceText ? std::string(*serviceText) : std::string();
+  record.elements = ListElements(*request);
+  const std::string service = record.service;
+  const std::uint64_t number = state.requests.Add(std::move(record));
+
+  const std::vector<Fault> faults = FaultsFor(state.Faults(), service);
+  const DeliveryFaults delivery = DeliveryOf(faults);
+  if (delivery.refuse) return;
+  if (delivery.withhold) {
+    DrainUntilClosed(socket, state.options.withholdLimitMs, state.stop);
+    return;
+  }
+
+  ServiceContext context{*state.credentials, state.sessions, state.files,
+                         std::chrono::steady_clock::now(),
+                         [&state](const std::string& text) { state.Warn(text); }};
+  Reply reply = HandleRequest(service, *request, context);
+  ApplyElementFaults(faults, &reply);
+  if (delivery.delayMs > 0 && !SleepUnlessStopped(static_cast<int>(delivery.delayMs), state.stop)) {
+    return;
+  }
+  if (!SendReply(socket, &reply, delivery, state)) return;
+
+  char marker[kReceiptMarkerLength];
+  if (ReadExact(socket, marker, sizeof marker, After(state.options.receiptTimeoutMs), state.stop) &&
+      std::memcmp(marker, kReceiptMarker, sizeof marker) == 0) {
+    state.requests.MarkReceipt(number);
+  }
+}
+
+}  // namespace dovrel::server

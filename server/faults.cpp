@@ -1,0 +1,144 @@
+#include "server/faults.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace dovrel::server {
+namespace {
+
+constexpr std::string_view kServices[] = {"INIT", "KEYEXCHG", "GETLIST", "GET", "TERMINATE"};
+
+struct KindName {
+  std::string_view name;
+  FaultKind kind;
+};
+constexpr KindName kKinds[] = {
+    {"omit", FaultKind::kOmit},         {"empty", FaultKind::kEmpty},
+    {"code", FaultKind::kCode},         {"delay", FaultKind::kDelay},
+    {"withhold", FaultKind::kWithhold}, {"truncate", FaultKind::kTruncate},
+    {"overannounce", FaultKind::kOverannounce}, {"refuse", FaultKind::kRefuse},
+};
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool ParseCount(std::string_view text, std::int64_t maximum, std::int64_t* value) {
+  if (text.empty() || text.size() > 12) return false;
+  std::int64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  if (n > maximum) return false;
+  *value = n;
+  return true;
+}
+
+}  // namespace
+
+bool IsKnownService(std::string_view service) {
+  return std::find(std::begin(kServices), std::end(kServices), service) != std::end(kServices);
+}
+
+std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
+  const std::size_t first = text.find(':');
+  if (first == std::string_view::npos) {
+    *error = "a fault is SERVICE:KIND[:ARG]: " + std::string(text);
+    return std::nullopt;
+  }
+  Fault fault;
+  fault.service = Upper(text.substr(0, first));
+  if (!IsKnownService(fault.service)) {
+    *error = "unknown service in fault: " + std::string(text);
+    return std::nullopt;
+  }
+  std::string_view rest = text.substr(first + 1);
+  const std::size_t second = rest.find(':');
+  const std::string_view kindName = rest.substr(0, second);
+  const bool hasArgument = second != std::string_view::npos;
+  const std::string_view argument = hasArgument ? rest.substr(second + 1) : std::string_view();
+
+  const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                 [&](const KindName& k) { return k.name == kindName; });
+  if (kind == std::end(kKinds)) {
+    *error = "unknown fault kind in: " + std::string(text);
+    return std::nullopt;
+  }
+  fault.kind = kind->kind;
+  bool valid = true;
+  switch (fault.kind) {
+    case FaultKind::kOmit:
+    case FaultKind::kEmpty:
+      fault.element = Upper(argument);
+      valid = !fault.element.empty();
+      break;
+    case FaultKind::kCode:
+      fault.code = std::string(argument);
+      valid = hasArgument;
+      break;
+    case FaultKind::kDelay:
+      valid = ParseCount(argument, kMaximumDelayMs, &fault.amount);
+      break;
+    case FaultKind::kTruncate:
+    case FaultKind::kOverannounce:
+      valid = !hasArgument || ParseCount(argument, INT32_MAX, &fault.amount);
+      break;
+    case FaultKind::kWithhold:
+    case FaultKind::kRefuse:
+      valid = !hasArgument;
+      break;
+  }
+  if (!valid) {
+    *error = "bad or missing argument in fault: " + std::string(text);
+    return std::nullopt;
+  }
+  return fault;
+}
+
+std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service) {
+  std::vector<Fault> selected;
+  for (const Fault& fault : faults) {
+    if (fault.service == service) selected.push_back(fault);
+  }
+  return selected;
+}
+
+DeliveryFaults DeliveryOf(const std::vector<Fault>& serviceFaults) {
+  DeliveryFaults delivery;
+  for (const Fault& fault : serviceFaults) {
+    switch (fault.kind) {
+      case FaultKind::kRefuse: delivery.refuse = true; break;
+      case FaultKind::kWithhold: delivery.withhold = true; break;
+      case FaultKind::kDelay: delivery.delayMs = fault.amount; break;
+      case FaultKind::kTruncate: delivery.truncateAt = fault.amount; break;
+      case FaultKind::kOverannounce:
+        delivery.overannounce = fault.amount < 0 ? kDefaultOverannounce : fault.amount;
+        break;
+      default: break;
+    }
+  }
+  return delivery;
+}
+
+void ApplyElementFaults(const std::vector<Fault>& serviceFaults, Reply* reply) {
+  for (const Fault& fault : serviceFaults) {
+    if (fault.kind == FaultKind::kOmit) {
+      auto& elements = reply->elements;
+      elements.erase(std::remove_if(elements.begin(), elements.end(),
+                                    [&](const ReplyElement& e) { return e.name == fault.element; }),
+                     elements.end());
+    } else if (fault.kind == FaultKind::kEmpty) {
+      if (ReplyElement* element = reply->Find(fault.element)) {
+        element->value.clear();
+        element->body.reset();
+      }
+    } else if (fault.kind == FaultKind::kCode) {
+      if (ReplyElement* element = reply->Find("RESULT_CODE")) element->value = fault.code;
+    }
+  }
+}
+
+}  // namespace dovrel::server

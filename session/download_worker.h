@@ -1,0 +1,72 @@
+#pragma once
+// Fetches each chosen file over the open secure session: GET on a connection
+// of its own, decrypt ENC_DATA with the session key, store the file, mark the
+// item done; then TERMINATE. Runs on a thread of its own and reports progress
+// through the window's display operations.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "net/exchange.h"
+#include "net/wire_text.h"
+#include "session/session_keys.h"
+#include "session/transfer_item.h"
+#include "ui/receive_parameters.h"
+
+namespace dovrel {
+
+// The progress window's controls that the worker drives.
+inline constexpr int kStatusText = 215;
+inline constexpr int kProgressBar = 216;
+inline constexpr int kFileNameText = 217;
+inline constexpr int kSizeTextControl = 219;
+inline constexpr int kCountText = 220;
+
+inline constexpr char kConnectingText[] = "서버 접속중입니다";
+inline constexpr char kWaitingText[] = "응답을 기다리고 있습니다";
+inline constexpr char kTransferringText[] = "파일 전송중입니다";
+inline constexpr char kDecryptingText[] = "전송된 파일복호화 중입니다";
+
+// The largest reply a GET may announce. Replies are held whole in memory, so
+// an announced length is trusted only this far (also keeps L + 1024 within a
+// 32-bit size).
+inline constexpr std::uint32_t kMaxFileReply = 1024u * 1024u * 1024u;
+
+class TransferView {
+ public:
+  virtual ~TransferView() = default;
+  virtual void SetText(int control, const std::string& utf8) = 0;
+  virtual void SetProgress(int position) = 0;  // 0 to 100
+  virtual void EnableCancel(bool enabled) = 0;
+};
+
+struct WorkerTimeouts {
+  int connectMs = 10000;
+  int sendMs = 10000;
+  int replyLengthMs = 300000;  // the server may take minutes to prepare a file
+  int payloadMs = 10000;
+};
+
+struct TransferJob {
+  ReceiveParameters parameters;  // server address, port and user id
+  SessionKeys keys;
+  TransferItem* items = nullptr;
+  int count = 0;
+  const std::atomic<bool>* cancel = nullptr;  // read before each item
+  TransferView* view = nullptr;
+  const WireText* wire = nullptr;  // file names as the view shows them
+  WorkerTimeouts timeouts;
+  ExchangeTimeouts terminateTimeouts;
+};
+
+enum class WorkerEnd {
+  kFinished,   // every item attempted, TERMINATE sent
+  kCancelled,  // stopped before an item, TERMINATE sent
+  kBroken,     // a reply stopped arriving: no TERMINATE, later items not tried
+};
+
+// Runs the download loop on the calling thread.
+WorkerEnd RunDownloadWorker(const TransferJob& job);
+
+}  // namespace dovrel

@@ -1,0 +1,183 @@
+// Fault switches, the command line and the session table.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "server/command_line.h"
+#include "server/faults.h"
+#include "server/session_table.h"
+
+namespace dovrel::server {
+namespace {
+
+TEST(ServerFaultTest, ParsesEachKind) {
+  const struct {
+    std::string text;
+    std::string service;
+    FaultKind kind;
+    std::string element, code;
+    std::int64_t amount;
+  } cases[] = {
+      {"INIT:omit:SKEY", "INIT", FaultKind::kOmit, "SKEY", "", -1},
+      {"get:empty:enc_data", "GET", FaultKind::kEmpty, "ENC_DATA", "", -1},
+      {"GETLIST:code:0009", "GETLIST", FaultKind::kCode, "", "0009", -1},
+      {"GETLIST:code:", "GETLIST", FaultKind::kCode, "", "", -1},
+      {"KEYEXCHG:delay:1500", "KEYEXCHG", FaultKind::kDelay, "", "", 1500},
+      {"GET:withhold", "GET", FaultKind::kWithhold, "", "", -1},
+      {"GET:truncate", "GET", FaultKind::kTruncate, "", "", -1},
+      {"GET:truncate:10", "GET", FaultKind::kTruncate, "", "", 10},
+      {"TERMINATE:overannounce:7", "TERMINATE", FaultKind::kOverannounce, "", "", 7},
+      {"TERMINATE:refuse", "TERMINATE", FaultKind::kRefuse, "", "", -1},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    const std::optional<Fault> fault = ParseFault(c.text, &error);
+    ASSERT_TRUE(fault.has_value()) << c.text << ": " << error;
+    EXPECT_EQ(fault->service, c.service) << c.text;
+    EXPECT_EQ(fault->kind, c.kind) << c.text;
+    EXPECT_EQ(fault->element, c.element) << c.text;
+    EXPECT_EQ(fault->code, c.code) << c.text;
+    EXPECT_EQ(fault->amount, c.amount) << c.text;
+  }
+}
+
+TEST(ServerFaultTest, RefusesMalformedSwitches) {
+  for (const char* text : {"", "INIT", "LOGIN:refuse", "INIT:explode", "INIT:omit", "INIT:omit:",
+                           "INIT:code", "INIT:delay", "INIT:delay:-5", "INIT:delay:abc",
+                           "INIT:delay:99999999", "INIT:refuse:1", "GET:truncate:x"}) {
+    std::string error;
+    EXPECT_FALSE(ParseFault(text, &error).has_value()) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
+TEST(ServerFaultTest, ElementFaultsChangeOnlyTheirElements) {
+  Reply reply;
+  reply.Add("RESULT_CODE", "0000").Add("RESULT_MSG", "").Add("SKEY", "abc").Add("X", "y");
+  std::string error;
+  ApplyElementFaults({*ParseFault("INIT:omit:SKEY", &error), *ParseFault("INIT:empty:X", &error),
+                      *ParseFault("INIT:code:0042", &error)},
+                     &reply);
+  ASSERT_EQ(reply.elements.size(), 3u);
+  EXPECT_EQ(reply.elements[0].value, "0042");
+  EXPECT_EQ(reply.elements[1].name, "RESULT_MSG");
+  EXPECT_EQ(reply.elements[2].name, "X");
+  EXPECT_EQ(reply.elements[2].value, "");
+}
+
+TEST(ServerCommandLineTest, ReadsEveryOption) {
+  CommandLine commandLine;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"--root", "/srv/files", "--bind=0.0.0.0", "--port", "0", "--cert",
+                                "c.pem", "--key", "k.pem", "--state", "/var/lib/x", "--charset",
+                                "EUC-KR", "--max-connections", "4", "--fault", "GET:refuse",
+                                "--fault=INIT:omit:SKEY"},
+                               &commandLine, &error))
+      << error;
+  const FileServerOptions& options = commandLine.options;
+  EXPECT_EQ(options.root, "/srv/files");
+  EXPECT_EQ(options.bindAddress, "0.0.0.0");
+  EXPECT_EQ(options.port, 0);
+  EXPECT_EQ(options.certificateFile, "c.pem");
+  EXPECT_EQ(options.keyFile, "k.pem");
+  EXPECT_EQ(options.stateDir, "/var/lib/x");
+  EXPECT_EQ(options.wireCharset, "EUC-KR");
+  EXPECT_EQ(options.maxConnections, 4);
+  ASSERT_EQ(options.faults.size(), 2u);
+  EXPECT_EQ(options.faults[1].element, "SKEY");
+  EXPECT_FALSE(commandLine.help);
+}
+
+TEST(ServerCommandLineTest, DefaultsAndHelp) {
+  CommandLine commandLine;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"--root", "r"}, &commandLine, &error));
+  EXPECT_EQ(commandLine.options.port, 41900);
+  EXPECT_EQ(commandLine.options.bindAddress, "127.0.0.1");
+  CommandLine help;
+  ASSERT_TRUE(ParseCommandLine({"--help"}, &help, &error));
+  EXPECT_TRUE(help.help);
+  EXPECT_NE(UsageText().find("--root DIR"), std::string::npos);
+}
+
+TEST(ServerCommandLineTest, RefusesWhatItDoesNotUnderstand) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--port", "80"},
+      {"--root"},
+      {"--root", "r", "--port", "65536"},
+      {"--root", "r", "--port", "-1"},
+      {"--root", "r", "--port", "http"},
+      {"--root", "r", "--fault", "INIT:bogus"},
+      {"--root", "r", "--max-connections", "0"},
+      {"--root", "r", "--verbose"},
+      {"--root", "r", "extra"},
+  };
+  for (const auto& arguments : cases) {
+    CommandLine commandLine;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(arguments, &commandLine, &error)) << ::testing::PrintToString(arguments);
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+class ServerSessionTableTest : public ::testing::Test {
+ protected:
+  Clock::time_point start_ = Clock::now();
+  SessionKeys Keys(unsigned char fill) {
+    SessionKeys keys;
+    keys.key.fill(fill);
+    keys.iv.fill(fill);
+    return keys;
+  }
+};
+
+TEST_F(ServerSessionTableTest, KeysOnlyAfterTheKeyExchange) {
+  SessionTable table(8, std::chrono::minutes(30));
+  table.Open("s1", start_);
+  EXPECT_FALSE(table.Keys("s1", start_).has_value());
+  EXPECT_FALSE(table.SetKeys("unknown", Keys(1), start_));
+  ASSERT_TRUE(table.SetKeys("s1", Keys(7), start_));
+  ASSERT_TRUE(table.Keys("s1", start_).has_value());
+  EXPECT_EQ(table.Keys("s1", start_)->key[3], 7);
+  table.Close("s1");
+  EXPECT_FALSE(table.Keys("s1", start_).has_value());
+}
+
+TEST_F(ServerSessionTableTest, IdleSessionsExpireAndUseKeepsThemAlive) {
+  SessionTable table(8, std::chrono::minutes(30));
+  table.Open("busy", start_);
+  table.Open("idle", start_);
+  table.SetKeys("busy", Keys(1), start_);
+  table.SetKeys("idle", Keys(2), start_);
+  EXPECT_TRUE(table.Keys("busy", start_ + std::chrono::minutes(20)).has_value());
+  EXPECT_TRUE(table.Keys("busy", start_ + std::chrono::minutes(40)).has_value());
+  EXPECT_FALSE(table.Keys("idle", start_ + std::chrono::minutes(40)).has_value());
+  EXPECT_FALSE(table.SetKeys("idle", Keys(3), start_ + std::chrono::minutes(41)));
+}
+
+TEST_F(ServerSessionTableTest, StaysWithinItsCapacityDroppingTheLeastRecentlyUsed) {
+  SessionTable table(3, std::chrono::minutes(30));
+  table.Open("a", start_);
+  table.Open("b", start_ + std::chrono::seconds(1));
+  table.Open("c", start_ + std::chrono::seconds(2));
+  table.SetKeys("a", Keys(1), start_ + std::chrono::seconds(3));  // "a" is now the freshest
+  table.Open("d", start_ + std::chrono::seconds(4));
+  EXPECT_EQ(table.Size(), 3u);
+  EXPECT_TRUE(table.Keys("a", start_ + std::chrono::seconds(5)).has_value());
+  EXPECT_FALSE(table.SetKeys("b", Keys(1), start_ + std::chrono::seconds(5)));
+  EXPECT_TRUE(table.SetKeys("d", Keys(1), start_ + std::chrono::seconds(5)));
+}
+
+TEST(ServerSessionNameTest, IsThirtyTwoFreshHexDigits) {
+  const std::string a = NewSessionName();
+  const std::string b = NewSessionName();
+  EXPECT_EQ(a.size(), 32u);
+  EXPECT_EQ(a.find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_NE(a, b);
+}
+
+}  // namespace
+}  // namespace dovrel::server

@@ -1,0 +1,268 @@
+// Starting, stopping and the executable: clear errors, prompt stops, the
+// certificate kept between runs, and the port line that scripts read.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <openssl/pem.h>
+
+#include "net/socket.h"
+#include "server/file_server.h"
+#include "tests/server/server_test_support.h"
+
+namespace dovrel::server::test {
+namespace {
+
+using std::chrono::milliseconds;
+using SteadyClock = std::chrono::steady_clock;
+
+void WriteCredentialFiles(const TempFolder& folder, std::string* certFile, std::string* keyFile) {
+  *certFile = folder.Path() + "/cert.pem";
+  *keyFile = folder.Path() + "/key.pem";
+  UniquePtr<BIO> cert(BIO_new_file(certFile->c_str(), "w"));
+  UniquePtr<BIO> key(BIO_new_file(keyFile->c_str(), "w"));
+  PEM_write_bio_X509(cert.get(), TestCredentials()->certificate.get());
+  PEM_write_bio_PrivateKey(key.get(), TestCredentials()->key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+}
+
+TEST(ServerStartTest, RefusesAMissingRootFolder) {
+  TempFolder folder;
+  for (const std::string& root : {folder.Path() + "/missing", std::string()}) {
+    std::string error;
+    EXPECT_FALSE(FileServer::Start(TestOptions(root), &error)) << root;
+    EXPECT_NE(error.find("root"), std::string::npos) << error;
+  }
+  folder.Write("plain-file", "x");
+  std::string error;
+  EXPECT_FALSE(FileServer::Start(TestOptions(folder.Path() + "/plain-file"), &error));
+  EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
+}
+
+TEST(ServerStartTest, RefusesABusyPortAndABadAddress) {
+  TempFolder folder;
+  std::string error;
+  std::unique_ptr<FileServer> first = FileServer::Start(TestOptions(folder.Path()), &error);
+  ASSERT_TRUE(first) << error;
+  FileServerOptions options = TestOptions(folder.Path());
+  options.port = first->Port();
+  EXPECT_FALSE(FileServer::Start(options, &error));
+  EXPECT_NE(error.find("cannot listen on 127.0.0.1:" + std::to_string(first->Port())), std::string::npos)
+      << error;
+  EXPECT_NE(error.find("in use"), std::string::npos) << error;
+
+  options.port = 0;
+  options.bindAddress = "localhost";
+  EXPECT_FALSE(FileServer::Start(options, &error));
+  EXPECT_NE(error.find("IPv4"), std::string::npos) << error;
+}
+
+TEST(ServerStartTest, RefusesAnUnknownCodePage) {
+  TempFolder folder;
+  FileServerOptions options = TestOptions(folder.Path());
+  options.wireCharset = "NO-SUCH-CODE-PAGE";
+  std::string error;
+  EXPECT_FALSE(FileServer::Start(options, &error));
+  EXPECT_NE(error.find("NO-SUCH-CODE-PAGE"), std::string::npos) << error;
+}
+
+TEST(ServerStopTest, ReturnsPromptlyWithSilentAndWaitingClients) {
+  TempFolder folder;
+  std::string error;
+  FileServerOptions options = TestOptions(folder.Path());
+  options.ioTimeoutMs = 60000;
+  options.receiptTimeoutMs = 60000;
+  std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
+  ASSERT_TRUE(server) << error;
+  server->AddFault(*ParseFault("GETLIST:withhold", &error));
+  server->AddFault(*ParseFault("INIT:delay:60000", &error));
+
+  ClientSocket silent, withheld, delayed;
+  ASSERT_TRUE(silent.Connect(0x7F000001, server->Port(), 2000));
+  ASSERT_TRUE(withheld.Connect(0x7F000001, server->Port(), 2000));
+  ASSERT_TRUE(delayed.Connect(0x7F000001, server->Port(), 2000));
+  for (auto [socket, document] :
+       {std::make_pair(&withheld, Request({{"SERVICE_CODE", "GETLIST"}, {"DATE", "20240101"}})),
+        std::make_pair(&delayed, Request({{"SERVICE_CODE", "INIT"}}))}) {
+    unsigned char head[kRequestHeadLength];
+    MakeRequestHead(static_cast<std::uint32_t>(document.size()), head);
+    socket->Send(head, sizeof head, 2000);
+    socket->Send(document.data(), static_cast<int>(document.size()), 2000);
+  }
+  for (int i = 0; i < 100 && server->Requests().size() < 2; ++i) std::this_thread::sleep_for(milliseconds(10));
+  ASSERT_EQ(server->Requests().size(), 2u);
+
+  const auto start = SteadyClock::now();
+  server->Stop();
+  EXPECT_LT(SteadyClock::now() - start, milliseconds(1000));
+  char byte;
+  EXPECT_EQ(silent.Receive(&byte, 1, 1000), -1);  // closed, not timed out
+  EXPECT_EQ(withheld.Receive(&byte, 1, 1000), -1);
+  EXPECT_EQ(delayed.Receive(&byte, 1, 1000), -1);
+  server->Stop();  // a second Stop does nothing
+}
+
+TEST(ServerCredentialsTest, GeneratedOnesAreKeptInTheStateFolder) {
+  TempFolder root, state;
+  FileServerOptions options = TestOptions(root.Path());
+  options.credentials = nullptr;
+  options.stateDir = state.Path() + "/keys";
+  std::string error;
+  UniquePtr<X509> firstCertificate;
+  {
+    std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
+    ASSERT_TRUE(server) << error;
+    firstCertificate.reset(X509_dup(server->Credentials().certificate.get()));
+    EXPECT_EQ(EVP_PKEY_get_bits(server->Credentials().key.get()), 2048);
+  }
+  EXPECT_TRUE(std::filesystem::exists(options.stateDir + "/server-cert.pem"));
+  const auto keyPermissions = std::filesystem::status(options.stateDir + "/server-key.pem").permissions();
+  EXPECT_EQ(keyPermissions & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+            std::filesystem::perms::none);
+  std::unique_ptr<FileServer> again = FileServer::Start(options, &error);
+  ASSERT_TRUE(again) << error;
+  EXPECT_EQ(X509_cmp(again->Credentials().certificate.get(), firstCertificate.get()), 0);
+}
+
+TEST(ServerCredentialsTest, ReadsGivenFilesAndRefusesHalfAPair) {
+  TempFolder folder;
+  std::string certFile, keyFile, error;
+  WriteCredentialFiles(folder, &certFile, &keyFile);
+  FileServerOptions options = TestOptions(folder.Path());
+  options.credentials = nullptr;
+  options.certificateFile = certFile;
+  options.keyFile = keyFile;
+  std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
+  ASSERT_TRUE(server) << error;
+  EXPECT_EQ(X509_cmp(server->Credentials().certificate.get(), TestCredentials()->certificate.get()), 0);
+
+  options.keyFile.clear();
+  EXPECT_FALSE(FileServer::Start(options, &error));
+  EXPECT_NE(error.find("--key"), std::string::npos) << error;
+  options.keyFile = certFile;  // no key in it
+  EXPECT_FALSE(FileServer::Start(options, &error));
+  EXPECT_NE(error.find("private key"), std::string::npos) << error;
+}
+
+// Runs the executable with `arguments`; its stdout and stderr come back through pipes.
+struct Child {
+  pid_t pid = -1;
+  int out = -1;
+  int err = -1;
+};
+
+Child Launch(const std::vector<std::string>& arguments) {
+  int out[2], err[2];
+  Child child;
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return child;
+  child.pid = fork();
+  if (child.pid == 0) {
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(DOVREL_FILESERVER_PATH));
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  child.out = out[0];
+  child.err = err[0];
+  return child;
+}
+
+// One line (or whatever arrives) within the time-out.
+std::string ReadLine(int fd, int timeoutMs) {
+  std::string text;
+  const auto end = SteadyClock::now() + milliseconds(timeoutMs);
+  while (text.find('\n') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<milliseconds>(end - SteadyClock::now()).count();
+    pollfd p = {fd, POLLIN, 0};
+    if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    char buffer[256];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+int WaitExit(pid_t pid, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 10) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -2;
+}
+
+TEST(ServerExecutableTest, PrintsItsPortServesAndEndsOnSigterm) {
+  TempFolder folder;
+  folder.Write("20240102/a.txt", "a");
+  std::string certFile, keyFile;
+  WriteCredentialFiles(folder, &certFile, &keyFile);
+  Child child = Launch({"--root", folder.Path(), "--port", "0", "--cert", certFile, "--key", keyFile,
+                        "--fault", "GETLIST:code:0005"});
+  ASSERT_GT(child.pid, 0);
+  const std::string line = ReadLine(child.out, 20000);
+  const std::string prefix = "listening on 127.0.0.1:";
+  ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+  const int port = std::stoi(line.substr(prefix.size()));
+  EXPECT_GT(port, 0);
+
+  const std::string init = Call(port, Request({{"SERVICE_CODE", "INIT"}})).reply;
+  EXPECT_EQ(ElementOf(init, "RESULT_CODE"), std::optional<std::string>("0000"));
+  const std::string list = Call(port, Request({{"SERVICE_CODE", "GETLIST"}, {"DATE", "20240102"}})).reply;
+  EXPECT_EQ(ElementOf(list, "RESULT_CODE"), std::optional<std::string>("0005"));
+  EXPECT_EQ(ElementOf(list, "FILE_LIST"), std::optional<std::string>("a.txt"));
+
+  kill(child.pid, SIGTERM);
+  EXPECT_EQ(WaitExit(child.pid, 5000), 0);
+  close(child.out);
+  close(child.err);
+}
+
+TEST(ServerExecutableTest, ExplainsWhyItCannotStart) {
+  TempFolder folder;
+  std::string certFile, keyFile;
+  WriteCredentialFiles(folder, &certFile, &keyFile);
+  std::string error;
+  std::unique_ptr<FileServer> holder = FileServer::Start(TestOptions(folder.Path()), &error);
+  ASSERT_TRUE(holder) << error;
+  const struct {
+    std::vector<std::string> arguments;
+    std::string message;
+  } cases[] = {
+      {{"--root", folder.Path() + "/missing", "--port", "0"}, "root folder not found"},
+      {{"--root", folder.Path(), "--port", std::to_string(holder->Port()), "--cert", certFile, "--key",
+        keyFile},
+       "cannot listen"},
+      {{"--port", "0"}, "--root DIR is required"},
+  };
+  for (const auto& c : cases) {
+    Child child = Launch(c.arguments);
+    ASSERT_GT(child.pid, 0);
+    const int code = WaitExit(child.pid, 20000);
+    EXPECT_NE(code, 0) << c.message;
+    EXPECT_NE(code, -2) << c.message;
+    EXPECT_NE(ReadLine(child.err, 1000).find(c.message), std::string::npos) << c.message;
+    close(child.out);
+    close(child.err);
+  }
+}
+
+}  // namespace
+}  // namespace dovrel::server::test

@@ -1,0 +1,143 @@
+#include "session/random_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "tests/session/scratch_folder.h"
+
+namespace dovrel {
+namespace {
+
+// The variable the platform's temporary folder comes from.
+#ifdef _WIN32
+constexpr char kTempVariable[] = "TMP";
+#else
+constexpr char kTempVariable[] = "TMPDIR";
+#endif
+
+// Points the temporary folder elsewhere for one test, and back afterwards.
+class TempFolderVariable {
+ public:
+  explicit TempFolderVariable(const char* value) {
+    if (const char* old = std::getenv(kTempVariable)) saved_ = old;
+    Set(value);
+  }
+  ~TempFolderVariable() { Set(saved_ ? saved_->c_str() : nullptr); }
+  TempFolderVariable(const TempFolderVariable&) = delete;
+  TempFolderVariable& operator=(const TempFolderVariable&) = delete;
+
+ private:
+  static void Set(const char* value) {
+#ifdef _WIN32
+    _putenv_s(kTempVariable, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+      setenv(kTempVariable, value, 1);
+    } else {
+      unsetenv(kTempVariable);
+    }
+#endif
+  }
+  std::optional<std::string> saved_;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(PrepareRandomSource, LeavesExactly1024FreshBytesWhateverTheSeedFileHeld) {
+  test::ScratchFolder folder;
+  ASSERT_TRUE(folder.ok());
+  const std::string seed = folder.File("rand");
+  TempFolderVariable variable(folder.path().string().c_str());
+  struct Case {
+    const char* what;
+    bool present;
+    std::string before;
+  };
+  const Case cases[] = {
+      {"missing", false, ""},
+      {"empty", true, ""},
+      {"larger", true, std::string(5000, 'L')},
+      {"same size", true, std::string(1024, '\0')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(seed);
+    if (c.present) WriteFile(seed, c.before);
+    EXPECT_TRUE(PrepareRandomSource());
+    std::string after = ReadFile(seed);
+    EXPECT_EQ(after.size(), 1024u);
+    EXPECT_NE(after, c.before.substr(0, 1024));
+  }
+}
+
+TEST(RandomSeedPath, LiesInTheTemporaryFolder) {
+  test::ScratchFolder folder;
+  ASSERT_TRUE(folder.ok());
+  TempFolderVariable variable(folder.path().string().c_str());
+  char path[kSeedPathSize];
+  ASSERT_TRUE(RandomSeedPath(path, sizeof path));
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(path).parent_path(), folder.path()))
+      << path;
+  EXPECT_EQ(std::filesystem::path(path).filename(), "rand");
+  EXPECT_FALSE(RandomSeedPath(path, std::strlen(path)));  // no room for the zero
+}
+
+#ifndef _WIN32
+TEST(RandomSeedPath, FollowsTmpdirOrFallsBackToTmp) {
+  struct Case {
+    const char* tmpdir;  // null: unset
+    const char* path;
+  };
+  const Case cases[] = {
+      {"/var/dovrel", "/var/dovrel/rand"},
+      {"/var/dovrel/", "/var/dovrel//rand"},  // a doubled separator, as on Windows
+      {"", "/tmp/rand"},
+      {nullptr, "/tmp/rand"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    TempFolderVariable variable(c.tmpdir);
+    char path[kSeedPathSize];
+    ASSERT_TRUE(RandomSeedPath(path, sizeof path));
+    EXPECT_STREQ(path, c.path);
+  }
+  std::string longFolder(kSeedPathSize, 'd');
+  TempFolderVariable variable(longFolder.c_str());
+  char path[kSeedPathSize];
+  EXPECT_FALSE(RandomSeedPath(path, sizeof path));
+}
+#endif
+
+TEST(FormatKeyText, WritesBothValuesInLowerCaseHex) {
+  unsigned char key[kSessionKeySize];
+  unsigned char iv[kInitVectorSize];
+  for (std::size_t i = 0; i < sizeof key; ++i) key[i] = static_cast<unsigned char>(i * 17 + 10);
+  for (std::size_t i = 0; i < sizeof iv; ++i) iv[i] = static_cast<unsigned char>(0xF0 + i);
+  key[0] = 10;
+  char text[1024];
+  ASSERT_EQ(FormatKeyText(key, iv, text, sizeof text), 71);
+  EXPECT_STREQ(text,
+               "sessionkey=0a1b2c3d4e5f708192a3b4c5d6e7f809"
+               "&initvector=f0f1f2f3f4f5f6f7");
+
+  char exact[72];
+  EXPECT_EQ(FormatKeyText(key, iv, exact, sizeof exact), 71);
+  EXPECT_EQ(FormatKeyText(key, iv, exact, 71), -1);  // no room for the zero
+}
+
+}  // namespace
+}  // namespace dovrel

@@ -1,0 +1,346 @@
+#include "session/download_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "net/message.h"
+#include "session/file_output.h"
+#include "tests/support/loopback_peer.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_server.h"
+#include "tests/transfer/encrypted_reply.h"
+#include "tests/transfer/recording_hosts.h"
+
+#ifndef _WIN32
+#include "server/faults.h"
+#include "server/file_server.h"
+#endif
+
+namespace dovrel {
+namespace {
+
+using test::ReadFileBytes;
+using test::RecordingSessionHost;
+using test::RecordingTransferView;
+using test::TempFolder;
+using test::TestServer;
+
+// The sample files of the fixture date, by their UTF-8 names.
+const std::vector<std::string> kSampleFiles = {"107a.txt",      "107자료.txt", "107B.TXT",
+                                               "statement.dat", "readme.rst",  "107empty.txt"};
+
+std::string ToWire(const std::string& utf8) {
+  std::string wire;
+  EXPECT_TRUE(PlatformWireText().FromUtf8(utf8, &wire)) << utf8;
+  return wire;
+}
+
+// What a received copy of a sample must hold: its bytes, with CR LF for line
+// feeds when it is a text file.
+std::string ExpectedCopy(const std::string& utf8Name) {
+  std::string name = kFileNamesAreWireText ? ToWire(utf8Name) : utf8Name;
+  std::string bytes = ReadFileBytes(test::FixtureRoot() + "/" + test::kSampleDate + "/" + name);
+  if (!IsTextModePath(utf8Name.c_str())) return bytes;
+  std::string converted;
+  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return converted;
+}
+
+class DownloadWorkerTest : public ::testing::Test {
+ protected:
+  void AddItem(const std::string& utf8Name) {
+    TransferItem item;
+    const std::string wire = ToWire(utf8Name);
+    SetFieldText(item.fileName, wire);
+    if (!MakeLocalPath(folder_.Text(), wire, PlatformWireText(), item.localPath, sizeof item.localPath))
+      item.localPath[0] = '\0';
+    items_.push_back(item);
+  }
+
+  std::string LocalPath(std::size_t index) const { return items_[index].localPath; }
+
+  WorkerEnd Run(int port, const SessionKeys& keys, WorkerTimeouts timeouts = {3000, 3000, 5000, 3000}) {
+    TransferJob job;
+    std::strcpy(job.parameters.serverAddress, "127.0.0.1");
+    job.parameters.serverPort = port;
+    std::strcpy(job.parameters.userId, "u01");
+    job.keys = keys;
+    job.items = items_.data();
+    job.count = static_cast<int>(items_.size());
+    job.cancel = &cancel_;
+    job.view = &view_;
+    job.wire = &PlatformWireText();
+    job.timeouts = timeouts;
+    job.terminateTimeouts = {3000, 3000, 3000, 3000};
+    return RunDownloadWorker(job);
+  }
+
+  // Opens a real session with the server, as the progress window does first.
+  SessionKeys OpenSession(int port) {
+    ReceiveParameters parameters;
+    std::strcpy(parameters.serverAddress, "127.0.0.1");
+    parameters.serverPort = port;
+    SessionKeys keys;
+    RecordingSessionHost host;
+    EXPECT_EQ(OpenSecureSession(parameters, &keys, host), KeyExchangeResult::kOpened);
+    return keys;
+  }
+
+  TempFolder folder_;
+  std::vector<TransferItem> items_;
+  std::atomic<bool> cancel_{false};
+  RecordingTransferView view_;
+};
+
+TEST_F(DownloadWorkerTest, ReceivesEverySampleFileAsTheServerHoldsIt) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  for (const std::string& name : kSampleFiles) AddItem(name);
+  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kFinished);
+
+  for (std::size_t i = 0; i < kSampleFiles.size(); ++i) {
+    SCOPED_TRACE(kSampleFiles[i]);
+    EXPECT_EQ(items_[i].done, 1);
+    EXPECT_TRUE(ReadFileBytes(LocalPath(i)) == ExpectedCopy(kSampleFiles[i]));
+  }
+  auto counts = view_.TextsOf(kCountText);
+  ASSERT_EQ(counts.size(), kSampleFiles.size());
+  EXPECT_EQ(counts[0], "6개중  1번째");
+  EXPECT_EQ(view_.TextsOf(kFileNameText)[1], "107자료.txt");
+  auto statuses = view_.TextsOf(kStatusText);
+  ASSERT_GE(statuses.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 4),
+            (std::vector<std::string>{kConnectingText, kWaitingText, kTransferringText, kDecryptingText}));
+  EXPECT_EQ(view_.positions.back(), 100);
+
+#ifndef _WIN32
+  auto requests = server.InProcess()->Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().service, "TERMINATE");
+  EXPECT_EQ(server.InProcess()->CountRequests("TERMINATE"), 1u);
+  EXPECT_EQ(server.InProcess()->CountRequests("GET"), kSampleFiles.size());
+  for (const auto& request : requests) EXPECT_TRUE(request.receiptMarker) << request.service;
+#endif
+}
+
+TEST_F(DownloadWorkerTest, AFailedItemDoesNotStopTheNext) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  AddItem("not-on-the-server.txt");
+  AddItem("../107a.txt");  // would leave the receive folder
+  AddItem("107a.txt");
+  std::strcpy(items_[1].localPath, (folder_.Path().parent_path() / "107a.txt").string().c_str());
+  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kFinished);
+  EXPECT_EQ(items_[0].done, 0);
+  EXPECT_EQ(items_[1].done, 0);
+  EXPECT_EQ(items_[2].done, 1);
+  EXPECT_FALSE(std::filesystem::exists(LocalPath(0)));
+  EXPECT_FALSE(std::filesystem::exists(items_[1].localPath));
+}
+
+TEST_F(DownloadWorkerTest, AnEmptyListOnlyTerminates) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  SessionKeys keys = OpenSession(server.Port());
+  EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kFinished);
+  if (server.InProcess() == nullptr) return;
+#ifndef _WIN32
+  auto requests = server.InProcess()->Requests();
+  ASSERT_EQ(requests.size(), 3u);  // INIT, KEYEXCHG, TERMINATE
+  EXPECT_EQ(requests[2].service, "TERMINATE");
+  EXPECT_EQ(requests[2].Element("SKEY"), keys.skey);
+#endif
+}
+
+TEST_F(DownloadWorkerTest, CancelTakesEffectBeforeTheNextItemAndStillTerminates) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  AddItem("107a.txt");
+  AddItem("statement.dat");
+  view_.onText = [this](int control, const std::string& text) {
+    if (control == kStatusText && text == kDecryptingText) cancel_ = true;
+  };
+  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kCancelled);
+  EXPECT_EQ(items_[0].done, 1);
+  EXPECT_EQ(items_[1].done, 0);
+#ifndef _WIN32
+  EXPECT_EQ(server.InProcess()->CountRequests("GET"), 1u);
+  EXPECT_EQ(server.InProcess()->CountRequests("TERMINATE"), 1u);
+#endif
+}
+
+TEST_F(DownloadWorkerTest, ItemsFailWhereNoConnectionCanBeMade) {
+  AddItem("107a.txt");
+  AddItem("readme.rst");
+  EXPECT_EQ(Run(test::UnusedLoopbackPort(), test::FixedKeys()), WorkerEnd::kFinished);
+  EXPECT_EQ(view_.TextsOf(kCountText).size(), 2u);  // both attempted
+  EXPECT_EQ(items_[0].done + items_[1].done, 0);
+}
+
+#ifndef _WIN32
+// Server faults change the reply of every GET; natively only, where the
+// server runs in-process.
+struct GetFault {
+  const char* fault;
+  WorkerEnd end;
+  bool received;
+  bool terminated;
+};
+
+class DownloadWorkerFault : public DownloadWorkerTest, public ::testing::WithParamInterface<GetFault> {};
+
+TEST_P(DownloadWorkerFault, EndsAsTheReplyDeserves) {
+  const GetFault& c = GetParam();
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  SessionKeys keys = OpenSession(server.Port());
+  std::string error;
+  auto fault = server::ParseFault(c.fault, &error);
+  ASSERT_TRUE(fault) << error;
+  server.InProcess()->SetFaults({*fault});
+
+  AddItem("107a.txt");
+  AddItem("readme.rst");
+  test::WriteFileBytes(LocalPath(0), "the copy already there");
+  EXPECT_EQ(Run(server.Port(), keys, {3000, 3000, 1000, 1000}), c.end);
+  EXPECT_EQ(items_[0].done == 1, c.received);
+  if (!c.received) {
+    EXPECT_EQ(ReadFileBytes(LocalPath(0)), "the copy already there");
+  }
+  EXPECT_EQ(server.InProcess()->CountRequests("TERMINATE"), c.terminated ? 1u : 0u);
+  // A broken transfer gives up on the items after it.
+  EXPECT_EQ(server.InProcess()->CountRequests("GET"), c.end == WorkerEnd::kBroken ? 1u : 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DownloadWorkerFault,
+    ::testing::Values(GetFault{"GET:code:0001", WorkerEnd::kFinished, false, true},
+                      GetFault{"GET:code:OK", WorkerEnd::kFinished, true, true},
+                      GetFault{"GET:empty:RESULT_CODE", WorkerEnd::kFinished, true, true},
+                      GetFault{"GET:omit:RESULT_CODE", WorkerEnd::kFinished, false, true},
+                      GetFault{"GET:omit:ENC_DATA", WorkerEnd::kFinished, false, true},
+                      GetFault{"GET:empty:ENC_DATA", WorkerEnd::kFinished, false, true},
+                      GetFault{"GET:truncate", WorkerEnd::kBroken, false, false},
+                      GetFault{"GET:overannounce", WorkerEnd::kBroken, false, false},
+                      GetFault{"GET:withhold", WorkerEnd::kBroken, false, false},
+                      GetFault{"GET:refuse", WorkerEnd::kBroken, false, false}));
+#endif
+
+// A scripted server that answers every GET with a reply the test made, and
+// TERMINATE with an empty document.
+class ScriptedGetServer {
+ public:
+  explicit ScriptedGetServer(std::function<void(test::PeerConnection&)> get)
+      : peer_([this, get](test::PeerConnection& c) {
+          std::string request = c.ReadRequest();
+          if (request.find("<SERVICE_CODE>TERMINATE</SERVICE_CODE>") != std::string::npos) {
+            ++terminates;
+            c.SendReply("<RESULT_CODE>0000</RESULT_CODE>");
+            c.ReadReceipt();
+            return;
+          }
+          ++gets;
+          get(c);
+        }) {}
+  int Port() const { return peer_.Port(); }
+  std::atomic<int> gets{0};
+  std::atomic<int> terminates{0};
+
+ private:
+  test::LoopbackPeer peer_;
+};
+
+TEST_F(DownloadWorkerTest, RefusesFileSizesThatDoNotMatchTheBytes) {
+  const SessionKeys keys = test::FixedKeys();
+  struct {
+    std::string plaintext;
+    bool done;
+    std::string stored;
+  } const cases[] = {
+      {"file_size=5&file_contents=hello", true, "hello"},
+      {"file_size=3&file_contents=hello", true, "hel"},
+      {"file_size=&file_contents=hello", true, ""},
+      {"file_size=6&file_contents=hello", false, ""},
+      {"file_size=-1&file_contents=hello", false, ""},
+      {"file_size=99999999999999999999&file_contents=x", false, ""},
+      {"file_size=5&contents=hello", false, ""},
+      {"size=5&file_contents=hello", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.plaintext);
+    const std::string reply = test::GetReply(c.plaintext, keys);
+    ScriptedGetServer server([&](test::PeerConnection& connection) {
+      connection.SendReply(reply);
+      connection.ReadReceipt();
+    });
+    items_.clear();
+    AddItem("x.dat");
+    std::filesystem::remove(LocalPath(0));
+    EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kFinished);
+    EXPECT_EQ(items_[0].done, c.done ? 1 : 0);
+    EXPECT_EQ(std::filesystem::exists(LocalPath(0)), c.done);
+    if (c.done) {
+      EXPECT_EQ(ReadFileBytes(LocalPath(0)), c.stored);
+    }
+  }
+}
+
+TEST_F(DownloadWorkerTest, ReadsNothingBeyondTheAnnouncedLength) {
+  const SessionKeys keys = test::FixedKeys();
+  const std::string reply = test::GetReply(test::FilePlaintext("exact"), keys);
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    std::uint32_t n = static_cast<std::uint32_t>(reply.size());
+    const char length[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                            static_cast<char>(n >> 8), static_cast<char>(n)};
+    connection.Send(length, 4);
+    connection.Send(reply + std::string(5000, 'z'));  // more than announced
+    connection.ReadReceipt();
+  });
+  AddItem("x.dat");
+  EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kFinished);
+  EXPECT_EQ(items_[0].done, 1);
+  EXPECT_EQ(ReadFileBytes(LocalPath(0)), "exact");
+}
+
+TEST_F(DownloadWorkerTest, RefusesAnAnnouncedLengthBeyondTheLimitAndGoesOn) {
+  const SessionKeys keys = test::FixedKeys();
+  std::atomic<int> served{0};
+  const std::string good = test::GetReply(test::FilePlaintext("second"), keys);
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    if (served++ == 0) {
+      connection.Send(std::string("\xff\xff\xff\xf0", 4));  // nearly 4 GiB announced
+      connection.WaitClosed(3000);
+      return;
+    }
+    connection.SendReply(good);
+    connection.ReadReceipt();
+  });
+  AddItem("first.dat");
+  AddItem("second.dat");
+  EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kFinished);
+  EXPECT_EQ(items_[0].done, 0);
+  EXPECT_EQ(items_[1].done, 1);
+  EXPECT_EQ(server.terminates.load(), 1);
+}
+
+TEST_F(DownloadWorkerTest, AReplyThatStopsMidWayBreaksTheTransferWithoutTerminate) {
+  const SessionKeys keys = test::FixedKeys();
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    connection.Send(std::string("\0\0\x10\0", 4));  // 4096 announced
+    connection.Send(std::string(100, 'x'));
+    connection.Close();
+  });
+  AddItem("a.dat");
+  AddItem("b.dat");
+  EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kBroken);
+  EXPECT_EQ(server.gets.load(), 1);
+  EXPECT_EQ(server.terminates.load(), 0);
+}
+
+}  // namespace
+}  // namespace dovrel

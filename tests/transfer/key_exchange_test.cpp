@@ -1,0 +1,151 @@
+#include "session/key_exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/support/loopback_peer.h"
+#include "tests/support/test_server.h"
+#include "tests/transfer/recording_hosts.h"
+#include "ui/message_box.h"
+
+#ifndef _WIN32
+#include "server/file_server.h"
+#endif
+
+namespace dovrel {
+namespace {
+
+using test::RecordingSessionHost;
+using test::TestServer;
+
+ReceiveParameters ParametersFor(int port) {
+  ReceiveParameters parameters;
+  std::strcpy(parameters.serverAddress, "127.0.0.1");
+  parameters.serverPort = port;
+  return parameters;
+}
+
+struct Outcome {
+  KeyExchangeResult result;
+  RecordingSessionHost host;
+  SessionKeys keys;
+};
+
+void Open(int port, Outcome* outcome, ExchangeTimeouts timeouts = {3000, 3000, 3000, 3000}) {
+  outcome->result = OpenSecureSession(ParametersFor(port), &outcome->keys, outcome->host, timeouts);
+}
+
+bool AllZero(const unsigned char* bytes, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    if (bytes[i] != 0) return false;
+  }
+  return true;
+}
+
+TEST(KeyExchange, OpensASessionWithTheReferenceServer) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  Outcome outcome;
+  Open(server.Port(), &outcome);
+  EXPECT_EQ(outcome.result, KeyExchangeResult::kOpened);
+  EXPECT_EQ(outcome.host.events,
+            (std::vector<std::string>{std::string("start:") + kPreparingText, "stop"}));
+  EXPECT_GT(std::strlen(outcome.keys.skey), 0u);
+  EXPECT_FALSE(AllZero(outcome.keys.sessionKey, sizeof outcome.keys.sessionKey));
+  EXPECT_FALSE(AllZero(outcome.keys.initVector, sizeof outcome.keys.initVector));
+
+#ifndef _WIN32
+  // The server holds exactly the keys this side drew for that SKEY.
+  auto requests = server.InProcess()->Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].service, "INIT");
+  EXPECT_EQ(requests[1].service, "KEYEXCHG");
+  EXPECT_EQ(requests[1].Element("SKEY"), outcome.keys.skey);
+  EXPECT_EQ(requests[1].Element("ENVELOP_DATA").rfind("-----BEGIN PKCS7 ENVELOPED DATA-----\n", 0), 0u);
+  EXPECT_EQ(server.InProcess()->SessionCount(), 1u);
+#endif
+}
+
+TEST(KeyExchange, TwoSessionsNeverShareKeys) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  Outcome first, second;
+  Open(server.Port(), &first);
+  Open(server.Port(), &second);
+  ASSERT_EQ(first.result, KeyExchangeResult::kOpened);
+  ASSERT_EQ(second.result, KeyExchangeResult::kOpened);
+  EXPECT_STRNE(first.keys.skey, second.keys.skey);
+  EXPECT_NE(std::memcmp(first.keys.sessionKey, second.keys.sessionKey, kSessionKeySize), 0);
+}
+
+struct FailureCase {
+  const char* scenario;
+  KeyExchangeResult result;
+  const char* message;  // null: the failure is not shown
+};
+
+class KeyExchangeFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(KeyExchangeFailure, StopsThePopupThenShowsItsMessage) {
+  const FailureCase& c = GetParam();
+  TestServer server(c.scenario);
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  Outcome outcome;
+  Open(server.Port(), &outcome, {3000, 3000, 1000, 3000});
+  EXPECT_EQ(outcome.result, c.result);
+  std::vector<std::string> expected = {std::string("start:") + kPreparingText, "stop"};
+  if (c.message != nullptr) expected.push_back("message");
+  EXPECT_EQ(outcome.host.events, expected);
+  if (c.message != nullptr) {
+    ASSERT_EQ(outcome.host.messages.size(), 1u);
+    EXPECT_EQ(outcome.host.messages[0].text, c.message);
+    EXPECT_EQ(outcome.host.messages[0].caption, kCaptionNotice);
+    EXPECT_EQ(outcome.host.messages[0].flags, kMbOk | kMbTopmost | kMbSetForeground);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ServerFaults, KeyExchangeFailure,
+    ::testing::Values(
+        FailureCase{"no-skey", KeyExchangeResult::kNoSkey, kKeyExchangeNoSkeyText},
+        FailureCase{"no-signed-data", KeyExchangeResult::kNoSignedData, kKeyExchangeNoSignedDataText},
+        FailureCase{"bad-signed-data", KeyExchangeResult::kCryptoFailed, nullptr},
+        FailureCase{"no-keyexchg-result", KeyExchangeResult::kNoResultCode,
+                    kKeyExchangeNoResultCodeText},
+        // A reply length that never comes reads as an empty reply: SKEY is missing.
+        FailureCase{"init-silent", KeyExchangeResult::kNoSkey, kKeyExchangeNoSkeyText},
+        // Any RESULT_CODE opens the session, an error code too.
+        FailureCase{"keyexchg-error-code", KeyExchangeResult::kOpened, nullptr}),
+    [](const ::testing::TestParamInfo<FailureCase>& param) {
+      std::string name = param.param.scenario;
+      for (char& c : name) {
+        if (c == '-') c = '_';
+      }
+      return name;
+    });
+
+TEST(KeyExchange, NoServerGivesTheConnectionMessage) {
+  Outcome outcome;
+  Open(test::UnusedLoopbackPort(), &outcome);
+  EXPECT_EQ(outcome.result, KeyExchangeResult::kNoConnection);
+  ASSERT_EQ(outcome.host.messages.size(), 1u);
+  EXPECT_EQ(outcome.host.messages[0].text, kKeyExchangeNoConnectionText);
+  EXPECT_EQ(outcome.host.events.back(), "message");
+}
+
+TEST(KeyExchange, AnOverlongSkeyIsRefusedLikeAMissingOne) {
+  test::LoopbackPeer peer([](test::PeerConnection& c) {
+    c.ReadRequest();
+    c.SendReply("<SKEY>" + std::string(200, 'k') + "</SKEY><SERVER_SIGNED_DATA>x</SERVER_SIGNED_DATA>");
+    c.ReadReceipt();
+  });
+  ASSERT_TRUE(peer.Listening());
+  Outcome outcome;
+  Open(peer.Port(), &outcome);
+  EXPECT_EQ(outcome.result, KeyExchangeResult::kNoSkey);
+  EXPECT_EQ(std::strlen(outcome.keys.skey), 0u);
+}
+
+}  // namespace
+}  // namespace dovrel
