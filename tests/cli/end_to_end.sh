@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The receiver end to end against the reference server on 127.0.0.1: it lists
+# a date, receives every file byte for byte (text files with CR LF), and tells
+# partial failure, server errors and bad usage apart by its exit code.
+#   end_to_end.sh --server SERVER-BINARY --root FOLDER [--wine] -- CLIENT-COMMAND...
+set -uo pipefail
+wine=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --server) server=$2; shift 2 ;;
+    --root) root=$2; shift 2 ;;
+    --wine) wine=1; shift ;;
+    --) shift; break ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+client=("$@")
+date=20261208
+
+work=$(mktemp -d)
+server_pid=
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$server" --root "$root" --port 0 >"$work/server.out" 2>"$work/server.err" &
+server_pid=$!
+port=
+for _ in $(seq 100); do
+  port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/server.out")
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+[ -n "$port" ] || { echo "the server did not start"; cat "$work/server.err"; exit 1; }
+
+# The receiver under Wine sees the Unix file system as drive Z:.
+folder_arg() { if [ $wine -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi; }
+
+passed=0
+failed=0
+check() {  # check DESCRIPTION EXPECTED-EXIT COMMAND...
+  local what=$1 expected=$2
+  shift 2
+  "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  if [ "$got" -eq "$expected" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $what: exit $got, expected $expected"
+    cat "$work/out" "$work/err"
+  fi
+}
+
+check "list the sample date" 0 "${client[@]}" list --port "$port" --date $date
+expected=$(cd "$root/$date" && ls | LC_ALL=C sort)
+got=$(tr -d '\r' <"$work/out" | LC_ALL=C sort)
+if [ "$got" = "$expected" ]; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAILED: listed names differ:"; echo "$got"; fi
+
+mkdir "$work/all"
+check "receive --all" 0 "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/all")" --all
+for source in "$root/$date"/*; do
+  name=$(basename "$source")
+  case "${name,,}" in
+    *.txt|*.rst) perl -pe 's/\n/\r\n/g' "$source" >"$work/expected" ;;
+    *) cp "$source" "$work/expected" ;;
+  esac
+  if cmp -s "$work/expected" "$work/all/$name"; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAILED: $name differs from the server's copy"; fi
+done
+
+mkdir "$work/some"
+check "a Korean name given on the command line" 0 \
+  "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/some")" 107자료.txt
+check "one name the server does not have" 1 \
+  "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/some")" 107a.txt not-there.txt
+[ -f "$work/some/107a.txt" ] && [ ! -e "$work/some/not-there.txt" ] && passed=$((passed + 1)) ||
+  { failed=$((failed + 1)); echo "FAILED: partial receive left the wrong files"; }
+check "a name that would leave the folder" 1 \
+  "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/some")" ../107a.txt
+[ ! -e "$work/107a.txt" ] && passed=$((passed + 1)) ||
+  { failed=$((failed + 1)); echo "FAILED: a file was written outside the receive folder"; }
+check "a date without files" 2 "${client[@]}" list --port "$port" --date 19990101
+kill "$server_pid"; wait "$server_pid" 2>/dev/null; server_pid=
+check "no server" 2 "${client[@]}" list --port "$port" --date $date
+check "a receive folder that does not exist" 3 \
+  "${client[@]}" receive --port "$port" --folder "$(folder_arg "$work/missing")" --all
+check "receive without a folder" 64 "${client[@]}" receive --port "$port" --all
+check "an unknown option" 64 "${client[@]}" list --colour
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,61 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace dovrel::cli {
+namespace {
+
+TEST(ParseOptions, ReadsBothCommandsWithTheirDefaults) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"list"}, &options, &error)) << error;
+  EXPECT_EQ(options.command, Command::kList);
+  EXPECT_EQ(options.server, "127.0.0.1");
+  EXPECT_EQ(options.port, 41900);
+  EXPECT_EQ(options.date, "");
+
+  ASSERT_TRUE(ParseOptions({"receive", "--server", "files.bank", "--port", "4000", "--date",
+                            "20261208", "--user", "u01", "--folder", "in", "a.txt", "b.txt"},
+                           &options, &error))
+      << error;
+  EXPECT_EQ(options.command, Command::kReceive);
+  EXPECT_EQ(options.server, "files.bank");
+  EXPECT_EQ(options.port, 4000);
+  EXPECT_EQ(options.user, "u01");
+  EXPECT_EQ(options.names, (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_FALSE(options.all);
+}
+
+TEST(ParseOptions, RefusesWhatCannotBeCarriedOut) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"fetch"},
+      {"list", "--port"},
+      {"list", "--port", "0"},
+      {"list", "--port", "65536"},
+      {"list", "--port", "12x"},
+      {"list", "a.txt"},
+      {"list", "--colour"},
+      {"receive", "--all"},
+      {"receive", "--folder", "in"},
+      {"receive", "--folder", "in", "--all", "a.txt"},
+  };
+  for (const auto& arguments : cases) {
+    Options options;
+    std::string error;
+    EXPECT_FALSE(ParseOptions(arguments, &options, &error)) << testing::PrintToString(arguments);
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(ParseOptions, HelpWinsAnywhere) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"receive", "--help"}, &options, &error));
+  EXPECT_EQ(options.command, Command::kHelp);
+  ASSERT_TRUE(ParseOptions({"-h"}, &options, &error));
+  EXPECT_EQ(options.command, Command::kHelp);
+}
+
+}  // namespace
+}  // namespace dovrel::cli
