@@ -36,39 +36,48 @@ void DecodeInto(const char* source, std::size_t length, char* field, std::size_t
 
 }  // namespace
 
-std::ptrdiff_t DecodeBase64Into(const char* text, std::size_t length, unsigned char* out,
-                                std::size_t capacity) {
-  std::size_t n = 0;  // symbols seen
-  std::size_t j = 0;  // whole bytes written
-  unsigned pending = 0;
-  std::size_t i = 0;
-  for (; i < length && text[i] != '\0' && text[i] != '='; ++i) {
+bool Base64Decoder::Feed(const char* text, std::size_t length, unsigned char* out,
+                         std::size_t capacity) {
+  for (std::size_t i = 0; i < length && !ended_; ++i) {
+    if (text[i] == '=') {
+      ended_ = true;
+      if (symbols_ % 4 < 2) return false;  // a pad where a group has fewer than two symbols
+      break;
+    }
     int v = kSymbols.value[static_cast<unsigned char>(text[i])];
     if (v < 0) continue;  // line breaks, blanks and anything else are skipped
-    switch (n % 4) {
+    const unsigned symbol = static_cast<unsigned>(v);
+    switch (symbols_++ % 4) {
       case 0:
-        pending = static_cast<unsigned>(v) << 2;
-        break;
+        pending_ = symbol << 2;
+        continue;
       case 1:
-        if (j >= capacity) return -1;
-        out[j++] = static_cast<unsigned char>(pending | (static_cast<unsigned>(v) >> 4));
-        pending = (static_cast<unsigned>(v) << 4) & 0xFF;
-        break;
+        if (written_ >= capacity) return false;
+        out[written_++] = static_cast<unsigned char>(pending_ | (symbol >> 4));
+        pending_ = (symbol << 4) & 0xFF;
+        continue;
       case 2:
-        if (j >= capacity) return -1;
-        out[j++] = static_cast<unsigned char>(pending | (static_cast<unsigned>(v) >> 2));
-        pending = (static_cast<unsigned>(v) << 6) & 0xFF;
-        break;
+        if (written_ >= capacity) return false;
+        out[written_++] = static_cast<unsigned char>(pending_ | (symbol >> 2));
+        pending_ = (symbol << 6) & 0xFF;
+        continue;
       default:
-        if (j >= capacity) return -1;
-        out[j++] = static_cast<unsigned char>(pending | static_cast<unsigned>(v));
-        break;
+        if (written_ >= capacity) return false;
+        out[written_++] = static_cast<unsigned char>(pending_ | symbol);
+        continue;
     }
-    ++n;
   }
-  bool stoppedAtPad = i < length && text[i] == '=';
-  if (stoppedAtPad && n % 4 < 2) return -1;
-  return static_cast<std::ptrdiff_t>(j);
+  return true;
+}
+
+std::ptrdiff_t DecodeBase64Into(const char* text, std::size_t length, unsigned char* out,
+                                std::size_t capacity) {
+  // The text ends at its terminating zero, if that comes first.
+  const void* zero = std::memchr(text, '\0', length);
+  if (zero != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(zero) - text);
+  Base64Decoder decoder;
+  if (!decoder.Feed(text, length, out, capacity)) return -1;
+  return static_cast<std::ptrdiff_t>(decoder.Written());
 }
 
 std::unique_ptr<unsigned char[]> DecodeBase64(const char* text, std::size_t length,

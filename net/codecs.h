@@ -15,6 +15,24 @@ struct OptionEntry {
   char value[kOptionValueSize];
 };
 
+// A base64 decoder that takes its text in pieces, for text still arriving.
+// Characters outside the alphabet are skipped; the first "=" ends the text.
+// The output may overwrite the input: it never overtakes it.
+class Base64Decoder {
+ public:
+  // Decodes text[0, length) to out[0, capacity); false when the output does
+  // not fit or a pad stands where a group has fewer than two symbols.
+  bool Feed(const char* text, std::size_t length, unsigned char* out, std::size_t capacity);
+  std::size_t Written() const { return written_; }
+  bool Ended() const { return ended_; }  // a pad was seen: the rest is ignored
+
+ private:
+  std::size_t symbols_ = 0;
+  std::size_t written_ = 0;
+  unsigned pending_ = 0;
+  bool ended_ = false;
+};
+
 // Decodes `length` characters of base64 (stopping early at a zero or the first
 // "="), skipping characters outside the alphabet. Writes at most `capacity`
 // bytes to `out`, which may be `text` itself: the output never overtakes the

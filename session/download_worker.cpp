@@ -9,6 +9,7 @@
 #include "session/file_output.h"
 #include "session/pkcs7.h"
 #include "session/progress_text.h"
+#include "session/reply_decryptor.h"
 
 namespace dovrel {
 namespace {
@@ -89,16 +90,17 @@ class Worker {
       return ItemEnd::kFailed;
 
     std::unique_ptr<char[]> reply;
+    std::unique_ptr<ReplyDecryptor> decryptor;
     std::size_t received = 0;
-    ItemEnd end = Receive(request, requestLength, &reply, &received);
+    ItemEnd end = Receive(request, requestLength, &reply, &decryptor, &received);
     if (end != ItemEnd::kDone) return end;
-    return Store(item, reply.get(), received);
+    return Store(item, reply.get(), received, *decryptor);
   }
 
   // Sends the GET and receives its reply whole. kFailed: no connection, or a
   // reply refused for its size; kBroken: the reply stopped arriving.
   ItemEnd Receive(const char* request, int requestLength, std::unique_ptr<char[]>* reply,
-                  std::size_t* received) {
+                  std::unique_ptr<ReplyDecryptor>* decryptor, std::size_t* received) {
     std::uint32_t address = 0;
     ClientSocket socket;
     if (!ParseIPv4(job_.parameters.serverAddress, &address) ||
@@ -125,6 +127,8 @@ class Worker {
     if (!*reply) return Refuse(socket);
 
     char* buffer = reply->get();
+    // The file is decrypted as it arrives, over the reply buffer itself.
+    *decryptor = std::make_unique<ReplyDecryptor>(buffer, length, job_.keys);
     std::size_t total = 0;
     // Nothing past the announced length is read, so the buffer cannot overflow
     // whatever the server sends.
@@ -133,6 +137,7 @@ class Worker {
       int n = socket.Receive(buffer + total, want, job_.timeouts.payloadMs);
       if (n <= 0) return Broken(socket);
       total += static_cast<std::size_t>(n);
+      (*decryptor)->Advance(total);
       progress_.Progress(ProgressPosition(total, length));
       progress_.Size(total, length);
     }
@@ -155,31 +160,49 @@ class Worker {
     return ItemEnd::kFailed;
   }
 
-  ItemEnd Store(TransferItem& item, char* reply, std::size_t length) {
+  ItemEnd Store(TransferItem& item, char* reply, std::size_t length, ReplyDecryptor& decryptor) {
     std::string_view document(reply, length);
     auto resultCode = FindElementText(document, "RESULT_CODE");
     if (!resultCode || ParseLeadingInteger(std::string(*resultCode).c_str()) != 0) return ItemEnd::kFailed;
-    auto encrypted = FindElementText(document, "ENC_DATA");
-    if (!encrypted) return ItemEnd::kFailed;
 
     progress_.Text(kStatusText, kDecryptingText);
     progress_.Cancel(false);
-    bool stored = DecryptAndStore(item, reply + (encrypted->data() - reply), encrypted->size());
+    bool stored = false;
+    unsigned char* plain = nullptr;
+    std::size_t plainLength = 0;
+    switch (decryptor.Finish(length, &plain, &plainLength)) {
+      case ReplyDecryptor::Outcome::kDecrypted:
+        stored = StorePlaintext(item, plain, plainLength);
+        break;
+      case ReplyDecryptor::Outcome::kNotStarted:
+        stored = DecryptAndStore(item, reply, document);
+        break;
+      case ReplyDecryptor::Outcome::kFailed:
+        break;
+    }
     progress_.Cancel(true);
     if (!stored) return ItemEnd::kFailed;
     item.done = 1;
     return ItemEnd::kDone;
   }
 
-  bool DecryptAndStore(const TransferItem& item, char* encrypted, std::size_t size) {
+  // The whole-reply path, for a reply whose ENC_DATA was not decrypted as it came.
+  bool DecryptAndStore(const TransferItem& item, char* reply, std::string_view document) {
+    auto encrypted = FindElementText(document, "ENC_DATA");
+    if (!encrypted) return false;
     CryptoErrorRecord error{};
     unsigned char* plain = nullptr;
-    std::ptrdiff_t plainLength =
-        DecryptEncryptedDataInPlace(encrypted, size, kArmourPem, job_.keys.sessionKey,
-                                    sizeof job_.keys.sessionKey, job_.keys.initVector,
-                                    sizeof job_.keys.initVector, &plain, &error);
-    if (plainLength <= 0) return false;
-    std::string_view text(reinterpret_cast<const char*>(plain), static_cast<std::size_t>(plainLength));
+    std::ptrdiff_t plainLength = DecryptEncryptedDataInPlace(
+        reply + (encrypted->data() - reply), encrypted->size(), kArmourPem, job_.keys.sessionKey,
+        sizeof job_.keys.sessionKey, job_.keys.initVector, sizeof job_.keys.initVector, &plain,
+        &error);
+    if (plainLength < 0) return false;
+    return StorePlaintext(item, plain, static_cast<std::size_t>(plainLength));
+  }
+
+  bool StorePlaintext(const TransferItem& item, const unsigned char* plain, std::size_t plainLength) {
+    if (plainLength == 0) return false;
+    std::string_view text(reinterpret_cast<const char*>(plain), plainLength);
 
     auto sizeValue = FindParameterText(text, "file_size");
     if (!sizeValue) return false;

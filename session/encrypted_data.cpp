@@ -16,6 +16,7 @@
 
 #include "net/codecs.h"
 #include "session/crypto_init.h"
+#include "session/cipher_choice.h"
 #include "session/crypto_ptr.h"
 #include "session/encrypted_data_parts.h"
 #include "session/pem_body.h"
@@ -29,57 +30,15 @@ constexpr int kSiteDerUnreadable = 45;
 constexpr int kSitePemUnreadable = 76;
 constexpr int kSiteUnsupportedArmour = 101;
 constexpr int kSiteCipherUnknown = 109;
-constexpr int kSiteCipherNeedsMore = 110;
 constexpr int kSiteOutputTooSmall = 111;
 constexpr int kSiteNoContent = 112;
 constexpr int kSiteDecryptFailed = 113;
-
-struct SessionSecret {
-  const unsigned char* key;
-  std::size_t keyLength;
-  const unsigned char* iv;
-  std::size_t ivLength;
-};
 
 // Where the plaintext goes: the caller's buffer, or over the ciphertext itself.
 struct Destination {
   unsigned char* buffer;  // null: in place
   std::size_t capacity;
 };
-
-// The cipher that the algorithm identifier names, from the loaded providers.
-UniquePtr<EVP_CIPHER> FetchCipher(const X509_ALGOR* algorithm) {
-  const ASN1_OBJECT* object = nullptr;
-  X509_ALGOR_get0(&object, nullptr, nullptr, algorithm);
-  int nid = OBJ_obj2nid(object);
-  const char* name = nid == NID_undef ? nullptr : OBJ_nid2sn(nid);
-  if (name == nullptr) {
-    char oid[128];
-    OBJ_obj2txt(oid, sizeof oid, object, 1);
-    ERR_raise_data(ERR_LIB_EVP, EVP_R_UNSUPPORTED_CIPHER, "algorithm %s", oid);
-    return nullptr;
-  }
-  return UniquePtr<EVP_CIPHER>(EVP_CIPHER_fetch(nullptr, name, nullptr));
-}
-
-// The session holds a 16-byte key and an 8-byte initial vector; a cipher that
-// would read more than the caller gives is refused rather than fed past them.
-bool CoversCipher(const EVP_CIPHER* cipher, const SessionSecret& secret, CryptoErrorRecord* error) {
-  int keyNeeded = EVP_CIPHER_get_key_length(cipher);
-  int ivNeeded = EVP_CIPHER_get_iv_length(cipher);
-  bool keyOk = secret.key != nullptr && static_cast<std::size_t>(keyNeeded) <= secret.keyLength;
-  bool ivOk = ivNeeded <= 0 ||
-              (secret.iv != nullptr && static_cast<std::size_t>(ivNeeded) <= secret.ivLength);
-  if (keyOk && ivOk) return true;
-  char message[kCryptoTextSize];
-  std::snprintf(message, sizeof message,
-                "%s needs a %d-byte key and a %d-byte initial vector; %lu and %lu given",
-                EVP_CIPHER_get0_name(cipher), keyNeeded, ivNeeded,
-                static_cast<unsigned long>(secret.key != nullptr ? secret.keyLength : 0),
-                static_cast<unsigned long>(secret.iv != nullptr ? secret.ivLength : 0));
-  SetCryptoFailure(error, message, PlaceStyle::kPaddedLine, kCryptoTag, kSiteCipherNeedsMore);
-  return false;
-}
 
 // Decrypts `content` into `out`, which may be `content` itself. The plaintext
 // is never longer than the content, so a content that fits the output cannot

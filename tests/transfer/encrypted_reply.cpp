@@ -16,7 +16,7 @@
 namespace dovrel::test {
 namespace {
 
-std::vector<unsigned char> EncryptCast5(const std::string& plaintext, const SessionKeys& keys) {
+std::vector<unsigned char> EncryptCast5(const std::string& plaintext, const SessionKeys& keys, bool pad) {
   EnsureCryptoProviders();
   std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
                                                                          &EVP_CIPHER_CTX_free);
@@ -24,6 +24,7 @@ std::vector<unsigned char> EncryptCast5(const std::string& plaintext, const Sess
   int n = 0;
   int last = 0;
   EVP_EncryptInit_ex(context.get(), EVP_cast5_cbc(), nullptr, keys.sessionKey, keys.initVector);
+  EVP_CIPHER_CTX_set_padding(context.get(), pad ? 1 : 0);
   EVP_EncryptUpdate(context.get(), out.data(), &n,
                     reinterpret_cast<const unsigned char*>(plaintext.data()),
                     static_cast<int>(plaintext.size()));
@@ -42,8 +43,8 @@ SessionKeys FixedKeys() {
   return keys;
 }
 
-std::string EncryptedDataPem(const std::string& plaintext, const SessionKeys& keys) {
-  std::vector<unsigned char> cipherText = EncryptCast5(plaintext, keys);
+std::string EncryptedDataPem(const std::string& plaintext, const SessionKeys& keys, bool pad) {
+  std::vector<unsigned char> cipherText = EncryptCast5(plaintext, keys, pad);
   PKCS7_ENCRYPT* body = PKCS7_ENCRYPT_new();
   ASN1_INTEGER_set(body->version, 0);
   body->enc_data->content_type = OBJ_nid2obj(NID_pkcs7_data);

@@ -12,7 +12,9 @@ namespace dovrel::test {
 // Test keys: a fixed session key and initial vector with a short SKEY.
 SessionKeys FixedKeys();
 
-std::string EncryptedDataPem(const std::string& plaintext, const SessionKeys& keys);
+// With `pad` false the plaintext (a whole number of blocks) is encrypted as
+// it is, so its last block decides whether the padding checks out.
+std::string EncryptedDataPem(const std::string& plaintext, const SessionKeys& keys, bool pad = true);
 
 // A whole reply document with RESULT_CODE 0000 and ENC_DATA.
 std::string GetReply(const std::string& plaintext, const SessionKeys& keys);
