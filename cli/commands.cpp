@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -8,6 +9,7 @@
 
 #include "cli/console.h"
 #include "net/resolve.h"
+#include "session/download_thread.h"
 #include "session/file_output.h"
 #include "ui/directory.h"
 #include "ui/file_list_query.h"
@@ -112,13 +114,16 @@ int RunReceive(const Options& options) {
   ConsoleTransferView view(terminal, options.quiet);
   job.items = items.data();
   job.count = static_cast<int>(items.size());
-  job.cancel = &cancelRequested;
   job.view = &view;
   job.wire = &PlatformWireText();
   std::signal(SIGINT, OnInterrupt);
-  WorkerEnd end = WorkerEnd::kBroken;
-  std::thread worker([&] { end = RunDownloadWorker(job); });
-  worker.join();
+  DownloadThread worker(job);
+  // Ctrl-C asks for a cancel: the file under way is finished, then TERMINATE.
+  while (!worker.Done()) {
+    if (cancelRequested) worker.Cancel();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const WorkerEnd end = worker.Wait();
   view.Finish();
 
   int received = 0;

@@ -86,8 +86,8 @@ class Session {
 
   static const char* MessageFor(KeyExchangeResult result) {
     switch (result) {
-      case KeyExchangeResult::kNoConnection: return kKeyExchangeNoConnectionText;
-      case KeyExchangeResult::kNoSkey: return kKeyExchangeNoSkeyText;
+      case KeyExchangeResult::kNoConnection: return kNoConnectionText;
+      case KeyExchangeResult::kNoSkey: return kNoSkeyText;
       case KeyExchangeResult::kNoSignedData: return kKeyExchangeNoSignedDataText;
       case KeyExchangeResult::kNoResultCode: return kKeyExchangeNoResultCodeText;
       case KeyExchangeResult::kOpened:

@@ -5,6 +5,7 @@
 
 #include "net/exchange.h"
 #include "session/session_keys.h"
+#include "ui/message_box.h"
 #include "ui/receive_parameters.h"
 
 namespace dovrel {
@@ -29,8 +30,6 @@ enum class KeyExchangeResult {
 };
 
 inline constexpr char kPreparingText[] = "데이터를 암호화하기 위한 준비과정중입니다";
-inline constexpr char kKeyExchangeNoConnectionText[] = "서버에 접속할수 없습니다";
-inline constexpr char kKeyExchangeNoSkeyText[] = "정상적인 데이터가 전송되지 않았습니다(SKEY)";
 inline constexpr char kKeyExchangeNoSignedDataText[] = "정상적인 데이터가 전송되지 않았습니다(SERVERSIGNEDDATA)";
 inline constexpr char kKeyExchangeNoResultCodeText[] = "정상적인 데이터가 전송되지 않았습니다(RESULT_CODE)";
 

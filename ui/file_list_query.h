@@ -26,9 +26,7 @@ inline constexpr char kSearchAllDate[] = "00000000";
 
 inline constexpr char kFileListBusyText[] = "파일 리스트 검색중입니다";
 inline constexpr char kBadDateText[] = "검색일자(YYYYMMDD) 8자리를 올바르게 입력하십시오";
-inline constexpr char kNoConnectionText[] = "서버에 접속할수 없습니다";
 inline constexpr char kNoResultCodeText[] = "정상적인 응답을 받지 못하였습니다(RESULT_CODE)";
-inline constexpr char kNoSkeyText[] = "정상적인 데이터가 전송되지 않았습니다(SKEY)";
 inline constexpr char kNoFileCountText[] = "정상적인 응답을 받지 못하였습니다(FILE_COUNT)";
 inline constexpr char kNoFilesText[] = "검색된 파일이 없습니다";
 inline constexpr char kNoFileListText[] = "정상적인 응답을 받지 못하였습니다(FILE_LIST)";

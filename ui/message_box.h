@@ -15,4 +15,8 @@ inline constexpr unsigned kMbAlert = kMbOk | kMbTopmost | kMbSetForeground;
 
 inline constexpr char kCaptionNotice[] = "알림";
 
+// Messages that the file list query and the key exchange both show.
+inline constexpr char kNoConnectionText[] = "서버에 접속할수 없습니다";
+inline constexpr char kNoSkeyText[] = "정상적인 데이터가 전송되지 않았습니다(SKEY)";
+
 }  // namespace dovrel

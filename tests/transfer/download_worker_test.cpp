@@ -1,11 +1,15 @@
 #include "session/download_worker.h"
 
+#include "session/download_thread.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/message.h"
@@ -340,6 +344,72 @@ TEST_F(DownloadWorkerTest, AReplyThatStopsMidWayBreaksTheTransferWithoutTerminat
   EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kBroken);
   EXPECT_EQ(server.gets.load(), 1);
   EXPECT_EQ(server.terminates.load(), 0);
+}
+
+}  // namespace
+}  // namespace dovrel
+
+namespace dovrel {
+namespace {
+
+class DownloadThreadTest : public DownloadWorkerTest {
+ protected:
+  TransferJob Job(int port, const SessionKeys& keys) {
+    TransferJob job;
+    std::strcpy(job.parameters.serverAddress, "127.0.0.1");
+    job.parameters.serverPort = port;
+    job.keys = keys;
+    job.items = items_.data();
+    job.count = static_cast<int>(items_.size());
+    job.view = &view_;
+    job.wire = &PlatformWireText();
+    job.timeouts = {3000, 3000, 5000, 3000};
+    job.terminateTimeouts = {3000, 3000, 3000, 3000};
+    return job;
+  }
+};
+
+TEST_F(DownloadThreadTest, AnEndedWindowStillWaitsForTheWorker) {
+  const SessionKeys keys = test::FixedKeys();
+  const std::string reply = test::GetReply(test::FilePlaintext("slow"), keys);
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    connection.SendReply(reply);
+    connection.ReadReceipt();
+  });
+  AddItem("slow.dat");
+  {
+    DownloadThread thread(Job(server.Port(), keys));
+    EXPECT_FALSE(thread.Done());
+  }  // the window goes at once; the worker still finishes its file
+  EXPECT_EQ(items_[0].done, 1);
+  EXPECT_EQ(server.terminates.load(), 1);
+}
+
+TEST_F(DownloadThreadTest, CancelStopsBeforeTheNextItemAndDoneIsSetLast) {
+  const SessionKeys keys = test::FixedKeys();
+  const std::string reply = test::GetReply(test::FilePlaintext("x"), keys);
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    connection.SendReply(reply);
+    connection.ReadReceipt();
+  });
+  AddItem("a.dat");
+  AddItem("b.dat");
+  std::atomic<DownloadThread*> running{nullptr};
+  view_.onText = [&](int control, const std::string&) {
+    if (control != kCountText) return;
+    for (int i = 0; i < 1000 && running.load() == nullptr; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    running.load()->Cancel();  // asked during the first item
+  };
+  DownloadThread thread(Job(server.Port(), keys));
+  running = &thread;
+  // The flag is only set once the worker has returned.
+  while (!thread.Done()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(server.terminates.load(), 1);
+  EXPECT_EQ(thread.Wait(), WorkerEnd::kCancelled);
+  EXPECT_EQ(items_[0].done, 1);
+  EXPECT_EQ(items_[1].done, 0);
 }
 
 }  // namespace

@@ -108,13 +108,13 @@ TEST_P(KeyExchangeFailure, StopsThePopupThenShowsItsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     ServerFaults, KeyExchangeFailure,
     ::testing::Values(
-        FailureCase{"no-skey", KeyExchangeResult::kNoSkey, kKeyExchangeNoSkeyText},
+        FailureCase{"no-skey", KeyExchangeResult::kNoSkey, kNoSkeyText},
         FailureCase{"no-signed-data", KeyExchangeResult::kNoSignedData, kKeyExchangeNoSignedDataText},
         FailureCase{"bad-signed-data", KeyExchangeResult::kCryptoFailed, nullptr},
         FailureCase{"no-keyexchg-result", KeyExchangeResult::kNoResultCode,
                     kKeyExchangeNoResultCodeText},
         // A reply length that never comes reads as an empty reply: SKEY is missing.
-        FailureCase{"init-silent", KeyExchangeResult::kNoSkey, kKeyExchangeNoSkeyText},
+        FailureCase{"init-silent", KeyExchangeResult::kNoSkey, kNoSkeyText},
         // Any RESULT_CODE opens the session, an error code too.
         FailureCase{"keyexchg-error-code", KeyExchangeResult::kOpened, nullptr}),
     [](const ::testing::TestParamInfo<FailureCase>& param) {
@@ -130,7 +130,7 @@ TEST(KeyExchange, NoServerGivesTheConnectionMessage) {
   Open(test::UnusedLoopbackPort(), &outcome);
   EXPECT_EQ(outcome.result, KeyExchangeResult::kNoConnection);
   ASSERT_EQ(outcome.host.messages.size(), 1u);
-  EXPECT_EQ(outcome.host.messages[0].text, kKeyExchangeNoConnectionText);
+  EXPECT_EQ(outcome.host.messages[0].text, kNoConnectionText);
   EXPECT_EQ(outcome.host.events.back(), "message");
 }
 
