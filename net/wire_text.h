@@ -3,6 +3,7 @@
 // ANSI code page: 949 for Korean. The user's side works in UTF-8: the terminal,
 // the native file system and our own message texts. This converts between them.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ const WireText& PlatformWireText();
 
 // A conversion that passes bytes through unchanged (tests, ASCII-only peers).
 const WireText& IdentityWireText();
+
+#ifndef _WIN32
+// The conversion between UTF-8 and the code page iconv knows as `charset`
+// ("CP949", "EUC-KR", ...); nullptr when iconv lacks either direction.
+// Shareable between threads: every conversion opens its own iconv handle.
+std::unique_ptr<WireText> MakeIconvWireText(const std::string& charset);
+#endif
 
 // ToUtf8 that never fails: unconvertible bytes become "?".
 std::string WireToUtf8(const WireText& codec, std::string_view wire);

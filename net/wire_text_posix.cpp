@@ -2,6 +2,9 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <memory>
+#include <string>
+#include <utility>
 
 #include "net/unique_any.h"
 #include "net/wire_text.h"
@@ -12,13 +15,20 @@ namespace {
 void CloseIconv(iconv_t handle) { iconv_close(handle); }
 using unique_iconv = unique_any<iconv_t, CloseIconv>;
 
+constexpr char kUtf8[] = "UTF-8";
+
+// An empty owner when iconv knows no conversion from `from` to `to`.
+unique_iconv OpenIconv(const char* to, const char* from) {
+  iconv_t opened = iconv_open(to, from);
+  return opened == reinterpret_cast<iconv_t>(-1) ? unique_iconv() : unique_iconv(opened);
+}
+
 // Converts the whole of `in` from `from` to `to`; false on any byte that has
 // no counterpart, or on a character cut off at the end.
 bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
   out->clear();
-  iconv_t opened = iconv_open(to, from);
-  if (opened == reinterpret_cast<iconv_t>(-1)) return false;
-  unique_iconv codec(opened);
+  unique_iconv codec = OpenIconv(to, from);
+  if (!codec) return false;
 
   char* source = const_cast<char*>(in.data());  // iconv's interface is not const-correct
   std::size_t sourceLeft = in.size();
@@ -39,21 +49,30 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string*
   return true;
 }
 
-class Cp949Text final : public WireText {
+class IconvText final : public WireText {
  public:
+  explicit IconvText(std::string charset) : charset_(std::move(charset)) {}
   bool ToUtf8(std::string_view wire, std::string* out) const override {
-    return Convert("UTF-8", "CP949", wire, out);
+    return Convert(kUtf8, charset_.c_str(), wire, out);
   }
   bool FromUtf8(std::string_view utf8, std::string* out) const override {
-    return Convert("CP949", "UTF-8", utf8, out);
+    return Convert(charset_.c_str(), kUtf8, utf8, out);
   }
+
+ private:
+  const std::string charset_;
 };
 
 }  // namespace
 
 const WireText& PlatformWireText() {
-  static const Cp949Text codec;
+  static const IconvText codec("CP949");
   return codec;
+}
+
+std::unique_ptr<WireText> MakeIconvWireText(const std::string& charset) {
+  if (!OpenIconv(kUtf8, charset.c_str()) || !OpenIconv(charset.c_str(), kUtf8)) return nullptr;
+  return std::make_unique<IconvText>(charset);
 }
 
 }  // namespace dovrel

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <string>
 
 namespace dovrel::server {
 namespace {
@@ -15,6 +16,27 @@ bool ParseNumber(const std::string& text, long minimum, long maximum, long* valu
   if (n < minimum || n > maximum) return false;
   *value = n;
   return true;
+}
+
+// The options whose value is a text taken as it stands, and where each goes.
+struct TextOption {
+  const char* name;
+  std::string FileServerOptions::*field;
+};
+constexpr TextOption kTextOptions[] = {
+    {"--root", &FileServerOptions::root},
+    {"--bind", &FileServerOptions::bindAddress},
+    {"--cert", &FileServerOptions::certificateFile},
+    {"--key", &FileServerOptions::keyFile},
+    {"--state", &FileServerOptions::stateDir},
+    {"--charset", &FileServerOptions::wireCharset},
+};
+
+std::string FileServerOptions::*TextField(const std::string& name) {
+  for (const TextOption& option : kTextOptions) {
+    if (name == option.name) return option.field;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -67,35 +89,26 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
       *out = arguments[++i];
       return true;
     };
-    std::string text;
-    long number = 0;
-    if (name == "--root") {
-      if (!value(&options.root)) return false;
-    } else if (name == "--bind") {
-      if (!value(&options.bindAddress)) return false;
+    auto numberValue = [&](long minimum, long maximum, int* out) {
+      std::string text;
+      if (!value(&text)) return false;
+      long number = 0;
+      if (!ParseNumber(text, minimum, maximum, &number)) {
+        *error = name + " takes a number from " + std::to_string(minimum) + " to " +
+                 std::to_string(maximum) + ": " + text;
+        return false;
+      }
+      *out = static_cast<int>(number);
+      return true;
+    };
+    if (std::string FileServerOptions::*field = TextField(name)) {
+      if (!value(&(options.*field))) return false;
     } else if (name == "--port") {
-      if (!value(&text)) return false;
-      if (!ParseNumber(text, 0, 65535, &number)) {
-        *error = "--port takes a number from 0 to 65535: " + text;
-        return false;
-      }
-      options.port = static_cast<int>(number);
-    } else if (name == "--cert") {
-      if (!value(&options.certificateFile)) return false;
-    } else if (name == "--key") {
-      if (!value(&options.keyFile)) return false;
-    } else if (name == "--state") {
-      if (!value(&options.stateDir)) return false;
-    } else if (name == "--charset") {
-      if (!value(&options.wireCharset)) return false;
+      if (!numberValue(0, 65535, &options.port)) return false;
     } else if (name == "--max-connections") {
-      if (!value(&text)) return false;
-      if (!ParseNumber(text, 1, 1024, &number)) {
-        *error = "--max-connections takes a number from 1 to 1024: " + text;
-        return false;
-      }
-      options.maxConnections = static_cast<int>(number);
+      if (!numberValue(1, 1024, &options.maxConnections)) return false;
     } else if (name == "--fault") {
+      std::string text;
       if (!value(&text)) return false;
       std::optional<Fault> fault = ParseFault(text, error);
       if (!fault) return false;

@@ -11,6 +11,8 @@
 #include <openssl/pem.h>
 #include <openssl/rand.h>
 
+#include "server/crypto_errors.h"
+#include "server/pem_block.h"
 #include "server/unique_fd.h"
 #include "server/url_encode.h"
 
@@ -18,12 +20,6 @@ namespace dovrel::server {
 namespace {
 
 constexpr int kCertificateDays = 3650;
-
-std::string MemoryText(BIO* bio) {
-  char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
-  return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
-}
 
 bool FileExists(const std::string& path) {
   struct stat info {};
@@ -103,24 +99,19 @@ bool SetRandomSerial(X509* certificate) {
 
 bool MakeCertificateList(X509* certificate, std::string* pem, std::string* error) {
   UniquePtr<PKCS7> signedData(PKCS7_new());
-  UniquePtr<BIO> out(BIO_new(BIO_s_mem()));
-  if (!signedData || !out || PKCS7_set_type(signedData.get(), NID_pkcs7_signed) != 1 ||
+  if (!signedData || PKCS7_set_type(signedData.get(), NID_pkcs7_signed) != 1 ||
       PKCS7_content_new(signedData.get(), NID_pkcs7_data) != 1 ||
       PKCS7_add_certificate(signedData.get(), certificate) != 1) {
     *error = "cannot build the signed data: " + TakeCryptoErrors();
     return false;
   }
   // The body alone, without the ContentInfo around it.
-  unsigned char* der = nullptr;
-  const int derLength = i2d_PKCS7_SIGNED(signedData->d.sign, &der);
-  const int written =
-      derLength > 0 ? PEM_write_bio(out.get(), "PKCS7 SIGNED DATA", "", der, derLength) : 0;
-  OPENSSL_free(der);
-  if (written <= 0) {
+  std::string text = WritePemBlock(kSignedDataLabel, signedData->d.sign, i2d_PKCS7_SIGNED);
+  if (text.empty()) {
     *error = "cannot write the signed data: " + TakeCryptoErrors();
     return false;
   }
-  *pem = MemoryText(out.get());
+  *pem = std::move(text);
   return true;
 }
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "server/crypto_ptr.h"
+#include "session/crypto_ptr.h"
 
 namespace dovrel::server {
 
@@ -14,6 +14,7 @@ namespace dovrel::server {
 inline constexpr std::size_t kSignedDataValueLimit = 3071;
 inline constexpr std::size_t kDecodedPairValueLimit = 2047;
 
+inline constexpr char kSignedDataLabel[] = "PKCS7 SIGNED DATA";  // the certList's PEM label
 inline constexpr char kGeneratedSubject[] = "dovrel-fileserver";
 inline constexpr char kStateCertificateFile[] = "server-cert.pem";
 inline constexpr char kStateKeyFile[] = "server-key.pem";

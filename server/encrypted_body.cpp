@@ -7,6 +7,8 @@
 #include <cstring>
 #include <utility>
 
+#include "server/crypto_errors.h"
+
 namespace dovrel::server {
 namespace {
 
@@ -37,6 +39,12 @@ void AppendLength(std::string* out, std::uint64_t length) {
   while (count > 0) out->push_back(static_cast<char>(digits[--count]));
 }
 
+// The tag and length that open a DER value of `length` content bytes.
+void AppendHeader(std::string* out, unsigned char tag, std::uint64_t length) {
+  out->push_back(static_cast<char>(tag));
+  AppendLength(out, length);
+}
+
 std::uint64_t LengthFieldSize(std::uint64_t length) {
   std::string field;
   AppendLength(&field, length);
@@ -65,20 +73,15 @@ std::string EncryptedDataHead(std::uint64_t cipherLength,
   const std::uint64_t dataContent = sizeof kVersion + TlvSize(infoContent);
 
   std::string head;
-  head.push_back(static_cast<char>(kSequence));
-  AppendLength(&head, dataContent);
+  AppendHeader(&head, kSequence, dataContent);
   AppendBytes(&head, kVersion, sizeof kVersion);
-  head.push_back(static_cast<char>(kSequence));
-  AppendLength(&head, infoContent);
+  AppendHeader(&head, kSequence, infoContent);
   AppendBytes(&head, kDataType, sizeof kDataType);
-  head.push_back(static_cast<char>(kSequence));
-  AppendLength(&head, algorithmContent);
+  AppendHeader(&head, kSequence, algorithmContent);
   AppendBytes(&head, kCast5Oid, sizeof kCast5Oid);
-  head.push_back(static_cast<char>(kOctetString));
-  AppendLength(&head, iv.size());
+  AppendHeader(&head, kOctetString, iv.size());
   AppendBytes(&head, iv.data(), iv.size());
-  head.push_back(static_cast<char>(kImplicitContent));
-  AppendLength(&head, cipherLength);
+  AppendHeader(&head, kImplicitContent, cipherLength);
   return head;
 }
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "server/base64_lines.h"
-#include "server/crypto_ptr.h"
 #include "server/file_store.h"
 #include "server/reply.h"
 #include "server/session_table.h"
+#include "session/crypto_ptr.h"
 
 namespace dovrel::server {
 

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <utility>
 
+#include "net/wire_text.h"
 #include "server/server_state.h"
+#include "session/crypto_init.h"
 
 namespace dovrel::server {
 namespace {
@@ -138,7 +140,7 @@ std::unique_ptr<FileServer> FileServer::Start(const FileServerOptions& options, 
     *error = "root folder not found or not a folder: " + options.root;
     return nullptr;
   }
-  if (!IsSupportedWireCharset(options.wireCharset)) {
+  if (!MakeIconvWireText(options.wireCharset)) {
     *error = "code page not known to iconv: " + options.wireCharset;
     return nullptr;
   }

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "server/charset.h"
 #include "server/credentials.h"
 #include "server/faults.h"
 #include "server/file_store.h"

@@ -6,25 +6,22 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 #include <set>
 #include <utility>
 
-#include "server/charset.h"
+#include "net/unique_any.h"
 
 namespace dovrel::server {
 namespace {
 
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+void CloseDirectory(DIR* dir) { closedir(dir); }
+using unique_dir = unique_any<DIR*, CloseDirectory>;
 
 // Entries of one folder that are of the wanted kind. Symbolic links are not
 // followed, so nothing outside the root is ever served.
 std::vector<std::string> FolderEntries(const std::string& path, bool wantDirectories) {
   std::vector<std::string> names;
-  UniqueDir dir(opendir(path.c_str()));
+  unique_dir dir(opendir(path.c_str()));
   if (!dir) return names;
   const int dirFd = dirfd(dir.get());
   while (const dirent* entry = readdir(dir.get())) {
@@ -50,7 +47,10 @@ bool IsDateText(std::string_view text) {
 }
 
 FileStore::FileStore(std::string root, std::string wireCharset, WarningSink warn)
-    : root_(std::move(root)), wireCharset_(std::move(wireCharset)), warn_(std::move(warn)) {}
+    : root_(std::move(root)),
+      wireCharset_(std::move(wireCharset)),
+      wire_(MakeIconvWireText(wireCharset_)),
+      warn_(std::move(warn)) {}
 
 std::vector<std::string> FileStore::DateFolders() const {
   std::vector<std::string> dates = FolderEntries(root_, true);
@@ -77,31 +77,31 @@ std::vector<std::string> FileStore::List(std::string_view date) const {
     ListFolder(std::string(date), &utf8Names);  // a missing folder lists nothing
   }
 
-  TextConverter toWire(wireCharset_.c_str(), kFileSystemCharset);
   std::set<std::string> seen;  // the newest of equal names is the one GET serves
   for (const std::string& name : utf8Names) {
-    std::optional<std::string> wire = toWire.Convert(name);
-    if (!wire) {
+    std::string wire;
+    if (!wire_ || !wire_->FromUtf8(name, &wire)) {
       warn_("left out of the list, no " + wireCharset_ + " form: " + name);
       continue;
     }
-    if (wire->find('|') != std::string::npos) {
+    if (wire.find('|') != std::string::npos) {
       warn_("left out of the list, holds the separator \"|\": " + name);
       continue;
     }
-    if (seen.insert(*wire).second) wireNames.push_back(std::move(*wire));
+    if (seen.insert(wire).second) wireNames.push_back(std::move(wire));
   }
   return wireNames;
 }
 
 FindResult FileStore::Open(std::string_view wireName, OpenedFile* file) const {
   if (!IsPlainFileName(wireName)) return FindResult::kInvalidName;
-  TextConverter fromWire(kFileSystemCharset, wireCharset_.c_str());
-  std::optional<std::string> name = fromWire.Convert(wireName);
-  if (!name || !IsPlainFileName(*name)) return FindResult::kInvalidName;
+  std::string name;
+  if (!wire_ || !wire_->ToUtf8(wireName, &name) || !IsPlainFileName(name)) {
+    return FindResult::kInvalidName;
+  }
 
   for (const std::string& date : DateFolders()) {
-    const std::string path = root_ + "/" + date + "/" + *name;
+    const std::string path = root_ + "/" + date + "/" + name;
     // O_NONBLOCK keeps a FIFO planted in the folder from stalling the open.
     unique_fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {

@@ -4,15 +4,19 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "net/wire_text.h"
 #include "server/unique_fd.h"
 
 namespace dovrel::server {
 
 inline constexpr char kAllDates[] = "00000000";
+// The code page of file names on the wire; on disk they are UTF-8.
+inline constexpr char kDefaultWireCharset[] = "CP949";
 
 using WarningSink = std::function<void(const std::string&)>;
 
@@ -30,6 +34,7 @@ enum class FindResult { kFound, kInvalidName, kNotFound, kUnreadable };
 
 class FileStore {
  public:
+  // A code page iconv does not know converts no name: nothing is listed or served.
   FileStore(std::string root, std::string wireCharset, WarningSink warn);
 
   // The names of one date's files, or of every date's for "00000000" (newest
@@ -48,6 +53,7 @@ class FileStore {
 
   std::string root_;
   std::string wireCharset_;
+  std::unique_ptr<WireText> wire_;  // nullptr for an unknown code page
   WarningSink warn_;
 };
 

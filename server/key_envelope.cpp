@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
-#include <openssl/pem.h>
+#include <openssl/pkcs7.h>
 
 #include "net/message.h"
+#include "server/crypto_errors.h"
+#include "server/pem_block.h"
 
 namespace dovrel::server {
 namespace {
@@ -31,10 +34,6 @@ bool DecodeHex(std::string_view digits, unsigned char* out, std::size_t length) 
   return true;
 }
 
-struct OpenSslFree {
-  void operator()(void* p) const { OPENSSL_free(p); }
-};
-
 }  // namespace
 
 bool ParseKeyText(std::string_view text, SessionKeys* keys) {
@@ -55,20 +54,15 @@ bool OpenKeyEnvelope(std::string_view pem, const ServerCredentials& credentials,
     *error = "envelope too large";
     return false;
   }
-  UniquePtr<BIO> in(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
-  unsigned char* derBytes = nullptr;
-  long derLength = 0;
-  char* name = nullptr;
-  if (!in || PEM_bytes_read_bio(&derBytes, &derLength, &name, kEnvelopedDataLabel, in.get(),
-                                nullptr, nullptr) != 1) {
+  const std::optional<std::string> der = ReadPemBlock(pem, kEnvelopedDataLabel);
+  if (!der) {
     *error = "ENVELOP_DATA is not a PEM \"PKCS7 ENVELOPED DATA\" text: " + TakeCryptoErrors();
     return false;
   }
-  std::unique_ptr<unsigned char, OpenSslFree> der(derBytes);
-  std::unique_ptr<char, OpenSslFree> ownedName(name);
 
-  const unsigned char* cursor = der.get();
-  UniquePtr<PKCS7_ENVELOPE> body(d2i_PKCS7_ENVELOPE(nullptr, &cursor, derLength));
+  const unsigned char* cursor = reinterpret_cast<const unsigned char*>(der->data());
+  UniquePtr<PKCS7_ENVELOPE> body(
+      d2i_PKCS7_ENVELOPE(nullptr, &cursor, static_cast<long>(der->size())));
   if (!body) {
     *error = "ENVELOP_DATA does not hold an EnvelopedData: " + TakeCryptoErrors();
     return false;

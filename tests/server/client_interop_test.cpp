@@ -30,7 +30,7 @@ TEST(ServerClientInteropTest, TheClientsHelpersOpenWhatTheServerSends) {
   ASSERT_TRUE(server) << error;
 
   // INIT and the certificate, in the client's buffer sizes.
-  const std::string init = Call(server->Port(), Request({{"SERVICE_CODE", "INIT"}})).reply;
+  const std::string init = Call(server->Port(), InitRequest()).reply;
   const std::string signedData = ElementOf(init, "SERVER_SIGNED_DATA").value_or("");
   const std::string skey = ElementOf(init, "SKEY").value_or("");
   ASSERT_LT(signedData.size(), 3072u);

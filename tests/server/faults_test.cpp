@@ -97,6 +97,13 @@ class ServerFaultsTest : public ::testing::Test {
     return Request({{"SERVICE_CODE", "GETLIST"}, {"SKEY", "k"}, {"USERID", "u"}, {"DATE", "20240102"}});
   }
 
+  // Connects `client` to the server and sends `document` as one request frame.
+  ::testing::AssertionResult SendOnNewConnection(RawClient* client, const std::string& document) {
+    if (!client->Connect(server_->Port())) return ::testing::AssertionFailure() << "cannot connect";
+    if (!client->SendFrame(document)) return ::testing::AssertionFailure() << "cannot send the request";
+    return ::testing::AssertionSuccess();
+  }
+
   TempFolder folder_;
   WarningLog warnings_;
   std::unique_ptr<FileServer> server_;
@@ -104,7 +111,7 @@ class ServerFaultsTest : public ::testing::Test {
 
 TEST_F(ServerFaultsTest, OmitLeavesTheElementOut) {
   Switch("INIT:omit:SKEY");
-  const std::string reply = Call(server_->Port(), Request({{"SERVICE_CODE", "INIT"}})).reply;
+  const std::string reply = Call(server_->Port(), InitRequest()).reply;
   EXPECT_FALSE(ElementOf(reply, "SKEY"));
   EXPECT_TRUE(ElementOf(reply, "SERVER_SIGNED_DATA"));
   EXPECT_EQ(ElementOf(reply, "RESULT_CODE"), std::optional<std::string>("0000"));
@@ -134,7 +141,7 @@ TEST_F(ServerFaultsTest, CodeSetsTheResultCodeOfThatServiceOnly) {
   Switch("GETLIST:code:0012");
   EXPECT_EQ(ElementOf(Call(server_->Port(), GetListRequest()).reply, "RESULT_CODE"),
             std::optional<std::string>("0012"));
-  EXPECT_EQ(ElementOf(Call(server_->Port(), Request({{"SERVICE_CODE", "INIT"}})).reply, "RESULT_CODE"),
+  EXPECT_EQ(ElementOf(Call(server_->Port(), InitRequest()).reply, "RESULT_CODE"),
             std::optional<std::string>("0000"));
   server_->ClearFaults();
   EXPECT_EQ(ElementOf(Call(server_->Port(), GetListRequest()).reply, "RESULT_CODE"),
@@ -143,11 +150,10 @@ TEST_F(ServerFaultsTest, CodeSetsTheResultCodeOfThatServiceOnly) {
 
 TEST_F(ServerFaultsTest, DelayHoldsBackTheReplyLength) {
   Switch("INIT:delay:700");
-  const CallResult impatient =
-      Call(server_->Port(), Request({{"SERVICE_CODE", "INIT"}}), {2000, 2000, 200, 2000});
+  const CallResult impatient = Call(server_->Port(), InitRequest(), {2000, 2000, 200, 2000});
   EXPECT_EQ(impatient.result, 0);  // the length did not come in time
   const auto start = SteadyClock::now();
-  const CallResult patient = Call(server_->Port(), Request({{"SERVICE_CODE", "INIT"}}));
+  const CallResult patient = Call(server_->Port(), InitRequest());
   EXPECT_GE(SteadyClock::now() - start, milliseconds(650));
   EXPECT_TRUE(ElementOf(patient.reply, "SKEY"));
 }
@@ -155,8 +161,7 @@ TEST_F(ServerFaultsTest, DelayHoldsBackTheReplyLength) {
 TEST_F(ServerFaultsTest, WithholdSaysNothingAndKeepsTheConnectionUntilTheClientCloses) {
   Switch("GETLIST:withhold");
   RawClient client;
-  ASSERT_TRUE(client.Connect(server_->Port()));
-  ASSERT_TRUE(client.SendFrame(GetListRequest()));
+  ASSERT_TRUE(SendOnNewConnection(&client, GetListRequest()));
   const RawReply reply = client.Read(600, 600);
   EXPECT_FALSE(reply.gotLength);
   EXPECT_FALSE(reply.closedByServer);
@@ -168,8 +173,7 @@ TEST_F(ServerFaultsTest, WithholdSaysNothingAndKeepsTheConnectionUntilTheClientC
 TEST_F(ServerFaultsTest, TruncateClosesAfterTheLengthAndSomeBytes) {
   Switch("GETLIST:truncate:25");
   RawClient client;
-  ASSERT_TRUE(client.Connect(server_->Port()));
-  ASSERT_TRUE(client.SendFrame(GetListRequest()));
+  ASSERT_TRUE(SendOnNewConnection(&client, GetListRequest()));
   const RawReply reply = client.Read(2000, 2000);
   ASSERT_TRUE(reply.gotLength);
   EXPECT_GT(reply.announced, 100u);
@@ -180,8 +184,7 @@ TEST_F(ServerFaultsTest, TruncateClosesAfterTheLengthAndSomeBytes) {
 TEST_F(ServerFaultsTest, TruncateWithoutCountSendsHalf) {
   Switch("GETLIST:truncate");
   RawClient client;
-  ASSERT_TRUE(client.Connect(server_->Port()));
-  ASSERT_TRUE(client.SendFrame(GetListRequest()));
+  ASSERT_TRUE(SendOnNewConnection(&client, GetListRequest()));
   const RawReply reply = client.Read(2000, 2000);
   ASSERT_TRUE(reply.gotLength);
   EXPECT_EQ(reply.bytes.size(), reply.announced / 2);
@@ -191,8 +194,7 @@ TEST_F(ServerFaultsTest, TruncateWithoutCountSendsHalf) {
 TEST_F(ServerFaultsTest, OverannounceClaimsMoreThanItSendsAndWaitsForTheReceipt) {
   Switch("TERMINATE:overannounce:50");
   RawClient client;
-  ASSERT_TRUE(client.Connect(server_->Port()));
-  ASSERT_TRUE(client.SendFrame(Request({{"SERVICE_CODE", "TERMINATE"}, {"SKEY", "k"}})));
+  ASSERT_TRUE(SendOnNewConnection(&client, Request({{"SERVICE_CODE", "TERMINATE"}, {"SKEY", "k"}})));
   const RawReply reply = client.Read(2000, 400);
   ASSERT_TRUE(reply.gotLength);
   EXPECT_EQ(reply.announced, reply.bytes.size() + 50);
@@ -206,7 +208,7 @@ TEST_F(ServerFaultsTest, OverannounceClaimsMoreThanItSendsAndWaitsForTheReceipt)
 
 TEST_F(ServerFaultsTest, RefuseClosesWithoutAReply) {
   Switch("INIT:refuse");
-  const CallResult call = Call(server_->Port(), Request({{"SERVICE_CODE", "INIT"}}));
+  const CallResult call = Call(server_->Port(), InitRequest());
   EXPECT_EQ(call.result, -1);
   EXPECT_EQ(server_->CountRequests("INIT"), 1u);
   EXPECT_TRUE(ElementOf(Call(server_->Port(), GetListRequest()).reply, "FILE_LIST"));
@@ -239,7 +241,7 @@ TEST_F(ServerFaultsTest, ClosesOnARequestThatIsNotAFrame) {
 TEST_F(ServerFaultsTest, ASilentClientDoesNotHoldUpOthersAndIsDroppedInTime) {
   RawClient silent;
   ASSERT_TRUE(silent.Connect(server_->Port()));
-  EXPECT_TRUE(ElementOf(Call(server_->Port(), Request({{"SERVICE_CODE", "INIT"}})).reply, "SKEY"));
+  EXPECT_TRUE(ElementOf(Call(server_->Port(), InitRequest()).reply, "SKEY"));
   EXPECT_TRUE(silent.ClosedWithin(5000));  // the test's request time-out is 3000 ms
 }
 
@@ -251,11 +253,11 @@ TEST_F(ServerFaultsTest, ConnectionsBeyondTheBoundAreClosedUnserved) {
   ASSERT_TRUE(server) << error;
   RawClient holder;
   ASSERT_TRUE(holder.Connect(server->Port()));
-  EXPECT_EQ(Call(server->Port(), Request({{"SERVICE_CODE", "INIT"}})).result, -1);
+  EXPECT_EQ(Call(server->Port(), InitRequest()).result, -1);
   EXPECT_TRUE(warnings_.Contains("too many connections"));
   holder.Close();
   ASSERT_TRUE(server->WaitIdle(2000));
-  EXPECT_TRUE(ElementOf(Call(server->Port(), Request({{"SERVICE_CODE", "INIT"}})).reply, "SKEY"));
+  EXPECT_TRUE(ElementOf(Call(server->Port(), InitRequest()).reply, "SKEY"));
 }
 
 }  // namespace

@@ -6,11 +6,14 @@
 #include <openssl/rand.h>
 
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "net/wire_text.h"
 #include "server/base64_lines.h"
-#include "server/charset.h"
 #include "server/encrypted_body.h"
 #include "server/file_store.h"
 #include "server/key_envelope.h"
@@ -198,15 +201,25 @@ TEST(ServerRequestLogTest, DropsTheOldestBeyondItsCapacity) {
   EXPECT_FALSE(records[1].receiptMarker);
 }
 
+using Direction = bool (WireText::*)(std::string_view, std::string*) const;
+
+// One direction of the wire's conversion; nothing when the text does not convert.
+std::optional<std::string> Converted(const WireText& wire, Direction direction, std::string_view text) {
+  std::string out;
+  if (!(wire.*direction)(text, &out)) return std::nullopt;
+  return out;
+}
+
 TEST(ServerCharsetTest, ConvertsKoreanBetweenUtf8AndCp949) {
-  TextConverter toWire(kDefaultWireCharset, kFileSystemCharset);
-  TextConverter fromWire(kFileSystemCharset, kDefaultWireCharset);
-  ASSERT_TRUE(toWire.Valid());
-  EXPECT_EQ(toWire.Convert("\xea\xb0\x80\xeb\x82\x98.txt"), std::optional<std::string>("\xb0\xa1\xb3\xaa.txt"));
-  EXPECT_EQ(fromWire.Convert("\xb0\xa1\xb3\xaa.txt"), std::optional<std::string>("\xea\xb0\x80\xeb\x82\x98.txt"));
-  EXPECT_EQ(toWire.Convert("\xf0\x9f\x98\x80.txt"), std::nullopt);  // an emoji has no CP949 form
-  EXPECT_EQ(toWire.Convert("\xff\xfe"), std::nullopt);              // not UTF-8 at all
-  EXPECT_FALSE(IsSupportedWireCharset("NO-SUCH-CODE-PAGE"));
+  const std::unique_ptr<WireText> wire = MakeIconvWireText(kDefaultWireCharset);
+  ASSERT_NE(wire, nullptr);
+  const auto toWire = [&](std::string_view utf8) { return Converted(*wire, &WireText::FromUtf8, utf8); };
+  const auto fromWire = [&](std::string_view text) { return Converted(*wire, &WireText::ToUtf8, text); };
+  EXPECT_EQ(toWire("\xea\xb0\x80\xeb\x82\x98.txt"), std::optional<std::string>("\xb0\xa1\xb3\xaa.txt"));
+  EXPECT_EQ(fromWire("\xb0\xa1\xb3\xaa.txt"), std::optional<std::string>("\xea\xb0\x80\xeb\x82\x98.txt"));
+  EXPECT_EQ(toWire("\xf0\x9f\x98\x80.txt"), std::nullopt);  // an emoji has no CP949 form
+  EXPECT_EQ(toWire("\xff\xfe"), std::nullopt);              // not UTF-8 at all
+  EXPECT_EQ(MakeIconvWireText("NO-SUCH-CODE-PAGE"), nullptr);
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST(ServerStopTest, ReturnsPromptlyWithSilentAndWaitingClients) {
   ASSERT_TRUE(delayed.Connect(0x7F000001, server->Port(), 2000));
   for (auto [socket, document] :
        {std::make_pair(&withheld, Request({{"SERVICE_CODE", "GETLIST"}, {"DATE", "20240101"}})),
-        std::make_pair(&delayed, Request({{"SERVICE_CODE", "INIT"}}))}) {
+        std::make_pair(&delayed, InitRequest())}) {
     unsigned char head[kRequestHeadLength];
     MakeRequestHead(static_cast<std::uint32_t>(document.size()), head);
     socket->Send(head, sizeof head, 2000);
@@ -223,7 +223,7 @@ TEST(ServerExecutableTest, PrintsItsPortServesAndEndsOnSigterm) {
   const int port = std::stoi(line.substr(prefix.size()));
   EXPECT_GT(port, 0);
 
-  const std::string init = Call(port, Request({{"SERVICE_CODE", "INIT"}})).reply;
+  const std::string init = Call(port, InitRequest()).reply;
   EXPECT_EQ(ElementOf(init, "RESULT_CODE"), std::optional<std::string>("0000"));
   const std::string list = Call(port, Request({{"SERVICE_CODE", "GETLIST"}, {"DATE", "20240102"}})).reply;
   EXPECT_EQ(ElementOf(list, "RESULT_CODE"), std::optional<std::string>("0005"));

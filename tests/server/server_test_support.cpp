@@ -6,23 +6,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include <openssl/pem.h>
 #include <openssl/rand.h>
 
 #include "net/codecs.h"
+#include "server/key_envelope.h"
+#include "server/pem_block.h"
+#include "session/crypto_init.h"
 
 namespace dovrel::server::test {
 namespace {
-
-struct OpenSslFree {
-  void operator()(void* p) const { OPENSSL_free(p); }
-};
-
-std::string MemoryText(BIO* bio) {
-  char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
-  return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
-}
 
 // Each body line is 64 characters but the last, and every line ends in "\n".
 bool CheckLines(const std::string& body, std::string* problem) {
@@ -133,6 +125,8 @@ std::string Request(std::initializer_list<Element> elements) {
   return document;
 }
 
+std::string InitRequest() { return Request({{"SERVICE_CODE", "INIT"}}); }
+
 CallResult Call(int port, const std::string& request, ExchangeTimeouts timeouts, std::size_t capacity) {
   CallResult call;
   std::string buffer(capacity, '\0');
@@ -159,20 +153,14 @@ UniquePtr<X509> CertificateFromSignedData(const std::string& value, std::string*
     if (std::strcmp(entries[i].key, "dn") == 0) *dn = entries[i].value;
     if (std::strcmp(entries[i].key, "certList") == 0) certList = entries[i].value;
   }
-  UniquePtr<BIO> in(BIO_new_mem_buf(certList.data(), static_cast<int>(certList.size())));
-  unsigned char* der = nullptr;
-  long derLength = 0;
-  char* name = nullptr;
-  if (PEM_bytes_read_bio(&der, &derLength, &name, "PKCS7 SIGNED DATA", in.get(), nullptr,
-                         nullptr) != 1) {
+  const std::optional<std::string> der = ReadPemBlock(certList, kSignedDataLabel);
+  if (!der) {
     *problem = "certList is not a PEM \"PKCS7 SIGNED DATA\" text";
     return nullptr;
   }
-  std::unique_ptr<unsigned char, OpenSslFree> ownedDer(der);
-  std::unique_ptr<char, OpenSslFree> ownedName(name);
-  const unsigned char* cursor = der;
-  std::unique_ptr<PKCS7_SIGNED, decltype(&PKCS7_SIGNED_free)> body(
-      d2i_PKCS7_SIGNED(nullptr, &cursor, derLength), &PKCS7_SIGNED_free);
+  const unsigned char* cursor = reinterpret_cast<const unsigned char*>(der->data());
+  UniquePtr<PKCS7_SIGNED> body(
+      d2i_PKCS7_SIGNED(nullptr, &cursor, static_cast<long>(der->size())));
   if (!body || body->cert == nullptr || sk_X509_num(body->cert) < 1) {
     *problem = "certList holds no SignedData with certificates";
     return nullptr;
@@ -205,12 +193,7 @@ std::string SealForServer(X509* certificate, const std::string& plaintext) {
   UniquePtr<PKCS7> envelope(PKCS7_encrypt(recipients, in.get(), EVP_cast5_cbc(), PKCS7_BINARY));
   sk_X509_free(recipients);
   if (!envelope) return {};
-  unsigned char* der = nullptr;
-  const int derLength = i2d_PKCS7_ENVELOPE(envelope->d.enveloped, &der);
-  UniquePtr<BIO> out(BIO_new(BIO_s_mem()));
-  if (derLength > 0) PEM_write_bio(out.get(), "PKCS7 ENVELOPED DATA", "", der, derLength);
-  OPENSSL_free(der);
-  return MemoryText(out.get());
+  return WritePemBlock(kEnvelopedDataLabel, envelope->d.enveloped, i2d_PKCS7_ENVELOPE);
 }
 
 std::optional<std::string> DecryptEncData(const std::string& pem, const SessionKeys& keys,
@@ -228,8 +211,8 @@ std::optional<std::string> DecryptEncData(const std::string& pem, const SessionK
   if (!der) return std::nullopt;
 
   const unsigned char* cursor = reinterpret_cast<const unsigned char*>(der->data());
-  std::unique_ptr<PKCS7_ENCRYPT, decltype(&PKCS7_ENCRYPT_free)> data(
-      d2i_PKCS7_ENCRYPT(nullptr, &cursor, static_cast<long>(der->size())), &PKCS7_ENCRYPT_free);
+  UniquePtr<PKCS7_ENCRYPT> data(
+      d2i_PKCS7_ENCRYPT(nullptr, &cursor, static_cast<long>(der->size())));
   if (!data || cursor != reinterpret_cast<const unsigned char*>(der->data()) + der->size()) {
     *problem = "the body is not exactly one EncryptedData";
     return std::nullopt;
@@ -264,7 +247,7 @@ std::optional<std::string> DecryptEncData(const std::string& pem, const SessionK
 }
 
 std::optional<OpenedSession> OpenSession(int port, std::string* problem) {
-  const CallResult init = Call(port, Request({{"SERVICE_CODE", "INIT"}}));
+  const CallResult init = Call(port, InitRequest());
   std::optional<std::string> skey = ElementOf(init.reply, "SKEY");
   std::optional<std::string> signedData = ElementOf(init.reply, "SERVER_SIGNED_DATA");
   if (!skey || !signedData) {

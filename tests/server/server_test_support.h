@@ -12,9 +12,9 @@
 
 #include "net/exchange.h"
 #include "net/message.h"
-#include "server/crypto_ptr.h"
 #include "server/file_server.h"
 #include "server/session_table.h"
+#include "session/crypto_ptr.h"
 
 namespace dovrel::server::test {
 
@@ -55,6 +55,8 @@ SharedCredentials TestCredentials();
 FileServerOptions TestOptions(const std::string& root, WarningLog* warnings = nullptr);
 
 std::string Request(std::initializer_list<Element> elements);
+// INIT takes no element but the service code.
+std::string InitRequest();
 
 struct CallResult {
   int result = -1;    // as Exchange gives it

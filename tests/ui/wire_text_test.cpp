@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace dovrel {
@@ -84,6 +85,24 @@ TEST(IdentityWireTextTest, PassesEveryByteThrough) {
   EXPECT_EQ(out, all);
   EXPECT_EQ(WireToUtf8(IdentityWireText(), all), all);
 }
+
+#ifndef _WIN32
+TEST(IconvWireTextTest, ConvertsWithTheNamedCodePage) {
+  // "똠" is in code page 949's extension but not in plain EUC-KR.
+  const std::string ttom = "\xEB\x98\xA0";
+  const std::unique_ptr<WireText> cp949 = MakeIconvWireText("CP949");
+  const std::unique_ptr<WireText> eucKr = MakeIconvWireText("EUC-KR");
+  ASSERT_NE(cp949, nullptr);
+  ASSERT_NE(eucKr, nullptr);
+  std::string wire;
+  ASSERT_TRUE(cp949->FromUtf8(ttom, &wire));
+  EXPECT_EQ(wire, "\x8C\x63");
+  EXPECT_FALSE(eucKr->FromUtf8(ttom, &wire));
+  ASSERT_TRUE(eucKr->FromUtf8(kUtf8Name, &wire));
+  EXPECT_EQ(wire, kCp949Name);  // the common part is the same in both
+  EXPECT_EQ(MakeIconvWireText("NO-SUCH-CODE-PAGE"), nullptr);
+}
+#endif
 
 }  // namespace
 }  // namespace dovrel
