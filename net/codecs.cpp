@@ -18,13 +18,6 @@ struct SymbolTable {
 };
 constexpr SymbolTable kSymbols;
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Decodes source[0, length) into a field of `capacity` bytes; over-long text is cut.
 void DecodeInto(const char* source, std::size_t length, char* field, std::size_t capacity) {
   char pair[kPairBufferSize];
@@ -35,6 +28,13 @@ void DecodeInto(const char* source, std::size_t length, char* field, std::size_t
 }
 
 }  // namespace
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 bool Base64Decoder::Feed(const char* text, std::size_t length, unsigned char* out,
                          std::size_t capacity) {
@@ -103,8 +103,8 @@ int DecodeUrlText(const char* source, char* destination, std::size_t capacity) {
     } else if (c == '%') {
       // Both digits must be there: a short escape at the end is copied as is,
       // and the walk never passes the terminating zero.
-      int high = HexValue(source[i + 1]);
-      int low = high < 0 ? -1 : HexValue(source[i + 2]);
+      int high = HexDigitValue(source[i + 1]);
+      int low = high < 0 ? -1 : HexDigitValue(source[i + 2]);
       if (low >= 0) {
         c = static_cast<char>(high * 16 + low);
         i += 2;

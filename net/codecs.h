@@ -45,6 +45,9 @@ std::ptrdiff_t DecodeBase64Into(const char* text, std::size_t length, unsigned c
 std::unique_ptr<unsigned char[]> DecodeBase64(const char* text, std::size_t length,
                                               std::size_t* count);
 
+// The value of one hexadecimal digit in either case, or -1.
+int HexDigitValue(char c);
+
 // "+" becomes a blank and "%XY" the byte 0xXY; a "%" without two hexadecimal
 // digits after it is copied as it stands. Writes at most capacity - 1
 // characters and a zero; returns the number written before the zero.

@@ -6,6 +6,7 @@
 
 #include <openssl/pkcs7.h>
 
+#include "net/codecs.h"
 #include "net/message.h"
 #include "server/crypto_errors.h"
 #include "server/pem_block.h"
@@ -16,18 +17,11 @@ namespace {
 // The Key text is 71 characters; anything far longer is not one.
 constexpr int kKeyTextLimit = 1024;
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool DecodeHex(std::string_view digits, unsigned char* out, std::size_t length) {
   if (digits.size() != length * 2) return false;
   for (std::size_t i = 0; i < length; ++i) {
-    const int high = HexValue(digits[2 * i]);
-    const int low = HexValue(digits[2 * i + 1]);
+    const int high = HexDigitValue(digits[2 * i]);
+    const int low = HexDigitValue(digits[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     out[i] = static_cast<unsigned char>(high * 16 + low);
   }
