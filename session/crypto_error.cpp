@@ -108,4 +108,10 @@ void SetCryptoFailure(CryptoErrorRecord* record, const char* message, PlaceStyle
   AppendPlace(record, style, tag, number);
 }
 
+void SetUnsupportedArmour(CryptoErrorRecord* record, int armour, PlaceStyle style, int number) {
+  char message[64];
+  std::snprintf(message, sizeof message, "Unsupported encoding: %d", armour);
+  SetCryptoFailure(record, message, style, kCryptoTag, number);
+}
+
 }  // namespace dovrel

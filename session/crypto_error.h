@@ -38,6 +38,10 @@ void AppendErrorPlace(CryptoErrorRecord* record, const char* tag, int number);
 void SetCryptoFailure(CryptoErrorRecord* record, const char* message, PlaceStyle style,
                       const char* tag, int number);
 
+// The failure of an Armour selector that is neither PEM nor DER:
+// "Unsupported encoding: %d" at the given site.
+void SetUnsupportedArmour(CryptoErrorRecord* record, int armour, PlaceStyle style, int number);
+
 // Appends `text` to the zero-terminated text in field[0, capacity), cutting it
 // where the field ends without splitting a UTF-8 sequence. An unterminated
 // field is treated as empty. Returns false when the text had to be cut.

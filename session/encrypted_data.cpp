@@ -15,8 +15,8 @@
 #include <new>
 
 #include "net/codecs.h"
-#include "session/crypto_init.h"
 #include "session/cipher_choice.h"
+#include "session/crypto_init.h"
 #include "session/crypto_ptr.h"
 #include "session/encrypted_data_parts.h"
 #include "session/pem_body.h"
@@ -162,9 +162,7 @@ bool LocateBody(const char* data, std::size_t length, TextSpan* span, CryptoErro
 
 bool CheckArmour(int armour, CryptoErrorRecord* error) {
   if (armour == kArmourPem || armour == kArmourDer) return true;
-  char message[64];
-  std::snprintf(message, sizeof message, "Unsupported encoding: %d", armour);
-  SetCryptoFailure(error, message, PlaceStyle::kPadded, kCryptoTag, kSiteUnsupportedArmour);
+  SetUnsupportedArmour(error, armour, PlaceStyle::kPadded, kSiteUnsupportedArmour);
   return false;
 }
 

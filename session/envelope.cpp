@@ -130,9 +130,7 @@ std::ptrdiff_t SealEnvelope(const char* certificate, const char* plaintext,
   if (output == nullptr) capacity = 0;
   if (armour == kArmourDer) return WriteDer(p7->d.enveloped, output, capacity, error);
   if (armour == kArmourPem) return WritePem(p7->d.enveloped, output, capacity, error);
-  char message[64];
-  std::snprintf(message, sizeof message, "Unsupported encoding: %d", armour);
-  SetCryptoFailure(error, message, PlaceStyle::kShort, kCryptoTag, kSiteUnsupportedArmour);
+  SetUnsupportedArmour(error, armour, PlaceStyle::kShort, kSiteUnsupportedArmour);
   return -1;
 }
 

@@ -132,9 +132,7 @@ std::ptrdiff_t ExtractCertificate(const char* data, std::size_t length, int armo
       return -1;
     }
   } else {
-    char message[64];
-    std::snprintf(message, sizeof message, "Unsupported encoding: %d", armour);
-    SetCryptoFailure(error, message, PlaceStyle::kPaddedLine, kCryptoTag, kSiteUnsupportedArmour);
+    SetUnsupportedArmour(error, armour, PlaceStyle::kPaddedLine, kSiteUnsupportedArmour);
     return -1;
   }
   PKCS7_SIGNED_free(p7->d.sign);

@@ -26,7 +26,7 @@ TEST(ServerClientInteropTest, TheClientsHelpersOpenWhatTheServerSends) {
   folder.Write("20240102/empty.dat", "");
   folder.Write("20240102/big.bin", binary);
   std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(TestOptions(folder.Path()), &error);
+  std::unique_ptr<FileServer> server = FileServer::Start(TestOptions(folder.Text()), &error);
   ASSERT_TRUE(server) << error;
 
   // INIT and the certificate, in the client's buffer sizes.

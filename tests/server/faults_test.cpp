@@ -82,7 +82,7 @@ class ServerFaultsTest : public ::testing::Test {
     folder_.Write("20240102/a.txt", "contents of a");
     folder_.Write("20240102/b.txt", "b");
     std::string error;
-    server_ = FileServer::Start(TestOptions(folder_.Path(), &warnings_), &error);
+    server_ = FileServer::Start(TestOptions(folder_.Text(), &warnings_), &error);
     ASSERT_TRUE(server_) << error;
   }
 
@@ -215,7 +215,7 @@ TEST_F(ServerFaultsTest, RefuseClosesWithoutAReply) {
 }
 
 TEST_F(ServerFaultsTest, SwitchesGivenAtStartApply) {
-  FileServerOptions options = TestOptions(folder_.Path());
+  FileServerOptions options = TestOptions(folder_.Text());
   std::string error;
   options.faults.push_back(*ParseFault("GETLIST:omit:FILE_COUNT", &error));
   std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
@@ -246,7 +246,7 @@ TEST_F(ServerFaultsTest, ASilentClientDoesNotHoldUpOthersAndIsDroppedInTime) {
 }
 
 TEST_F(ServerFaultsTest, ConnectionsBeyondTheBoundAreClosedUnserved) {
-  FileServerOptions options = TestOptions(folder_.Path(), &warnings_);
+  FileServerOptions options = TestOptions(folder_.Text(), &warnings_);
   options.maxConnections = 1;
   std::string error;
   std::unique_ptr<FileServer> server = FileServer::Start(options, &error);

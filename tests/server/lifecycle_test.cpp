@@ -27,8 +27,8 @@ using std::chrono::milliseconds;
 using SteadyClock = std::chrono::steady_clock;
 
 void WriteCredentialFiles(const TempFolder& folder, std::string* certFile, std::string* keyFile) {
-  *certFile = folder.Path() + "/cert.pem";
-  *keyFile = folder.Path() + "/key.pem";
+  *certFile = folder.Text() + "/cert.pem";
+  *keyFile = folder.Text() + "/key.pem";
   UniquePtr<BIO> cert(BIO_new_file(certFile->c_str(), "w"));
   UniquePtr<BIO> key(BIO_new_file(keyFile->c_str(), "w"));
   PEM_write_bio_X509(cert.get(), TestCredentials()->certificate.get());
@@ -37,23 +37,23 @@ void WriteCredentialFiles(const TempFolder& folder, std::string* certFile, std::
 
 TEST(ServerStartTest, RefusesAMissingRootFolder) {
   TempFolder folder;
-  for (const std::string& root : {folder.Path() + "/missing", std::string()}) {
+  for (const std::string& root : {folder.Text() + "/missing", std::string()}) {
     std::string error;
     EXPECT_FALSE(FileServer::Start(TestOptions(root), &error)) << root;
     EXPECT_NE(error.find("root"), std::string::npos) << error;
   }
   folder.Write("plain-file", "x");
   std::string error;
-  EXPECT_FALSE(FileServer::Start(TestOptions(folder.Path() + "/plain-file"), &error));
+  EXPECT_FALSE(FileServer::Start(TestOptions(folder.Text() + "/plain-file"), &error));
   EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
 }
 
 TEST(ServerStartTest, RefusesABusyPortAndABadAddress) {
   TempFolder folder;
   std::string error;
-  std::unique_ptr<FileServer> first = FileServer::Start(TestOptions(folder.Path()), &error);
+  std::unique_ptr<FileServer> first = FileServer::Start(TestOptions(folder.Text()), &error);
   ASSERT_TRUE(first) << error;
-  FileServerOptions options = TestOptions(folder.Path());
+  FileServerOptions options = TestOptions(folder.Text());
   options.port = first->Port();
   EXPECT_FALSE(FileServer::Start(options, &error));
   EXPECT_NE(error.find("cannot listen on 127.0.0.1:" + std::to_string(first->Port())), std::string::npos)
@@ -68,7 +68,7 @@ TEST(ServerStartTest, RefusesABusyPortAndABadAddress) {
 
 TEST(ServerStartTest, RefusesAnUnknownCodePage) {
   TempFolder folder;
-  FileServerOptions options = TestOptions(folder.Path());
+  FileServerOptions options = TestOptions(folder.Text());
   options.wireCharset = "NO-SUCH-CODE-PAGE";
   std::string error;
   EXPECT_FALSE(FileServer::Start(options, &error));
@@ -78,7 +78,7 @@ TEST(ServerStartTest, RefusesAnUnknownCodePage) {
 TEST(ServerStopTest, ReturnsPromptlyWithSilentAndWaitingClients) {
   TempFolder folder;
   std::string error;
-  FileServerOptions options = TestOptions(folder.Path());
+  FileServerOptions options = TestOptions(folder.Text());
   options.ioTimeoutMs = 60000;
   options.receiptTimeoutMs = 60000;
   std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
@@ -113,9 +113,9 @@ TEST(ServerStopTest, ReturnsPromptlyWithSilentAndWaitingClients) {
 
 TEST(ServerCredentialsTest, GeneratedOnesAreKeptInTheStateFolder) {
   TempFolder root, state;
-  FileServerOptions options = TestOptions(root.Path());
+  FileServerOptions options = TestOptions(root.Text());
   options.credentials = nullptr;
-  options.stateDir = state.Path() + "/keys";
+  options.stateDir = state.Text() + "/keys";
   std::string error;
   UniquePtr<X509> firstCertificate;
   {
@@ -137,7 +137,7 @@ TEST(ServerCredentialsTest, ReadsGivenFilesAndRefusesHalfAPair) {
   TempFolder folder;
   std::string certFile, keyFile, error;
   WriteCredentialFiles(folder, &certFile, &keyFile);
-  FileServerOptions options = TestOptions(folder.Path());
+  FileServerOptions options = TestOptions(folder.Text());
   options.credentials = nullptr;
   options.certificateFile = certFile;
   options.keyFile = keyFile;
@@ -214,7 +214,7 @@ TEST(ServerExecutableTest, PrintsItsPortServesAndEndsOnSigterm) {
   folder.Write("20240102/a.txt", "a");
   std::string certFile, keyFile;
   WriteCredentialFiles(folder, &certFile, &keyFile);
-  Child child = Launch({"--root", folder.Path(), "--port", "0", "--cert", certFile, "--key", keyFile,
+  Child child = Launch({"--root", folder.Text(), "--port", "0", "--cert", certFile, "--key", keyFile,
                         "--fault", "GETLIST:code:0005"});
   ASSERT_GT(child.pid, 0);
   const std::string line = ReadLine(child.out, 20000);
@@ -240,14 +240,14 @@ TEST(ServerExecutableTest, ExplainsWhyItCannotStart) {
   std::string certFile, keyFile;
   WriteCredentialFiles(folder, &certFile, &keyFile);
   std::string error;
-  std::unique_ptr<FileServer> holder = FileServer::Start(TestOptions(folder.Path()), &error);
+  std::unique_ptr<FileServer> holder = FileServer::Start(TestOptions(folder.Text()), &error);
   ASSERT_TRUE(holder) << error;
   const struct {
     std::vector<std::string> arguments;
     std::string message;
   } cases[] = {
-      {{"--root", folder.Path() + "/missing", "--port", "0"}, "root folder not found"},
-      {{"--root", folder.Path(), "--port", std::to_string(holder->Port()), "--cert", certFile, "--key",
+      {{"--root", folder.Text() + "/missing", "--port", "0"}, "root folder not found"},
+      {{"--root", folder.Text(), "--port", std::to_string(holder->Port()), "--cert", certFile, "--key",
         keyFile},
        "cannot listen"},
       {{"--port", "0"}, "--root DIR is required"},

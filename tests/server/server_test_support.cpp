@@ -3,8 +3,6 @@
 #include <stdlib.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 #include <openssl/rand.h>
 
@@ -57,27 +55,6 @@ std::optional<std::string> DecodeBody(const std::string& body, std::string* prob
 }
 
 }  // namespace
-
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "dovrel-server-XXXXXX").string();
-  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-void TempFolder::Write(const std::string& relative, const std::string& bytes) const {
-  const std::filesystem::path file = std::filesystem::path(path_) / relative;
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-void TempFolder::MakeFolder(const std::string& relative) const {
-  std::filesystem::create_directories(std::filesystem::path(path_) / relative);
-}
 
 WarningSink WarningLog::Sink() {
   return [this](const std::string& line) {

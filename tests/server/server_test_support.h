@@ -13,27 +13,14 @@
 #include "net/exchange.h"
 #include "net/message.h"
 #include "server/file_server.h"
+#include "tests/support/temp_folder.h"
 #include "server/session_table.h"
 #include "session/crypto_ptr.h"
 
 namespace dovrel::server::test {
 
 // A folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& Path() const { return path_; }
-  // Writes `bytes` to Path()/relative, making the folders on the way.
-  void Write(const std::string& relative, const std::string& bytes) const;
-  void MakeFolder(const std::string& relative) const;
-
- private:
-  std::string path_;
-};
+using dovrel::test::TempFolder;
 
 // Warnings the server gives, kept for the test to read.
 class WarningLog {

@@ -44,7 +44,7 @@ class ServerServicesTest : public ::testing::Test {
     folder_.MakeFolder("notadate");
     folder_.Write("notadate/hidden.txt", "never listed");
     std::string error;
-    server_ = FileServer::Start(TestOptions(folder_.Path(), &warnings_), &error);
+    server_ = FileServer::Start(TestOptions(folder_.Text(), &warnings_), &error);
     ASSERT_TRUE(server_) << error;
   }
 
@@ -129,7 +129,7 @@ TEST_F(ServerServicesTest, GetRefusesMissingAndPathLikeNames) {
   const std::optional<OpenedSession> session = OpenSession(server_->Port(), &problem);
   ASSERT_TRUE(session) << problem;
   folder_.Write("secret.txt", "outside the date folders");
-  std::filesystem::create_symlink(folder_.Path() + "/secret.txt", folder_.Path() + "/20240102/link.txt");
+  std::filesystem::create_symlink(folder_.Text() + "/secret.txt", folder_.Text() + "/20240102/link.txt");
   for (const std::string name : {"missing.txt", "../secret.txt", "20240102/a.txt", "..\\secret.txt",
                                  ".", "..", "", "/etc/passwd", "link.txt", "hidden.txt"}) {
     const std::string reply = Get(session->skey, name);

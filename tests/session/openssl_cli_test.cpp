@@ -10,7 +10,7 @@
 
 #include "session/pkcs7.h"
 #include "session/random_source.h"
-#include "tests/session/scratch_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/session/test_certificates.h"
 
 namespace dovrel {
@@ -51,13 +51,13 @@ class OpensslCli : public ::testing::Test {
 #else
     static const bool present = std::system("openssl version >/dev/null 2>&1") == 0;
     if (!present) GTEST_SKIP() << "no openssl command-line tool";
-    ASSERT_TRUE(folder_.ok());
+    ASSERT_TRUE(folder_.Ok());
 #endif
   }
 
   // Runs a command in the scratch folder; its error output goes to the log.
   bool Run(const std::string& command) {
-    std::string line = "cd '" + folder_.path().string() + "' && " + command + " 2>errors.txt";
+    std::string line = "cd '" + folder_.Path().string() + "' && " + command + " 2>errors.txt";
     if (std::system(line.c_str()) == 0) return true;
     ADD_FAILURE() << command << "\n" << ReadFile(folder_.File("errors.txt"));
     return false;
@@ -71,7 +71,7 @@ class OpensslCli : public ::testing::Test {
 
   std::string File(const std::string& name) const { return folder_.File(name); }
 
-  test::ScratchFolder folder_;
+  test::TempFolder folder_;
 };
 
 TEST_F(OpensslCli, OpensTheEnvelopeWithTheRecipientsKey) {

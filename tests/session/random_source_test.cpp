@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/session/scratch_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace dovrel {
 namespace {
@@ -58,10 +58,10 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 TEST(PrepareRandomSource, LeavesExactly1024FreshBytesWhateverTheSeedFileHeld) {
-  test::ScratchFolder folder;
-  ASSERT_TRUE(folder.ok());
+  test::TempFolder folder;
+  ASSERT_TRUE(folder.Ok());
   const std::string seed = folder.File("rand");
-  TempFolderVariable variable(folder.path().string().c_str());
+  TempFolderVariable variable(folder.Path().string().c_str());
   struct Case {
     const char* what;
     bool present;
@@ -85,12 +85,12 @@ TEST(PrepareRandomSource, LeavesExactly1024FreshBytesWhateverTheSeedFileHeld) {
 }
 
 TEST(RandomSeedPath, LiesInTheTemporaryFolder) {
-  test::ScratchFolder folder;
-  ASSERT_TRUE(folder.ok());
-  TempFolderVariable variable(folder.path().string().c_str());
+  test::TempFolder folder;
+  ASSERT_TRUE(folder.Ok());
+  TempFolderVariable variable(folder.Path().string().c_str());
   char path[kSeedPathSize];
   ASSERT_TRUE(RandomSeedPath(path, sizeof path));
-  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(path).parent_path(), folder.path()))
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(path).parent_path(), folder.Path()))
       << path;
   EXPECT_EQ(std::filesystem::path(path).filename(), "rand");
   EXPECT_FALSE(RandomSeedPath(path, std::strlen(path)));  // no room for the zero

@@ -7,12 +7,11 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "ui/directory.h"
 
 namespace dovrel {
@@ -248,56 +247,38 @@ std::int64_t OffsetFromCalendar() {
          (local.tm_min - utc.tm_min) * 60 + (local.tm_sec - utc.tm_sec);
 }
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device random;
-    path_ = fs::temp_directory_path() / ("dovrel-ui-" + std::to_string(random()));
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
-  void Write(const fs::path& relative, std::size_t size) const {
-    fs::create_directories((path_ / relative).parent_path());
-    std::ofstream out(path_ / relative, std::ios::binary);
-    out << std::string(size, 'x');
-  }
-
- private:
-  fs::path path_;
-};
+// n bytes of filler at Path()/relative.
+void WriteSized(const test::TempFolder& folder, const std::string& relative, std::size_t size) {
+  folder.Write(relative, std::string(size, 'x'));
+}
 
 TEST(CurrentUtcOffsetTest, MatchesTheCalendar) {
   EXPECT_EQ(CurrentUtcOffsetSeconds(), OffsetFromCalendar());
 }
 
 TEST(PlatformListingTest, ShowsReceivedTextFilesOnly) {
-  TempFolder folder;
-  folder.Write("107A.txt", 512);
-  folder.Write("107b.TXT", 3);
-  folder.Write("a107.txt", 1);
-  folder.Write("107c.dat", 1);
-  folder.Write("107d.txt.bak", 1);
-  folder.Write("old.txt/107x.txt", 7);
-  folder.Write("old/107x.txt", 1);
-  folder.Write("107y.txt/107inner.txt", 2);
-  folder.Write(".hidden.txt/107h.txt", 1);
+  test::TempFolder folder;
+  WriteSized(folder, "107A.txt", 512);
+  WriteSized(folder, "107b.TXT", 3);
+  WriteSized(folder, "a107.txt", 1);
+  WriteSized(folder, "107c.dat", 1);
+  WriteSized(folder, "107d.txt.bak", 1);
+  WriteSized(folder, "old.txt/107x.txt", 7);
+  WriteSized(folder, "old/107x.txt", 1);
+  WriteSized(folder, "107y.txt/107inner.txt", 2);
+  WriteSized(folder, ".hidden.txt/107h.txt", 1);
 
   // 09:05:59 local time on 2 March 2021, by the offset in force now.
   constexpr std::int64_t kWallClockAsUtc = 1614675959;
   utimbuf times{};
   times.actime = static_cast<std::time_t>(kWallClockAsUtc - OffsetFromCalendar());
   times.modtime = times.actime;
-  ASSERT_EQ(utime((folder.path() / "107A.txt").string().c_str(), &times), 0);
+  ASSERT_EQ(utime((folder.Path() / "107A.txt").string().c_str(), &times), 0);
 
   RecordingView view;
-  RefreshLocalList(WithFolder(folder.path().string()), view);
+  RefreshLocalList(WithFolder(folder.Path().string()), view);
 
-  EXPECT_EQ(view.folderText, folder.path().string());
+  EXPECT_EQ(view.folderText, folder.Path().string());
   std::vector<std::string> names = view.Names();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"107A.txt", "107b.TXT", "107y.txt\\107inner.txt",
@@ -314,8 +295,8 @@ TEST(PlatformListingTest, ShowsReceivedTextFilesOnly) {
 }
 
 TEST(PlatformListingTest, MissingFolderKeepsTheRows) {
-  TempFolder folder;
-  const std::string missing = (folder.path() / "absent").string();
+  test::TempFolder folder;
+  const std::string missing = (folder.Path() / "absent").string();
   RecordingView view;
   view.rows.push_back({"107old.txt", "2020-01-01 00:00", "1"});
   RefreshLocalList(WithFolder(missing), view);
@@ -325,10 +306,10 @@ TEST(PlatformListingTest, MissingFolderKeepsTheRows) {
 }
 
 TEST(PlatformListingTest, EmptyFolderEmptiesTheList) {
-  TempFolder folder;
+  test::TempFolder folder;
   RecordingView view;
   view.rows.push_back({"107old.txt", "2020-01-01 00:00", "1"});
-  RefreshLocalList(WithFolder(folder.path().string()), view);
+  RefreshLocalList(WithFolder(folder.Path().string()), view);
   EXPECT_EQ(view.clears, 1);
   EXPECT_TRUE(view.rows.empty());
 }
