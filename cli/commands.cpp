@@ -10,7 +10,7 @@
 #include "cli/console.h"
 #include "net/resolve.h"
 #include "session/download_thread.h"
-#include "session/file_output.h"
+#include "session/file_names.h"
 #include "ui/directory.h"
 #include "ui/file_list_query.h"
 

@@ -6,6 +6,7 @@
 
 #include "net/message.h"
 #include "net/socket.h"
+#include "session/file_names.h"
 #include "session/file_output.h"
 #include "session/pkcs7.h"
 #include "session/progress_text.h"

@@ -11,8 +11,8 @@
 #include "net/exchange.h"
 #include "net/wire_text.h"
 #include "session/session_keys.h"
-#include "session/transfer_item.h"
-#include "ui/receive_parameters.h"
+#include "net/shared/transfer_item.h"
+#include "net/shared/receive_parameters.h"
 
 namespace dovrel {
 

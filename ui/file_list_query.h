@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "net/exchange.h"
-#include "session/transfer_item.h"
+#include "net/shared/transfer_item.h"
 #include "ui/file_list_view.h"
-#include "ui/receive_parameters.h"
+#include "net/shared/receive_parameters.h"
 
 namespace dovrel {
 

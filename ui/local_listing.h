@@ -9,7 +9,7 @@
 
 #include "ui/directory.h"
 #include "ui/local_list_view.h"
-#include "ui/receive_parameters.h"
+#include "net/shared/receive_parameters.h"
 
 namespace dovrel {
 

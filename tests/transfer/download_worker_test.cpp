@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "net/message.h"
-#include "session/file_output.h"
+#include "session/file_names.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"

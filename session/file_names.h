@@ -1,0 +1,30 @@
+#pragma once
+// Which server-chosen names may be stored, and where: only plain names directly
+// inside the receive folder, in text mode for .txt and .rst.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "net/platform_paths.h"
+#include "net/wire_text.h"
+
+namespace dovrel {
+
+// True for a server-chosen name that can only mean a file directly inside the
+// receive folder: no separators or drive colon, not "." or "..", no device
+// name (CON, NUL, COM1, ...), no trailing dot or blank, no control or
+// wildcard characters, and short enough for a path.
+bool IsSafeFileName(std::string_view name);
+
+// The receive folder, a separator and the listed name in the file system's
+// encoding, into `out`. False for an unsafe or unconvertible name, or a path
+// longer than 259 characters.
+bool MakeLocalPath(const std::string& folder, std::string_view wireName, const WireText& wire,
+                   char* out, std::size_t capacity);
+
+// True when the path's extension (from the last "." of its last component;
+// "/" and "\" both separate) is ".txt" or ".rst" in any letter case.
+bool IsTextModePath(const char* path);
+
+}  // namespace dovrel
