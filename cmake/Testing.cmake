@@ -24,7 +24,7 @@ endfunction()
 
 # Under Wine, the native reference servers for the Windows tests: started
 # before the first test that needs them and stopped after the last. A Windows
-# build without DOVREL_NATIVE_SERVER (the build-only i686 one) runs no tests.
+# build configured without DOVREL_NATIVE_SERVER runs no tests.
 function(dovrel_add_test_servers)
   if(NOT CMAKE_CROSSCOMPILING OR NOT DOVREL_NATIVE_SERVER)
     return()
