@@ -142,20 +142,21 @@ bool IsReceivedFileName(const char* name) {
   return false;
 }
 
-long ParseLeadingInteger(const char* text) {
+std::int32_t ParseLeadingInteger(const char* text) {
   if (text == nullptr) return 0;
   while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\f' ||
          *text == '\v')
     ++text;
   bool negative = false;
   if (*text == '+' || *text == '-') negative = *text++ == '-';
-  long value = 0;
+  constexpr std::int64_t kMax = INT32_MAX;
+  const std::int64_t limit = negative ? kMax + 1 : kMax;  // -2147483648 still fits
+  std::int64_t value = 0;
   for (; *text >= '0' && *text <= '9'; ++text) {
-    int digit = *text - '0';
-    if (value > (LONG_MAX - digit) / 10) return negative ? LONG_MIN : LONG_MAX;
-    value = value * 10 + digit;
+    value = value * 10 + (*text - '0');
+    if (value > limit) return negative ? INT32_MIN : INT32_MAX;
   }
-  return negative ? -value : value;
+  return static_cast<std::int32_t>(negative ? -value : value);
 }
 
 }  // namespace dovrel

@@ -4,6 +4,7 @@
 // Also the "&"-joined name=value texts carried inside some elements.
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
@@ -45,9 +46,10 @@ int FindParameter(const char* text, const char* name, char* out, std::size_t cap
 // True for the names of received files: they begin with "107", in any letter case.
 bool IsReceivedFileName(const char* name);
 
-// A leading decimal integer the way the server's codes are read: leading
-// blanks, an optional sign, digits; anything else reads as 0. Saturates
-// instead of overflowing.
-long ParseLeadingInteger(const char* text);
+// A leading decimal integer the way the server's codes and sizes are read:
+// leading blanks, an optional sign, digits; anything else reads as 0. The
+// protocol's quantities are 32-bit on every platform, so the result is too;
+// it saturates at the 32-bit limits instead of overflowing.
+std::int32_t ParseLeadingInteger(const char* text);
 
 }  // namespace dovrel

@@ -49,7 +49,7 @@ bool CheckResult(const ReplyBuffer& reply, const WireText& wire, std::string* fa
     *failure = kNoResultCodeText;
     return false;
   }
-  const long value = ParseLeadingInteger(std::string(*code).c_str());
+  const std::int32_t value = ParseLeadingInteger(std::string(*code).c_str());
   if (value == 0) return true;
   std::string_view message = reply.Find("RESULT_MSG").value_or(std::string_view());
   message = message.substr(0, std::min(message.size(), kServerMessageLimit));
@@ -94,7 +94,7 @@ QueryOutcome RunExchanges(const ReceiveParameters& parameters, const std::string
     outcome.failure = kNoFileCountText;
     return outcome;
   }
-  const long count = ParseLeadingInteger(std::string(*countText).c_str());
+  const std::int32_t count = ParseLeadingInteger(std::string(*countText).c_str());
   if (count <= 0) {
     outcome.failure = kNoFilesText;
     return outcome;
@@ -106,8 +106,7 @@ QueryOutcome RunExchanges(const ReceiveParameters& parameters, const std::string
   }
 
   // The count only limits the names taken; storage follows the names present.
-  const std::size_t maximum = std::min(static_cast<unsigned long>(count),
-                                       static_cast<unsigned long>(kMaxServerFiles));
+  const std::size_t maximum = std::min(static_cast<std::size_t>(count), kMaxServerFiles);
   for (std::string_view name : SplitFileList(*listText, maximum)) {
     if (name.size() > kFileNameLimit) continue;
     TransferItem item;
@@ -131,11 +130,11 @@ std::vector<std::string_view> SplitFileList(std::string_view text, std::size_t m
   return names;
 }
 
-std::string FormatServerError(long code, std::string_view messageUtf8) {
+std::string FormatServerError(std::int32_t code, std::string_view messageUtf8) {
   char head[256];
   std::snprintf(head, sizeof head,
-                "메세지 수신중 다음과 같은 오류가 발생하였습니다\n 에러코드 : %04ld\n 에러메세지 : ",
-                code);
+                "메세지 수신중 다음과 같은 오류가 발생하였습니다\n 에러코드 : %04d\n 에러메세지 : ",
+                static_cast<int>(code));
   return std::string(head).append(messageUtf8);
 }
 

@@ -3,6 +3,7 @@
 // (an INIT and a GETLIST Exchange) and fills the server file list with them.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,7 +41,7 @@ inline constexpr std::size_t kServerMessageLimit = 900;
 std::vector<std::string_view> SplitFileList(std::string_view text, std::size_t maximum);
 
 // The server-error message for a RESULT_CODE other than 0 (code "%04d").
-std::string FormatServerError(long code, std::string_view messageUtf8);
+std::string FormatServerError(std::int32_t code, std::string_view messageUtf8);
 
 // Reads the date edit box into parameters.searchDate, and with an 8-character
 // date replaces `serverFiles` and the list's rows with the server's names.

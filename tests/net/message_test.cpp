@@ -110,12 +110,16 @@ TEST(IsReceivedFileName, AcceptsThePrefixInAnyCase) {
 }
 
 TEST(ParseLeadingInteger, ReadsLikeTheServerCodesAreMeant) {
+  // The same 32-bit limits natively and in the 32- and 64-bit Windows builds.
   struct {
     const char* text;
-    long value;
-  } const cases[] = {{"0000", 0},      {"0001", 1},         {"  12x", 12},         {"-5", -5},
-                     {"+7", 7},        {"OK", 0},           {"", 0},               {" - 3", 0},
-                     {"99999999999999999999999", LONG_MAX}, {"-99999999999999999999999", LONG_MIN}};
+    std::int32_t value;
+  } const cases[] = {{"0000", 0},           {"0001", 1},           {"  12x", 12},
+                     {"-5", -5},            {"+7", 7},             {"OK", 0},
+                     {"", 0},               {" - 3", 0},           {"2147483647", INT32_MAX},
+                     {"2147483648", INT32_MAX},                    {"-2147483648", INT32_MIN},
+                     {"-2147483649", INT32_MIN},                   {"4294967296", INT32_MAX},
+                     {"99999999999999999999999", INT32_MAX},       {"-99999999999999999999999", INT32_MIN}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ParseLeadingInteger(c.text), c.value);

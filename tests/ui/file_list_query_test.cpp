@@ -167,7 +167,7 @@ TEST(SplitFileListTest, SeparatorRunsCountAsOneAndNamesStandAsSent) {
 TEST(FormatServerErrorTest, CodeHasAtLeastFourDigits) {
   const std::string head = "메세지 수신중 다음과 같은 오류가 발생하였습니다\n 에러코드 : ";
   const std::string tail = "\n 에러메세지 : ";
-  const std::pair<long, const char*> cases[] = {
+  const std::pair<std::int32_t, const char*> cases[] = {
       {7, "0007"}, {-5, "-005"}, {12, "0012"}, {12345, "12345"}, {-1234, "-1234"}};
   for (const auto& [code, shown] : cases) {
     EXPECT_EQ(FormatServerError(code, "사용자 없음"), head + shown + tail + "사용자 없음");
