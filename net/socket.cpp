@@ -1,7 +1,6 @@
 #include "net/socket.h"
 
-#include <algorithm>
-
+#include "net/send_chunks.h"
 #include "net/socket_platform.h"
 
 namespace dovrel {
@@ -41,18 +40,14 @@ int SocketBase::WaitReady(NativeSocket handle, int timeoutMs, bool forReading) {
 
 int SocketBase::Send(const void* data, int length, int timeoutMs) {
   lastError_ = 0;
-  const char* bytes = static_cast<const char*>(data);
-  int sent = 0;
-  while (length - sent > 0) {
-    if (WaitReady(socket_, timeoutMs, false) <= 0) break;
-    int n = platform::SendSome(socket_, bytes + sent, std::min(length - sent, kSendChunk));
-    if (n <= 0) {
-      lastError_ = platform::LastSocketError();
-      break;
-    }
-    sent += n;
-  }
-  return sent;
+  return SendInChunks(
+      static_cast<const char*>(data), length,
+      [&] { return WaitReady(socket_, timeoutMs, false) > 0; },
+      [&](const char* chunk, int size) {
+        const int n = platform::SendSome(socket_, chunk, size);
+        if (n <= 0) lastError_ = platform::LastSocketError();
+        return n;
+      });
 }
 
 int SocketBase::Receive(void* buffer, int capacity, int timeoutMs) {

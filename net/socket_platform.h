@@ -13,7 +13,7 @@ bool StartNetwork();    // WSAStartup 1.1; true on POSIX
 void StopNetwork();     // WSACleanup; nothing on POSIX
 int LastSocketError();  // WSAGetLastError or errno
 void ClearSocketError();
-bool IsConnectInProgress(int error);  // WSAEWOULDBLOCK or EINPROGRESS
+bool IsConnectInProgress(int error);  // WSAEWOULDBLOCK; EINPROGRESS on POSIX
 
 NativeSocket OpenStreamSocket();
 bool SetNonBlocking(NativeSocket s, bool on);

@@ -18,7 +18,9 @@ bool StartNetwork() { return true; }
 void StopNetwork() {}
 int LastSocketError() { return errno; }
 void ClearSocketError() { errno = 0; }
-bool IsConnectInProgress(int error) { return error == EINPROGRESS || error == EWOULDBLOCK; }
+// EAGAIN (EWOULDBLOCK) from a TCP connect means no attempt was started (no
+// local port, say): only EINPROGRESS leads to a wait.
+bool IsConnectInProgress(int error) { return error == EINPROGRESS; }
 
 NativeSocket OpenStreamSocket() {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

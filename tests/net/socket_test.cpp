@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 
+#include "net/send_chunks.h"
+#include "net/socket_platform.h"
 #include "tests/support/loopback_peer.h"
 
 namespace dovrel {
@@ -121,6 +125,55 @@ TEST(ClientSocket, SendsInChunksUntilEverythingIsOut) {
   peer.Stop();
   EXPECT_EQ(received.size(), data.size());
   EXPECT_TRUE(received == data);
+}
+
+// Each wait and each chunk (size@offset) as Send makes them.
+TEST(SendInChunks, WaitsBeforeEveryChunkOfAtMost4096Bytes) {
+  struct {
+    int length;
+    int accepts;     // most bytes the platform takes per send
+    int failedWait;  // that wait (1-based) times out; 0: none
+    int failedSend;  // that send fails; 0: none
+    const char* calls;
+    int sent;
+  } const cases[] = {
+      {10000, 4096, 0, 0, "w 4096@0 w 4096@4096 w 1808@8192", 10000},
+      {4096, 4096, 0, 0, "w 4096@0", 4096},
+      {0, 4096, 0, 0, "", 0},
+      {5000, 3000, 0, 0, "w 4096@0 w 2000@3000", 5000},  // the next chunk starts where the send stopped
+      {10000, 4096, 2, 0, "w 4096@0 w", 4096},
+      {10000, 4096, 0, 2, "w 4096@0 w 4096@4096", 4096},
+  };
+  const std::string data(10000, 'd');
+  for (const auto& c : cases) {
+    std::string calls;
+    int waits = 0, sends = 0;
+    const int sent = SendInChunks(
+        data.data(), c.length,
+        [&] {
+          calls += calls.empty() ? "w" : " w";
+          return ++waits != c.failedWait;
+        },
+        [&](const char* chunk, int size) {
+          calls += " " + std::to_string(size) + "@" + std::to_string(chunk - data.data());
+          return ++sends == c.failedSend ? -1 : std::min(size, c.accepts);
+        });
+    EXPECT_EQ(calls, c.calls) << c.length;
+    EXPECT_EQ(sent, c.sent) << c.length;
+  }
+}
+
+// Only a connect that the platform has started is waited for: EAGAIN from a
+// TCP connect on POSIX means that none was.
+TEST(ClientSocket, WaitsOnlyForAConnectInProgress) {
+#ifdef _WIN32
+  // WSAEWOULDBLOCK, WSAEINPROGRESS, WSAECONNREFUSED
+  const std::pair<int, bool> cases[] = {{10035, true}, {10036, false}, {10061, false}};
+#else
+  const std::pair<int, bool> cases[] = {
+      {EINPROGRESS, true}, {EAGAIN, false}, {EWOULDBLOCK, false}, {ECONNREFUSED, false}};
+#endif
+  for (const auto& [error, waits] : cases) EXPECT_EQ(platform::IsConnectInProgress(error), waits) << error;
 }
 
 TEST(ParseIPv4, AcceptsDottedAddressesOnly) {
