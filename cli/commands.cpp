@@ -120,7 +120,7 @@ int RunReceive(const Options& options) {
   DownloadThread worker(job);
   // Ctrl-C asks for a cancel: the file under way is finished, then TERMINATE.
   while (!worker.Done()) {
-    if (cancelRequested) worker.Cancel();
+    if (cancelRequested) worker.RequestStop();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   const WorkerEnd end = worker.Wait();

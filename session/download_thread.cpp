@@ -3,7 +3,7 @@
 namespace dovrel {
 
 DownloadThread::DownloadThread(const TransferJob& job) : job_(job) {
-  job_.cancel = &cancel_;
+  job_.cancel = &stop_;
   thread_ = std::thread([this] {
     end_ = RunDownloadWorker(job_);
     done_ = true;
@@ -11,7 +11,8 @@ DownloadThread::DownloadThread(const TransferJob& job) : job_(job) {
 }
 
 DownloadThread::~DownloadThread() {
-  if (thread_.joinable()) thread_.join();
+  RequestStop();
+  Wait();
 }
 
 WorkerEnd DownloadThread::Wait() {

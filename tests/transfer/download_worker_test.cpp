@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -369,7 +370,7 @@ class DownloadThreadTest : public DownloadWorkerTest {
   }
 };
 
-TEST_F(DownloadThreadTest, AnEndedWindowStillWaitsForTheWorker) {
+TEST_F(DownloadThreadTest, AnEndedWindowStopsTheWorkerAfterItsCurrentItem) {
   const SessionKeys keys = test::FixedKeys();
   const std::string reply = test::GetReply(test::FilePlaintext("slow"), keys);
   ScriptedGetServer server([&](test::PeerConnection& connection) {
@@ -377,13 +378,33 @@ TEST_F(DownloadThreadTest, AnEndedWindowStillWaitsForTheWorker) {
     connection.SendReply(reply);
     connection.ReadReceipt();
   });
-  AddItem("slow.dat");
+  AddItem("first.dat");
+  AddItem("second.dat");
   {
     DownloadThread thread(Job(server.Port(), keys));
+    for (int i = 0; i < 500 && server.gets.load() == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(thread.Done());
-  }  // the window goes at once; the worker still finishes its file
+  }  // the window goes during the first item: that one is finished, no other
   EXPECT_EQ(items_[0].done, 1);
+  EXPECT_EQ(items_[1].done, 0);
+  EXPECT_EQ(server.gets.load(), 1);
   EXPECT_EQ(server.terminates.load(), 1);
+}
+
+// The waits every caller gets unless a test shortens them: the worker's for a
+// file, and the Exchange's (key exchange, file list query, TERMINATE).
+TEST(DefaultTimeouts, AreTheProtocolsWaits) {
+  const WorkerTimeouts file;
+  const ExchangeTimeouts exchange;
+  const TransferJob job;
+  const int cases[][2] = {
+      {file.connectMs, 10000},     {file.sendMs, 10000},     {file.replyLengthMs, 300000},
+      {file.payloadMs, 10000},     {exchange.connectMs, 10000}, {exchange.sendMs, 10000},
+      {exchange.replyLengthMs, 20000}, {exchange.payloadMs, 10000},
+      {job.timeouts.replyLengthMs, 300000}, {job.terminateTimeouts.replyLengthMs, 20000},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i][0], cases[i][1]) << "case " << i;
 }
 
 TEST_F(DownloadThreadTest, CancelStopsBeforeTheNextItemAndDoneIsSetLast) {
@@ -400,7 +421,7 @@ TEST_F(DownloadThreadTest, CancelStopsBeforeTheNextItemAndDoneIsSetLast) {
     if (control != kCountText) return;
     for (int i = 0; i < 1000 && running.load() == nullptr; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    running.load()->Cancel();  // asked during the first item
+    running.load()->RequestStop();  // asked during the first item
   };
   DownloadThread thread(Job(server.Port(), keys));
   running = &thread;
