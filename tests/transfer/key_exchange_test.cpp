@@ -115,8 +115,9 @@ INSTANTIATE_TEST_SUITE_P(
                     kKeyExchangeNoResultCodeText},
         // A reply length that never comes reads as an empty reply: SKEY is missing.
         FailureCase{"init-silent", KeyExchangeResult::kNoSkey, kNoSkeyText},
-        // Any RESULT_CODE opens the session, an error code too.
-        FailureCase{"keyexchg-error-code", KeyExchangeResult::kOpened, nullptr}),
+        // Any RESULT_CODE opens the session, an error code or an empty one too.
+        FailureCase{"keyexchg-error-code", KeyExchangeResult::kOpened, nullptr},
+        FailureCase{"keyexchg-empty-result", KeyExchangeResult::kOpened, nullptr}),
     [](const ::testing::TestParamInfo<FailureCase>& param) {
       std::string name = param.param.scenario;
       for (char& c : name) {
@@ -132,6 +133,23 @@ TEST(KeyExchange, NoServerGivesTheConnectionMessage) {
   ASSERT_EQ(outcome.host.messages.size(), 1u);
   EXPECT_EQ(outcome.host.messages[0].text, kNoConnectionText);
   EXPECT_EQ(outcome.host.events.back(), "message");
+}
+
+TEST(KeyExchange, AnEmptySkeyIsAcceptedAndEchoedEmpty) {
+  TestServer server("empty-skey");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  Outcome outcome;
+  std::memset(outcome.keys.skey, 'x', sizeof outcome.keys.skey - 1);  // must be cleared
+  Open(server.Port(), &outcome);
+  EXPECT_EQ(outcome.result, KeyExchangeResult::kOpened);
+  EXPECT_STREQ(outcome.keys.skey, "");
+  EXPECT_TRUE(outcome.host.messages.empty());
+#ifndef _WIN32
+  auto requests = server.InProcess()->Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_TRUE(requests[1].Has("SKEY"));
+  EXPECT_EQ(requests[1].Element("SKEY"), "");
+#endif
 }
 
 TEST(KeyExchange, AnOverlongSkeyIsRefusedLikeAMissingOne) {
