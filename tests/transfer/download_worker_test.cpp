@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +23,8 @@
 #include "tests/transfer/recording_hosts.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
+
 #include "server/faults.h"
 #include "server/file_server.h"
 #endif
@@ -334,6 +337,45 @@ TEST_F(DownloadWorkerTest, ShowsDecryptionOnlyForAReplyWithEncryptedData) {
     EXPECT_EQ(view_.cancelStates, expected);
   }
 }
+
+#ifndef _WIN32
+// Natively every test runs in a process of its own, so the process's peak
+// resident memory is this receive's. A reply held whole would need several
+// times the file's size.
+TEST_F(DownloadWorkerTest, ReceivesA256MiBFileInUnder64MiBOfMemory) {
+  constexpr std::uint64_t kFileSize = std::uint64_t{256} << 20;
+  constexpr std::uint32_t kSeed = 42;
+  const SessionKeys keys = test::FixedKeys();
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    test::StreamedGetReply reply(keys, kFileSize, kSeed);
+    const std::uint32_t n = static_cast<std::uint32_t>(reply.Length());
+    const char length[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                            static_cast<char>(n >> 8), static_cast<char>(n)};
+    if (!connection.Send(length, 4)) return;
+    std::vector<char> piece(65536);
+    for (std::size_t k; (k = reply.Next(piece.data(), piece.size())) > 0;) {
+      if (!connection.Send(piece.data(), k)) return;
+    }
+    connection.ReadReceipt(60000);
+  });
+  AddItem("big.dat");
+  EXPECT_EQ(Run(server.Port(), keys, {3000, 3000, 60000, 60000}), WorkerEnd::kFinished);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident memory " << usage.ru_maxrss / 1024 << " MiB";
+  ASSERT_EQ(items_[0].done, 1);
+
+  ASSERT_EQ(std::filesystem::file_size(LocalPath(0)), kFileSize);
+  std::ifstream stored(LocalPath(0), std::ios::binary);
+  std::vector<unsigned char> expected(1 << 20);
+  std::vector<unsigned char> actual(1 << 20);
+  for (std::uint64_t at = 0; at < kFileSize; at += expected.size()) {
+    test::StreamedGetReply::FileBytes(kSeed, at, expected.data(), expected.size());
+    stored.read(reinterpret_cast<char*>(actual.data()), static_cast<std::streamsize>(actual.size()));
+    ASSERT_TRUE(stored && actual == expected) << "at " << at;
+  }
+}
+#endif
 
 TEST_F(DownloadWorkerTest, ReadsNothingBeyondTheAnnouncedLength) {
   const SessionKeys keys = test::FixedKeys();
