@@ -8,6 +8,7 @@
 #include <openssl/pkcs7.h>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,6 +21,12 @@
 #include "tests/session/test_certificates.h"
 #include "tests/support/temp_folder.h"
 #include "tests/transfer/encrypted_reply.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace dovrel {
 namespace {
@@ -262,6 +269,33 @@ TEST(ReplyStream, ReadsTheEncryptedDataHeaderOnlyFromBytesThatArrived) {
     }
   }
 }
+
+#ifndef _WIN32
+// A file size limit fails the writes the way a full disk does: the item
+// fails, whether the bytes went straight to the file or to the spill first.
+TEST(ReplyStream, AFullDiskLeavesTheOldFile) {
+  const SessionKeys keys = test::FixedKeys();
+  const std::string file(100000, 'x');
+  test::TempFolder folder;
+  std::mt19937 random(3);
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  for (const std::string& plaintext : {test::FilePlaintext(file), "file_contents=" + file + "&file_size=100000"}) {
+    const std::string reply = test::GetReply(plaintext, keys);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Outcome out = Streamed(reply, keys, folder.File("full.dat"), random, 2048);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(out.stored);
+    EXPECT_EQ(out.bytes, "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()), 1);
+    // Without the limit the same reply is stored.
+    EXPECT_TRUE(Streamed(reply, keys, folder.File("full.dat"), random, 2048).stored);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace dovrel
