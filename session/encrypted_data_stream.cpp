@@ -45,7 +45,7 @@ bool EncryptedDataStream::Feed(const unsigned char* bytes, std::size_t length) {
     if (step_ == Step::kFailed || step_ == Step::kDone) break;
     const Step before = step_;
     const int depthBefore = depth_;
-    std::size_t used = Step1(bytes, length);
+    std::size_t used = Advance(bytes, length);
     bytes += used;
     length -= used;
     position_ += used;
@@ -66,7 +66,7 @@ bool EncryptedDataStream::Finish() {
 
 // One step of the body's grammar over the bytes at position_: returns how
 // many it used. A step that needs more bytes uses them all.
-std::size_t EncryptedDataStream::Step1(const unsigned char* bytes, std::size_t length) {
+std::size_t EncryptedDataStream::Advance(const unsigned char* bytes, std::size_t length) {
   bool complete = false;
   std::size_t used = 0;
   switch (step_) {

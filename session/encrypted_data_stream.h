@@ -59,7 +59,7 @@ class EncryptedDataStream {
   };
   static constexpr int kMaxFrames = 8;  // body, info and up to five nested segments
 
-  std::size_t Step1(const unsigned char* bytes, std::size_t length);
+  std::size_t Advance(const unsigned char* bytes, std::size_t length);
   std::size_t ReadHeader(const unsigned char* bytes, std::size_t length, bool* complete);
   std::size_t ReadElement(const unsigned char* bytes, std::size_t length, bool* complete);
   bool Accept(const Header& header, unsigned char identifier, bool allowIndefinite);

@@ -7,7 +7,9 @@
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>
 
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -193,8 +195,12 @@ Outcome Streamed(const std::string& reply, const SessionKeys& keys, const std::s
     ReplyStream stream(path.c_str(), IsTextModePath(path.c_str()), keys);
     std::uniform_int_distribution<std::size_t> piece(1, maxPiece);
     for (std::size_t at = 0; at < reply.size();) {
+      // Each piece in a block of its own size: a read past it is a fault the
+      // address checker reports.
       const std::size_t n = std::min(reply.size() - at, piece(random));
-      stream.Feed(reply.data() + at, n);
+      std::unique_ptr<char[]> block(new char[n]);
+      std::memcpy(block.get(), reply.data() + at, n);
+      stream.Feed(block.get(), n);
       at += n;
     }
     out.stored = stream.ResultCodeIsZero() && stream.HasEncryptedData() && stream.Store();
