@@ -9,6 +9,17 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
+// Skips the piece up to the end of the opening tag; false while the tag has
+// not been seen.
+bool PassOpening(StreamSearch& opening, const char** bytes, std::size_t* length) {
+  if (opening.Found()) return true;
+  const std::size_t at = opening.Find(*bytes, *length);
+  if (at == StreamSearch::kNotHere) return false;
+  *bytes += at;
+  *length -= at;
+  return true;
+}
+
 }  // namespace
 
 ReplyStream::ReplyStream(const char* localPath, bool textMode, const SessionKeys& keys)
@@ -36,13 +47,7 @@ bool ReplyStream::Store() {
 // The value's bytes are read up to the closing tag; its "<" would end the
 // number anyway, so nothing needs holding back.
 void ReplyStream::ScanResultCode(const char* bytes, std::size_t length) {
-  if (codeClose_.Found()) return;
-  if (!codeOpen_.Found()) {
-    const std::size_t at = codeOpen_.Find(bytes, length);
-    if (at == StreamSearch::kNotHere) return;
-    bytes += at;
-    length -= at;
-  }
+  if (codeClose_.Found() || !PassOpening(codeOpen_, &bytes, &length)) return;
   const std::size_t at = codeClose_.Find(bytes, length);
   const std::size_t value = at == StreamSearch::kNotHere ? length : at;
   for (std::size_t i = 0; i < value && codeState_ != CodeState::kRead; ++i) {
@@ -66,13 +71,7 @@ void ReplyStream::ScanResultCode(const char* bytes, std::size_t length) {
 // may begin </ENC_DATA>: those are the tag's own first bytes, passed on once
 // they turn out not to be it.
 void ReplyStream::ScanEncryptedData(const char* bytes, std::size_t length) {
-  if (encClose_.Found()) return;
-  if (!encOpen_.Found()) {
-    const std::size_t at = encOpen_.Find(bytes, length);
-    if (at == StreamSearch::kNotHere) return;
-    bytes += at;
-    length -= at;
-  }
+  if (encClose_.Found() || !PassOpening(encOpen_, &bytes, &length)) return;
   const std::size_t held = encClose_.Pending();
   const std::size_t at = encClose_.Find(bytes, length);
   const std::size_t tag = encClose_.Pattern().size();
