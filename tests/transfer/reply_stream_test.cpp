@@ -226,7 +226,7 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
     const bool pad = random() % 5 != 0;
     if (!pad) plaintext += std::string(8 - plaintext.size() % 8, static_cast<char>(random() % 3));
     const SessionKeys& encryptKeys = random() % 15 == 0 ? otherKeys : keys;
-    const std::string ciphertext = test::EncryptWith("CAST5-CBC", Key(encryptKeys), Iv(keys), plaintext, pad);
+    const std::string ciphertext = test::EncryptWith("CAST5-CBC", Key(keys), Iv(encryptKeys), plaintext, pad);
     const std::string pem = test::PemArmour("PKCS7 ENCRYPTED DATA", RandomBody(random, ciphertext, keys));
     const std::string reply = RandomReply(random, pem);
     const std::string path = folder.File(text ? "r.txt" : "r.dat");
