@@ -37,11 +37,17 @@ int HexDigitValue(char c) {
 }
 
 bool Base64Decoder::Feed(const char* text, std::size_t length, unsigned char* out,
-                         std::size_t capacity) {
-  for (std::size_t i = 0; i < length && !ended_; ++i) {
+                         std::size_t capacity, std::size_t* produced) {
+  std::size_t j = 0;
+  bool fits = true;
+  for (std::size_t i = 0; i < length && !ended_ && fits; ++i) {
     if (text[i] == '=') {
       ended_ = true;
-      if (symbols_ % 4 < 2) return false;  // a pad where a group has fewer than two symbols
+      if (symbols_ % 4 < 2) {  // a pad where a group has fewer than two symbols
+        *produced = j;
+        written_ += j;
+        return false;
+      }
       break;
     }
     int v = kSymbols.value[static_cast<unsigned char>(text[i])];
@@ -52,22 +58,24 @@ bool Base64Decoder::Feed(const char* text, std::size_t length, unsigned char* ou
         pending_ = symbol << 2;
         continue;
       case 1:
-        if (written_ >= capacity) return false;
-        out[written_++] = static_cast<unsigned char>(pending_ | (symbol >> 4));
+        fits = j < capacity;
+        if (fits) out[j++] = static_cast<unsigned char>(pending_ | (symbol >> 4));
         pending_ = (symbol << 4) & 0xFF;
         continue;
       case 2:
-        if (written_ >= capacity) return false;
-        out[written_++] = static_cast<unsigned char>(pending_ | (symbol >> 2));
+        fits = j < capacity;
+        if (fits) out[j++] = static_cast<unsigned char>(pending_ | (symbol >> 2));
         pending_ = (symbol << 6) & 0xFF;
         continue;
       default:
-        if (written_ >= capacity) return false;
-        out[written_++] = static_cast<unsigned char>(pending_ | symbol);
+        fits = j < capacity;
+        if (fits) out[j++] = static_cast<unsigned char>(pending_ | symbol);
         continue;
     }
   }
-  return true;
+  *produced = j;
+  written_ += j;
+  return fits;
 }
 
 std::ptrdiff_t DecodeBase64Into(const char* text, std::size_t length, unsigned char* out,
@@ -76,8 +84,9 @@ std::ptrdiff_t DecodeBase64Into(const char* text, std::size_t length, unsigned c
   const void* zero = std::memchr(text, '\0', length);
   if (zero != nullptr) length = static_cast<std::size_t>(static_cast<const char*>(zero) - text);
   Base64Decoder decoder;
-  if (!decoder.Feed(text, length, out, capacity)) return -1;
-  return static_cast<std::ptrdiff_t>(decoder.Written());
+  std::size_t count = 0;
+  if (!decoder.Feed(text, length, out, capacity, &count)) return -1;
+  return static_cast<std::ptrdiff_t>(count);
 }
 
 std::unique_ptr<unsigned char[]> DecodeBase64(const char* text, std::size_t length,

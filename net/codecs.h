@@ -20,10 +20,13 @@ struct OptionEntry {
 // The output may overwrite the input: it never overtakes it.
 class Base64Decoder {
  public:
-  // Decodes text[0, length) to out[0, capacity); false when the output does
-  // not fit or a pad stands where a group has fewer than two symbols.
-  bool Feed(const char* text, std::size_t length, unsigned char* out, std::size_t capacity);
-  std::size_t Written() const { return written_; }
+  // Decodes text[0, length), writing this piece's bytes to out[0, capacity)
+  // and their count to `produced`; false when the output does not fit or a
+  // pad stands where a group has fewer than two symbols. length / 4 * 3 + 3
+  // bytes always fit.
+  bool Feed(const char* text, std::size_t length, unsigned char* out, std::size_t capacity,
+            std::size_t* produced);
+  std::size_t Written() const { return written_; }  // over all pieces
   bool Ended() const { return ended_; }  // a pad was seen: the rest is ignored
 
  private:

@@ -1,23 +1,20 @@
 #include "session/download_worker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "net/message.h"
 #include "net/socket.h"
 #include "session/file_names.h"
-#include "session/file_output.h"
-#include "session/pkcs7.h"
 #include "session/progress_text.h"
-#include "session/reply_decryptor.h"
+#include "session/reply_stream.h"
 
 namespace dovrel {
 namespace {
 
 constexpr int kReadSize = 2048;
 constexpr std::size_t kRequestSize = 3072;
-constexpr std::size_t kReplySlack = 1024;
 constexpr std::size_t kTerminateReplySize = 5120;
 
 enum class ItemEnd { kDone, kFailed, kBroken };
@@ -90,18 +87,25 @@ class Worker {
     if (requestLength < 0 || !IsSafeFileName(FieldText(item.fileName)) || item.localPath[0] == '\0')
       return ItemEnd::kFailed;
 
-    std::unique_ptr<char[]> reply;
-    std::unique_ptr<ReplyDecryptor> decryptor;
-    std::size_t received = 0;
-    ItemEnd end = Receive(request, requestLength, &reply, &decryptor, &received);
+    // The reply goes straight through to a temporary file beside the local
+    // path; the item's outcome is decided once all of it is in.
+    auto reply = std::make_unique<ReplyStream>(item.localPath, IsTextModePath(item.localPath), job_.keys);
+    ItemEnd end = Receive(request, requestLength, *reply);
     if (end != ItemEnd::kDone) return end;
-    return Store(item, reply.get(), received, *decryptor);
+    if (!reply->ResultCodeIsZero() || !reply->HasEncryptedData()) return ItemEnd::kFailed;
+
+    progress_.Text(kStatusText, kDecryptingText);
+    progress_.Cancel(false);
+    const bool stored = reply->Store();
+    progress_.Cancel(true);
+    if (!stored) return ItemEnd::kFailed;
+    item.done = 1;
+    return ItemEnd::kDone;
   }
 
-  // Sends the GET and receives its reply whole. kFailed: no connection, or a
-  // reply refused for its size; kBroken: the reply stopped arriving.
-  ItemEnd Receive(const char* request, int requestLength, std::unique_ptr<char[]>* reply,
-                  std::unique_ptr<ReplyDecryptor>* decryptor, std::size_t* received) {
+  // Sends the GET and takes its reply, up to the announced length and no
+  // further. kFailed: no connection; kBroken: the reply stopped arriving.
+  ItemEnd Receive(const char* request, int requestLength, ReplyStream& reply) {
     std::uint32_t address = 0;
     ClientSocket socket;
     if (!ParseIPv4(job_.parameters.serverAddress, &address) ||
@@ -121,29 +125,21 @@ class Worker {
       if (n <= 0) return Broken(socket);
       have += n;
     }
-    const std::uint32_t length = ReadBigEndian32(lengthBytes);
+    // Any length up to 0xFFFFFFFF: nothing is sized from it.
+    const std::uint64_t length = ReadBigEndian32(lengthBytes);
     progress_.Text(kStatusText, kTransferringText);
-    if (length > kMaxFileReply) return Refuse(socket);
-    reply->reset(new (std::nothrow) char[length + kReplySlack]);
-    if (!*reply) return Refuse(socket);
 
-    char* buffer = reply->get();
-    // The file is decrypted as it arrives, over the reply buffer itself.
-    *decryptor = std::make_unique<ReplyDecryptor>(buffer, length, job_.keys);
-    std::size_t total = 0;
-    // Nothing past the announced length is read, so the buffer cannot overflow
-    // whatever the server sends.
+    char buffer[kReadSize];
+    std::uint64_t total = 0;
     while (total < length) {
-      int want = static_cast<int>(std::min<std::size_t>(length - total, kReadSize));
-      int n = socket.Receive(buffer + total, want, job_.timeouts.payloadMs);
+      int want = static_cast<int>(std::min<std::uint64_t>(length - total, kReadSize));
+      int n = socket.Receive(buffer, want, job_.timeouts.payloadMs);
       if (n <= 0) return Broken(socket);
-      total += static_cast<std::size_t>(n);
-      (*decryptor)->Advance(total);
+      total += static_cast<std::uint64_t>(n);
+      reply.Feed(buffer, static_cast<std::size_t>(n));
       progress_.Progress(ProgressPosition(total, length));
       progress_.Size(total, length);
     }
-    std::memset(buffer + total, 0, kReplySlack);
-    *received = total;
     socket.Send(kReceiptMarker, kReceiptMarkerLength, job_.timeouts.sendMs);
     socket.Close();
     return ItemEnd::kDone;
@@ -153,69 +149,6 @@ class Worker {
     socket.Send(kReceiptMarker, kReceiptMarkerLength, job_.timeouts.sendMs);
     socket.Close();
     return ItemEnd::kBroken;
-  }
-
-  ItemEnd Refuse(ClientSocket& socket) {
-    socket.Send(kReceiptMarker, kReceiptMarkerLength, job_.timeouts.sendMs);
-    socket.Close();
-    return ItemEnd::kFailed;
-  }
-
-  ItemEnd Store(TransferItem& item, char* reply, std::size_t length, ReplyDecryptor& decryptor) {
-    std::string_view document(reply, length);
-    auto resultCode = FindElementText(document, "RESULT_CODE");
-    if (!resultCode || ParseLeadingInteger(std::string(*resultCode).c_str()) != 0) return ItemEnd::kFailed;
-
-    progress_.Text(kStatusText, kDecryptingText);
-    progress_.Cancel(false);
-    bool stored = false;
-    unsigned char* plain = nullptr;
-    std::size_t plainLength = 0;
-    switch (decryptor.Finish(length, &plain, &plainLength)) {
-      case ReplyDecryptor::Outcome::kDecrypted:
-        stored = StorePlaintext(item, plain, plainLength);
-        break;
-      case ReplyDecryptor::Outcome::kNotStarted:
-        stored = DecryptAndStore(item, reply, document);
-        break;
-      case ReplyDecryptor::Outcome::kFailed:
-        break;
-    }
-    progress_.Cancel(true);
-    if (!stored) return ItemEnd::kFailed;
-    item.done = 1;
-    return ItemEnd::kDone;
-  }
-
-  // The whole-reply path, for a reply whose ENC_DATA was not decrypted as it came.
-  bool DecryptAndStore(const TransferItem& item, char* reply, std::string_view document) {
-    auto encrypted = FindElementText(document, "ENC_DATA");
-    if (!encrypted) return false;
-    CryptoErrorRecord error{};
-    unsigned char* plain = nullptr;
-    std::ptrdiff_t plainLength = DecryptEncryptedDataInPlace(
-        reply + (encrypted->data() - reply), encrypted->size(), kArmourPem, job_.keys.sessionKey,
-        sizeof job_.keys.sessionKey, job_.keys.initVector, sizeof job_.keys.initVector, &plain,
-        &error);
-    if (plainLength < 0) return false;
-    return StorePlaintext(item, plain, static_cast<std::size_t>(plainLength));
-  }
-
-  bool StorePlaintext(const TransferItem& item, const unsigned char* plain, std::size_t plainLength) {
-    if (plainLength == 0) return false;
-    std::string_view text(reinterpret_cast<const char*>(plain), plainLength);
-
-    auto sizeValue = FindParameterText(text, "file_size");
-    if (!sizeValue) return false;
-    const long fileSize = ParseLeadingInteger(std::string(sizeValue->substr(0, 3071)).c_str());
-    // The key is looked for in the text part only: the file's bytes follow it.
-    std::string_view searchable = text.substr(0, text.find('\0'));
-    std::size_t key = searchable.find("file_contents");
-    if (key == std::string_view::npos || fileSize < 0) return false;
-    const std::size_t start = key + 14;  // the key and one separator character
-    if (start > text.size() || static_cast<unsigned long>(fileSize) > text.size() - start) return false;
-    return StoreFile(item.localPath, plain + start, static_cast<std::size_t>(fileSize),
-                     IsTextModePath(item.localPath));
   }
 
   void Terminate() {

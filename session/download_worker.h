@@ -1,7 +1,7 @@
 #pragma once
 // Fetches each chosen file over the open secure session: GET on a connection
-// of its own, decrypt ENC_DATA with the session key, store the file, mark the
-// item done; then TERMINATE. Runs on a thread of its own and reports progress
+// of its own, ENC_DATA decrypted with the session key while it arrives and
+// stored, the item marked done; then TERMINATE. Runs on a thread of its own and reports progress
 // through the window's display operations.
 
 #include <atomic>
@@ -27,11 +27,6 @@ inline constexpr char kConnectingText[] = "서버 접속중입니다";
 inline constexpr char kWaitingText[] = "응답을 기다리고 있습니다";
 inline constexpr char kTransferringText[] = "파일 전송중입니다";
 inline constexpr char kDecryptingText[] = "전송된 파일복호화 중입니다";
-
-// The largest reply a GET may announce. Replies are held whole in memory, so
-// an announced length is trusted only this far (also keeps L + 1024 within a
-// 32-bit size).
-inline constexpr std::uint32_t kMaxFileReply = 1024u * 1024u * 1024u;
 
 class TransferView {
  public:

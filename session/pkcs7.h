@@ -47,8 +47,9 @@ std::ptrdiff_t SealEnvelope(const char* certificate, const char* plaintext,
                             std::size_t plaintextLength, char* output, std::size_t capacity,
                             int armour, CryptoErrorRecord* error);
 
-// Decrypts an EncryptedData body with the given key and initial vector, under
-// the cipher that the body names (the initial vector inside the body is not
+// Decrypts an EncryptedData body (DER, or BER with indefinite lengths and
+// the content in segments) with the given key and initial vector, under the
+// cipher that the body names (the initial vector inside the body is not
 // used). A cipher needing more key or initial-vector bytes than given is
 // refused, and so is encrypted content longer than `capacity`: the plaintext
 // is never longer than it. A final block whose padding does not check out is
@@ -59,16 +60,5 @@ std::ptrdiff_t DecryptEncryptedData(const char* data, std::size_t length, int ar
                                     const unsigned char* iv, std::size_t ivLength,
                                     unsigned char* output, std::size_t capacity,
                                     CryptoErrorRecord* error);
-
-// The same rules, with no copy of the file-sized data: the PEM body is
-// decoded over itself and the content decrypted over itself, so `data` is
-// overwritten. On success `*plaintext` points at the plaintext inside `data`.
-// BER forms (indefinite lengths, content in segments) go through the
-// library's decoder, which holds its own copy of the content; the plaintext
-// then starts where the body did. Returns the plaintext length, or -1.
-std::ptrdiff_t DecryptEncryptedDataInPlace(char* data, std::size_t length, int armour,
-                                           const unsigned char* key, std::size_t keyLength,
-                                           const unsigned char* iv, std::size_t ivLength,
-                                           unsigned char** plaintext, CryptoErrorRecord* error);
 
 }  // namespace dovrel

@@ -142,13 +142,14 @@ TEST_F(OpensslCli, DecryptsEncryptedDataMadeByOpensslCms) {
               ReadDerElement(body, oid.next, &iv) && iv.tag == 0x04 && iv.contentLength == 8);
   const std::string vector = body.substr(iv.contentOffset, iv.contentLength);
   std::string pem = test::PemArmour(kEncryptedDataLabel, body);
-  unsigned char* output = nullptr;
+  std::string output(pem.size(), '\0');
   CryptoErrorRecord record{};
-  std::ptrdiff_t length = DecryptEncryptedDataInPlace(
-      &pem[0], pem.size(), kArmourPem, reinterpret_cast<const unsigned char*>(key.data()), 16,
-      reinterpret_cast<const unsigned char*>(vector.data()), 8, &output, &record);
+  std::ptrdiff_t length = DecryptEncryptedData(
+      pem.data(), pem.size(), kArmourPem, reinterpret_cast<const unsigned char*>(key.data()), 16,
+      reinterpret_cast<const unsigned char*>(vector.data()), 8,
+      reinterpret_cast<unsigned char*>(&output[0]), output.size(), &record);
   ASSERT_EQ(length, 1000) << record.message << record.place;
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(output), 1000), plaintext);
+  EXPECT_EQ(output.substr(0, 1000), plaintext);
 }
 
 TEST_F(OpensslCli, ExtractsTheLastCertificateOfOpensslSignedData) {

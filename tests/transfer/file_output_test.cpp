@@ -60,6 +60,52 @@ TEST(StoreFile, AFailedWriteKeepsTheOldFile) {
   EXPECT_FALSE(std::filesystem::exists(folder.File("missing")));
 }
 
+// The temporary file has a short name of its own in the same folder, so
+// every path the listing accepts (up to 259 characters) can be stored, however
+// many files the process has written.
+TEST(StoreFile, StoresAtPathsOfUpTo259CharactersUnderAShortTemporaryName) {
+  TempFolder folder;
+  std::string base = folder.Text();
+  const std::size_t room = 259 - base.size() - 1;  // for the separator
+  ASSERT_GT(room, 20u);
+  const std::string deep(room - 11, 'd');         // leaves room for "/" and a 10-character name
+  folder.MakeFolder(deep);
+  const std::string inside = (folder.Path() / deep).string();
+  for (const std::string& name : {std::string("x.dat"), std::string("abcdef.txt"), std::string("a")}) {
+    const std::string path = inside + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)) + name;
+    SCOPED_TRACE(path.size());
+    ASSERT_LE(path.size(), 259u);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_TRUE(StoreFile(path.c_str(), Bytes("new"), 3, false));
+      EXPECT_EQ(ReadFileBytes(path), "new");
+    }
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+      const std::string temporary = PartFileName(path, attempt);
+      EXPECT_LE(temporary.size(), 259u);
+      EXPECT_EQ(temporary.substr(0, inside.size() + 2), inside + path[inside.size()] + "~");
+    }
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(inside), std::filesystem::directory_iterator()), 3);
+}
+
+TEST(StoreFile, NeverOverwritesAFileThatHoldsTheTemporaryName) {
+  TempFolder folder;
+  // A path of 259 characters whose name has one: only "~" fits beside it.
+  const std::string deep(259 - folder.Text().size() - 3, 'd');
+  folder.MakeFolder(deep);
+  const std::string path = (folder.Path() / deep / "a").string();
+  ASSERT_EQ(path.size(), 259u);
+  const std::string only = PartFileName(path, 0);
+  ASSERT_EQ(only, (folder.Path() / deep / "~").string());
+  ASSERT_EQ(PartFileName(path, 12345), only);
+  ASSERT_TRUE(StoreFile(path.c_str(), Bytes("new"), 3, false));
+  EXPECT_EQ(ReadFileBytes(path), "new");
+  WriteFileBytes(only, "someone else's");
+  EXPECT_FALSE(StoreFile(path.c_str(), Bytes("newer"), 5, false));
+  EXPECT_EQ(ReadFileBytes(only), "someone else's");
+  EXPECT_EQ(ReadFileBytes(path), "new");
+}
+
 #ifndef _WIN32
 TEST(StoreFile, AFullDiskKeepsTheOldFile) {
   TempFolder folder;

@@ -1,0 +1,83 @@
+#include "session/pem_stream.h"
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+
+#include <algorithm>
+
+#include "session/pem_body.h"
+#include "session/pkcs7.h"
+
+namespace dovrel {
+namespace {
+
+constexpr int kSitePemUnreadable = 76;
+constexpr std::size_t kTextSlice = 4096;  // decodes to at most 3 * 1024 + 3 bytes
+
+}  // namespace
+
+PemBodyStream::PemBodyStream(EncryptedDataStream& body, CryptoErrorRecord* error)
+    : body_(body), error_(error), begin_(kEncryptedDataBegin), end_(kEncryptedDataEnd) {}
+
+void PemBodyStream::Feed(const char* text, std::size_t length) {
+  if (failed_ || bodyEnded_) return;
+  const std::uint64_t pieceStart = position_;
+  const std::size_t held = end_.Pending();  // the END marker's start, just before this piece
+  if (!begin_.Found()) {
+    std::size_t at = begin_.Find(text, length);
+    if (at != StreamSearch::kNotHere) bodyStart_ = decoded_ = pieceStart + at;
+  }
+  // The END marker is looked for from the very start, as in the whole text.
+  std::size_t at = end_.Find(text, length);
+  position_ += length;
+  std::uint64_t bodyEnd = position_ - end_.Pending();
+  if (at != StreamSearch::kNotHere) {
+    bodyEnd = pieceStart + at - end_.Pattern().size();
+    if (!begin_.Found() || bodyEnd < bodyStart_) {
+      Fail(PEM_R_NO_START_LINE, "PKCS7 ENCRYPTED DATA markers out of order");
+      return;
+    }
+    bodyEnded_ = true;
+  }
+  if (!begin_.Found() || bodyEnd <= decoded_) return;
+  // Bytes held back from the last piece as a possible END marker are that
+  // marker's first bytes.
+  if (decoded_ < pieceStart) {
+    const std::size_t skip = static_cast<std::size_t>(decoded_ - (pieceStart - held));
+    const std::size_t count = static_cast<std::size_t>(std::min(bodyEnd, pieceStart) - decoded_);
+    Decode(end_.Pattern().data() + skip, count);
+    decoded_ += count;
+  }
+  if (bodyEnd > decoded_) {
+    Decode(text + (decoded_ - pieceStart), static_cast<std::size_t>(bodyEnd - decoded_));
+    decoded_ = bodyEnd;
+  }
+}
+
+bool PemBodyStream::Finish() {
+  if (failed_) return false;
+  if (!bodyEnded_) {
+    Fail(PEM_R_NO_START_LINE, "PKCS7 ENCRYPTED DATA markers missing");
+    return false;
+  }
+  return body_.Finish();
+}
+
+void PemBodyStream::Decode(const char* text, std::size_t length) {
+  for (std::size_t done = 0; done < length && !failed_;) {
+    const std::size_t slice = std::min(kTextSlice, length - done);
+    std::size_t produced = 0;
+    const bool decoded = decoder_.Feed(text + done, slice, out_, sizeof out_, &produced);
+    if (produced > 0 && !body_.Feed(out_, produced)) failed_ = true;
+    if (!decoded && !failed_) Fail(PEM_R_BAD_BASE64_DECODE, kEncryptedDataLabel);
+    done += slice;
+  }
+}
+
+void PemBodyStream::Fail(int reason, const char* detail) {
+  failed_ = true;
+  ERR_raise_data(ERR_LIB_PEM, reason, "%s", detail);
+  if (error_ != nullptr) FormatCryptoError(error_, kCryptoTag, kSitePemUnreadable);
+}
+
+}  // namespace dovrel

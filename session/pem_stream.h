@@ -1,0 +1,44 @@
+#pragma once
+// The base64 body of a PEM "PKCS7 ENCRYPTED DATA" text, taken as the text
+// arrives: the body runs from the first BEGIN marker to the first END marker
+// (an END marker that starts before the body does fails it), and is decoded
+// on the way to the EncryptedData reader. Control characters and everything
+// else outside the alphabet are skipped by the decoder.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "net/codecs.h"
+#include "net/stream_search.h"
+#include "session/crypto_error.h"
+#include "session/encrypted_data_stream.h"
+
+namespace dovrel {
+
+class PemBodyStream {
+ public:
+  PemBodyStream(EncryptedDataStream& body, CryptoErrorRecord* error);
+
+  void Feed(const char* text, std::size_t length);
+  // The text has ended: true when the body was complete and decrypted.
+  bool Finish();
+  bool Failed() const { return failed_; }
+
+ private:
+  void Decode(const char* text, std::size_t length);
+  void Fail(int reason, const char* detail);
+
+  EncryptedDataStream& body_;
+  CryptoErrorRecord* error_;
+  StreamSearch begin_;
+  StreamSearch end_;
+  Base64Decoder decoder_;
+  std::uint64_t position_ = 0;   // text bytes taken so far
+  std::uint64_t bodyStart_ = 0;  // just past the BEGIN marker
+  std::uint64_t decoded_ = 0;    // the body text before this has gone to the decoder
+  bool bodyEnded_ = false;
+  bool failed_ = false;
+  unsigned char out_[3 * 1024 + 8];
+};
+
+}  // namespace dovrel

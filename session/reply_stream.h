@@ -1,0 +1,62 @@
+#pragma once
+// One GET reply, taken piece by piece as it arrives and carried straight
+// through to a temporary file beside the local path: the first RESULT_CODE,
+// and the text between the first <ENC_DATA> and the first </ENC_DATA> after
+// it, are found as whole-reply lookup finds them; that text goes through the
+// PEM body reader, the base64 decoder, the EncryptedData reader and the
+// cipher to the file_size / file_contents reader and the file. Every stage
+// holds a fixed window, whatever the reply's size. The outcome waits for the
+// reply's end: only then does the new file replace the old one, and only when
+// the whole reply passes every rule.
+
+#include <cstddef>
+#include <memory>
+
+#include "net/stream_search.h"
+#include "session/crypto_error.h"
+#include "session/encrypted_data_stream.h"
+#include "session/file_contents.h"
+#include "session/pem_stream.h"
+#include "session/session_keys.h"
+
+namespace dovrel {
+
+class ReplyStream {
+ public:
+  ReplyStream(const char* localPath, bool textMode, const SessionKeys& keys);
+  ReplyStream(const ReplyStream&) = delete;
+  ReplyStream& operator=(const ReplyStream&) = delete;
+
+  void Feed(const char* bytes, std::size_t length);
+
+  // Once the whole reply is in:
+  // RESULT_CODE is there, closed, and reads as 0.
+  bool ResultCodeIsZero() const;
+  // ENC_DATA is there and closed.
+  bool HasEncryptedData() const { return encOpen_.Found() && encClose_.Found(); }
+  // Decrypts what is left and stores the file; false leaves the old file.
+  bool Store();
+
+ private:
+  void ScanResultCode(const char* bytes, std::size_t length);
+  void ScanEncryptedData(const char* bytes, std::size_t length);
+
+  // RESULT_CODE's value as the leading-integer rule reads it: zero unless a
+  // digit other than 0 follows the blanks and the sign.
+  enum class CodeState { kBlanks, kDigits, kRead };
+  StreamSearch codeOpen_;
+  StreamSearch codeClose_;
+  CodeState codeState_ = CodeState::kBlanks;
+  bool codeNonZero_ = false;
+
+  StreamSearch encOpen_;
+  StreamSearch encClose_;
+
+  CryptoErrorRecord error_{};
+  SessionSecret secret_;
+  FileContents contents_;
+  EncryptedDataStream body_;
+  PemBodyStream pem_;
+};
+
+}  // namespace dovrel

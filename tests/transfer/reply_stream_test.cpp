@@ -1,0 +1,307 @@
+#include "session/reply_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/objects.h>
+#include <openssl/pkcs7.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "net/codecs.h"
+#include "net/message.h"
+#include "session/crypto_init.h"
+#include "session/file_names.h"
+#include "session/pem_body.h"
+#include "tests/session/test_certificates.h"
+#include "tests/support/temp_folder.h"
+#include "tests/transfer/encrypted_reply.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
+namespace dovrel {
+namespace {
+
+using test::Der;
+using test::ObjectIdentifierDer;
+
+struct Outcome {
+  bool stored = false;
+  std::string bytes;  // the file on disk afterwards
+  bool operator==(const Outcome& other) const { return stored == other.stored && bytes == other.bytes; }
+};
+
+std::string Key(const SessionKeys& keys) { return std::string(reinterpret_cast<const char*>(keys.sessionKey), 16); }
+std::string Iv(const SessionKeys& keys) { return std::string(reinterpret_cast<const char*>(keys.initVector), 8); }
+
+// The whole-reply rules, step by step on the complete text: element lookup,
+// the PEM body without its control characters, base64, the library's own
+// EncryptedData decoder, the cipher with its padding quirk, then file_size
+// and file_contents.
+std::optional<std::string> WholeReplyFile(const std::string& reply, const SessionKeys& keys, bool textMode) {
+  auto code = FindElementText(reply, "RESULT_CODE");
+  if (!code || ParseLeadingInteger(std::string(*code).c_str()) != 0) return std::nullopt;
+  auto enc = FindElementText(reply, "ENC_DATA");
+  if (!enc) return std::nullopt;
+  TextSpan span{};
+  if (!FindEncryptedDataBody(enc->data(), enc->size(), &span)) return std::nullopt;
+  std::string clean(span.length, '\0');
+  clean.resize(DropControlCharacters(enc->data() + span.offset, span.length, &clean[0]));
+  std::size_t derLength = 0;
+  auto der = DecodeBase64(clean.c_str(), clean.size(), &derLength);
+  if (der == nullptr) return std::nullopt;
+  const unsigned char* p = der.get();
+  std::unique_ptr<PKCS7_ENCRYPT, decltype(&PKCS7_ENCRYPT_free)> body(
+      d2i_PKCS7_ENCRYPT(nullptr, &p, static_cast<long>(derLength)), &PKCS7_ENCRYPT_free);
+  if (body == nullptr || body->enc_data->enc_data == nullptr) return std::nullopt;
+  const EVP_CIPHER* cipher = EVP_get_cipherbyname(OBJ_nid2sn(OBJ_obj2nid(body->enc_data->algorithm->algorithm)));
+  if (cipher == nullptr) return std::nullopt;
+  const ASN1_OCTET_STRING* content = body->enc_data->enc_data;
+  std::string plain(static_cast<std::size_t>(content->length) + 16, '\0');
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+  int n = 0;
+  int last = 0;
+  EVP_DecryptInit_ex(context.get(), cipher, nullptr, keys.sessionKey, keys.initVector);
+  EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(&plain[0]), &n, content->data, content->length);
+  if (EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(&plain[0]) + n, &last) != 1) last = 0;
+  ERR_clear_error();
+  plain.resize(static_cast<std::size_t>(n + last));
+  if (plain.empty()) return std::nullopt;
+
+  auto size = FindParameterText(plain, "file_size");
+  if (!size) return std::nullopt;
+  const long s = ParseLeadingInteger(std::string(size->substr(0, 3071)).c_str());
+  const std::size_t key = plain.substr(0, plain.find('\0')).find("file_contents");
+  if (key == std::string::npos || s < 0) return std::nullopt;
+  const std::size_t start = key + 14;
+  if (start > plain.size() || static_cast<unsigned long>(s) > plain.size() - start) return std::nullopt;
+  std::string bytes = plain.substr(start, static_cast<std::size_t>(s));
+  if (!textMode) return bytes;
+  std::string converted;
+  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return converted;
+}
+
+// Random text with what matters to the rules: line feeds, zero bytes,
+// ampersands and key fragments.
+std::string RandomBytes(std::mt19937& random, std::size_t size, bool binary) {
+  static const char* const kFragments[] = {"\n", "&", "=", "file_", "&file_size=3", "file_contents", "\r\n"};
+  std::string out;
+  std::uniform_int_distribution<int> byte(binary ? 0 : 32, binary ? 255 : 126);
+  while (out.size() < size) {
+    if (random() % 50 == 0) {
+      out += kFragments[random() % 7];
+    } else {
+      out += static_cast<char>(byte(random));
+    }
+  }
+  out.resize(size);
+  return out;
+}
+
+std::string RandomPlaintext(std::mt19937& random, const std::string& file) {
+  const std::string n = std::to_string(file.size());
+  switch (random() % 16) {
+    case 0: return "file_contents=" + file + "&file_size=" + n;  // the bytes before the size
+    case 1: return "x=1&&FILE_SIZE=" + n + "&a=b&file_contents=" + file;
+    case 2: return "file_size=" + std::to_string(file.size() + random() % 3) + "&file_contents=" + file;
+    case 3: return "file_size=" + n + "&" + std::string(1, '\0') + "file_contents=" + file;
+    case 4: return "file_size= +" + n + "&file_contents:" + file;
+    case 5: return "file_size=" + n + "&contents=" + file;
+    case 6: return "file_size=-" + n + "&file_contents=" + file;
+    case 7: return "file_contents=" + file;
+    default: return test::FilePlaintext(file);
+  }
+}
+
+// The EncryptedData body in one of the forms the readers must take alike.
+std::string RandomBody(std::mt19937& random, const std::string& ciphertext, const SessionKeys& keys) {
+  const std::string version = Der(0x02, std::string(1, '\0'));
+  const std::string type = ObjectIdentifierDer("1.2.840.113549.1.7.1");
+  const char* oid = random() % 20 == 0 ? "1.2.3.4.5" : "1.2.840.113533.7.66.10";
+  const std::string algorithm = Der(0x30, ObjectIdentifierDer(oid) + Der(0x04, Iv(keys)));
+  const std::string end(2, '\0');
+  const std::size_t half = ciphertext.size() / 2;
+  switch (random() % 6) {
+    case 0:  // indefinite lengths, the content in segments
+      return "\x30\x80" + version + "\x30\x80" + type + algorithm + "\xa0\x80" +
+             Der(0x04, ciphertext.substr(0, half)) + Der(0x04, ciphertext.substr(half)) + end + end + end;
+    case 1:
+      return Der(0x30, version + Der(0x30, type + algorithm +
+                                              Der(0xa0, Der(0x04, ciphertext.substr(0, half)) +
+                                                            Der(0x04, ciphertext.substr(half)))));
+    case 2:  // bytes after the body
+      return Der(0x30, version + Der(0x30, type + algorithm + Der(0x80, ciphertext))) + "trailing";
+    case 3:  // no content
+      return Der(0x30, version + Der(0x30, type + algorithm));
+    default:
+      return Der(0x30, version + Der(0x30, type + algorithm + Der(0x80, ciphertext)));
+  }
+}
+
+std::string Lines(const std::string& text, const char* lineEnd) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string(lineEnd) : std::string(1, c);
+  return out;
+}
+
+// A reply of a random shape around the given PEM text.
+std::string RandomReply(std::mt19937& random, std::string pem) {
+  const std::string begin = kEncryptedDataBegin;
+  const std::string endMarker = kEncryptedDataEnd;
+  switch (random() % 20) {
+    case 0: pem = Lines(pem, "\r\n"); break;
+    case 1: pem = Lines(pem, ""); break;
+    case 2: pem.insert(begin.size() + 10, "-<\t\x01 -"); break;
+    case 3: pem = pem.substr(0, pem.size() / 2) + "\n" + endMarker; break;  // body cut short
+    case 4: pem = endMarker + "\n" + pem; break;
+    case 5: pem = pem.substr(0, pem.find(endMarker)); break;
+    case 6: pem = "junk\n" + pem + "trail"; break;
+    case 7: pem.insert(begin.size() + 1, "Q="); break;
+    case 8: pem.insert(pem.find(endMarker), "</ENC_DATA>"); break;
+    case 9: pem = begin + endMarker.substr(5) + pem; break;  // END overlapping BEGIN
+    default: break;
+  }
+  static const char* const kCodes[] = {"0000", "0001", "", " -0", "abc", "00 1", "\t+0\x00" "7"};
+  const std::string code = "<RESULT_CODE>" + std::string(random() % 2 == 0 ? kCodes[0] : kCodes[random() % 7]) + "</RESULT_CODE>";
+  const std::string enc = "<ENC_DATA>" + pem + "</ENC_DATA>";
+  std::string inside;
+  switch (random() % 8) {
+    case 0: inside = enc + code; break;  // RESULT_CODE after ENC_DATA
+    case 1: inside = code + "<ENC_DATA>" + pem; break;  // never closed
+    case 2: inside = code; break;
+    case 3: inside = "<ENC_DATA>x" + code + "</ENC_DATA>" + enc; break;
+    default: inside = code + enc; break;
+  }
+  return std::string(kMessageHeader) + "<MORVANTA_XML>" + inside + "</MORVANTA_XML>";
+}
+
+Outcome Streamed(const std::string& reply, const SessionKeys& keys, const std::string& path,
+                 std::mt19937& random, std::size_t maxPiece) {
+  test::WriteFileBytes(path, "old");
+  Outcome out;
+  {
+    ReplyStream stream(path.c_str(), IsTextModePath(path.c_str()), keys);
+    std::uniform_int_distribution<std::size_t> piece(1, maxPiece);
+    for (std::size_t at = 0; at < reply.size();) {
+      // Each piece in a block of its own size: a read past it is a fault the
+      // address checker reports.
+      const std::size_t n = std::min(reply.size() - at, piece(random));
+      std::unique_ptr<char[]> block(new char[n]);
+      std::memcpy(block.get(), reply.data() + at, n);
+      stream.Feed(block.get(), n);
+      at += n;
+    }
+    out.stored = stream.ResultCodeIsZero() && stream.HasEncryptedData() && stream.Store();
+  }
+  out.bytes = test::ReadFileBytes(path);
+  return out;
+}
+
+TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
+  EnsureCryptoProviders();
+  test::TempFolder folder;
+  const SessionKeys keys = test::FixedKeys();
+  SessionKeys otherKeys = keys;
+  otherKeys.initVector[0] ^= 1;
+  std::mt19937 random(20261208);
+  int stored = 0;
+  constexpr int kReplies = 400;
+  for (int i = 0; i < kReplies; ++i) {
+    const bool text = random() % 2 == 0;
+    const std::size_t size = random() % 8 == 0 ? 40000 + random() % 40000 : random() % 3000;
+    const std::string file = RandomBytes(random, size, !text);
+    std::string plaintext = RandomPlaintext(random, file);
+    const bool pad = random() % 5 != 0;
+    if (!pad) plaintext += std::string(8 - plaintext.size() % 8, static_cast<char>(random() % 3));
+    const SessionKeys& encryptKeys = random() % 15 == 0 ? otherKeys : keys;
+    const std::string ciphertext = test::EncryptWith("CAST5-CBC", Key(keys), Iv(encryptKeys), plaintext, pad);
+    const std::string pem = test::PemArmour("PKCS7 ENCRYPTED DATA", RandomBody(random, ciphertext, keys));
+    const std::string reply = RandomReply(random, pem);
+    const std::string path = folder.File(text ? "r.txt" : "r.dat");
+
+    const auto expected = WholeReplyFile(reply, keys, text);
+    const Outcome reference{expected.has_value(), expected.value_or("old")};
+    const std::size_t maxPiece = std::size_t{1} << (random() % 16);
+    SCOPED_TRACE("reply " + std::to_string(i) + ", pieces up to " + std::to_string(maxPiece));
+    const Outcome streamed = Streamed(reply, keys, path, random, maxPiece);
+    ASSERT_TRUE(streamed == reference) << streamed.stored << " vs " << reference.stored << ", "
+                                       << streamed.bytes.size() << " vs " << reference.bytes.size() << " bytes";
+    stored += streamed.stored ? 1 : 0;
+    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()), 1)
+        << "a temporary file was left behind";
+    std::filesystem::remove(path);
+  }
+  // Both outcomes must be common, or the comparison says little.
+  EXPECT_GT(stored, kReplies / 10);
+  EXPECT_LT(stored, kReplies * 9 / 10);
+}
+
+// The header is read only from bytes that have arrived: a body that
+// announces far more than it holds fails when it ends, however it is cut, and
+// a length no memory could hold is never taken on trust.
+TEST(ReplyStream, ReadsTheEncryptedDataHeaderOnlyFromBytesThatArrived) {
+  const SessionKeys keys = test::FixedKeys();
+  const std::string ciphertext = test::EncryptWith("CAST5-CBC", Key(keys), Iv(keys), test::FilePlaintext("abc"));
+  const std::string inner = Der(0x02, std::string(1, '\0')) +
+                            Der(0x30, ObjectIdentifierDer("1.2.840.113549.1.7.1") +
+                                          Der(0x30, ObjectIdentifierDer("1.2.840.113533.7.66.10") + Der(0x04, Iv(keys))) +
+                                          Der(0x80, ciphertext));
+  const std::string bodies[] = {
+      std::string("\x30\x84\x7f\xff\xff\xff", 6) + inner,               // outer length far too long
+      std::string("\x30\x88\xff\xff\xff\xff\xff\xff\xff\xff", 10) + inner,  // beyond 64 bits' use
+      Der(0x30, inner).substr(0, 20),                                    // cut inside the header
+  };
+  test::TempFolder folder;
+  std::mt19937 random(7);
+  for (const std::string& body : bodies) {
+    const std::string reply = std::string(kMessageHeader) + "<RESULT_CODE>0</RESULT_CODE><ENC_DATA>" +
+                              test::PemArmour("PKCS7 ENCRYPTED DATA", body) + "</ENC_DATA>";
+    for (std::size_t piece : {1, 5, 4096}) {
+      const Outcome out = Streamed(reply, keys, folder.File("x.dat"), random, piece);
+      EXPECT_FALSE(out.stored);
+      EXPECT_EQ(out.bytes, "old");
+    }
+  }
+}
+
+#ifndef _WIN32
+// A file size limit fails the writes the way a full disk does: the item
+// fails, whether the bytes went straight to the file or to the spill first.
+TEST(ReplyStream, AFullDiskLeavesTheOldFile) {
+  const SessionKeys keys = test::FixedKeys();
+  const std::string file(100000, 'x');
+  test::TempFolder folder;
+  std::mt19937 random(3);
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  for (const std::string& plaintext : {test::FilePlaintext(file), "file_contents=" + file + "&file_size=100000"}) {
+    const std::string reply = test::GetReply(plaintext, keys);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Outcome out = Streamed(reply, keys, folder.File("full.dat"), random, 2048);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(out.stored);
+    EXPECT_EQ(out.bytes, "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()), 1);
+    // Without the limit the same reply is stored.
+    EXPECT_TRUE(Streamed(reply, keys, folder.File("full.dat"), random, 2048).stored);
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace dovrel
