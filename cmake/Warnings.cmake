@@ -13,3 +13,11 @@ endif()
 function(dovrel_target target)
   target_link_libraries(${target} PRIVATE dovrel_warnings)
 endfunction()
+
+# libFuzzer's instrumentation for every object; the targets add the fuzzer's main.
+option(DOVREL_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(DOVREL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -45,26 +45,41 @@ std::optional<std::string> ReadRequest(int socket, FileServer::State& state) {
   return document;
 }
 
-// How much of the reply goes out before a truncate fault closes the connection.
-std::uint64_t BytesToSend(const DeliveryFaults& delivery, std::uint64_t length) {
-  if (!delivery.truncateAt) return length;
-  if (*delivery.truncateAt < 0) return length / 2;
+// How much of the reply goes out before a fault stops sending.
+std::uint64_t BytesToSend(const DeliveryFaults& delivery, std::uint64_t length, std::uint64_t announced) {
+  std::uint64_t count = std::min(length, announced);
+  if (delivery.stallAfter) count = std::min<std::uint64_t>(count, static_cast<std::uint64_t>(*delivery.stallAfter));
+  if (!delivery.truncateAt) return count;
+  if (*delivery.truncateAt < 0) return std::min(count, length / 2);
   const std::uint64_t most = length > 0 ? length - 1 : 0;
-  return std::min(static_cast<std::uint64_t>(*delivery.truncateAt), most);
+  return std::min({static_cast<std::uint64_t>(*delivery.truncateAt), most, count});
+}
+
+std::uint64_t AnnouncedLength(const DeliveryFaults& delivery, std::uint64_t length) {
+  if (delivery.announce) return *delivery.announce;
+  return std::min<std::uint64_t>(length + static_cast<std::uint64_t>(delivery.overannounce),
+                                 kReplyLengthLimit);
+}
+
+// Sends `count` bytes one at a time, `pauseMs` apart.
+bool Trickle(int socket, const char* bytes, std::size_t count, int pauseMs, FileServer::State& state) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!SendAll(socket, bytes + i, 1, state.options.ioTimeoutMs, state.stop)) return false;
+    if (pauseMs > 0 && !SleepUnlessStopped(pauseMs, state.stop)) return false;
+  }
+  return true;
 }
 
 // False when the reply did not go out whole (or was cut on purpose).
 bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, FileServer::State& state) {
   const std::uint64_t length = reply->Length();
-  const std::uint64_t announced =
-      std::min<std::uint64_t>(length + static_cast<std::uint64_t>(delivery.overannounce),
-                              kReplyLengthLimit);
+  const std::uint64_t announced = AnnouncedLength(delivery, length);
   const unsigned char head[4] = {
       static_cast<unsigned char>(announced >> 24), static_cast<unsigned char>(announced >> 16),
       static_cast<unsigned char>(announced >> 8), static_cast<unsigned char>(announced)};
   if (!SendAll(socket, head, sizeof head, state.options.ioTimeoutMs, state.stop)) return false;
 
-  const std::uint64_t toSend = BytesToSend(delivery, length);
+  const std::uint64_t toSend = BytesToSend(delivery, length, announced);
   ReplyReader reader(reply);
   std::vector<char> buffer(kSendChunk);
   std::uint64_t sent = 0;
@@ -79,13 +94,20 @@ bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, FileSer
       state.Warn("reply cut off: it came out shorter than announced");
       return false;
     }
-    if (!SendAll(socket, buffer.data(), static_cast<std::size_t>(n), state.options.ioTimeoutMs,
-                 state.stop)) {
-      return false;
-    }
+    const bool ok = delivery.trickleMs >= 0
+                        ? Trickle(socket, buffer.data(), static_cast<std::size_t>(n),
+                                  static_cast<int>(delivery.trickleMs), state)
+                        : SendAll(socket, buffer.data(), static_cast<std::size_t>(n),
+                                  state.options.ioTimeoutMs, state.stop);
+    if (!ok) return false;
     sent += static_cast<std::uint64_t>(n);
   }
-  return toSend == length;
+  if (delivery.stallAfter) {
+    DrainUntilClosed(socket, state.options.withholdLimitMs, state.stop);
+    return false;
+  }
+  if (delivery.truncateAt) return false;
+  return toSend == length || delivery.announce.has_value();
 }
 
 }  // namespace
@@ -111,7 +133,8 @@ void ServeConnection(int socket, FileServer::State& state) {
 
   ServiceContext context{*state.credentials, state.sessions, state.files,
                          std::chrono::steady_clock::now(),
-                         [&state](const std::string& text) { state.Warn(text); }};
+                         [&state](const std::string& text) { state.Warn(text); },
+                         EncDataFault(faults)};
   Reply reply = HandleRequest(service, *request, context);
   ApplyElementFaults(faults, &reply);
   if (delivery.delayMs > 0 && !SleepUnlessStopped(static_cast<int>(delivery.delayMs), state.stop)) {

@@ -65,9 +65,9 @@ std::uint64_t PaddedLength(std::uint64_t plaintext) {
   return (plaintext / kCipherBlock + 1) * kCipherBlock;
 }
 
-std::string EncryptedDataHead(std::uint64_t cipherLength,
-                              const std::array<unsigned char, kInitialVectorLength>& iv) {
-  const std::uint64_t algorithmContent = sizeof kCast5Oid + 2 + iv.size();
+std::string EncryptedDataHeadFor(std::string_view cipherOid, std::string_view iv,
+                                 std::uint64_t cipherLength) {
+  const std::uint64_t algorithmContent = cipherOid.size() + TlvSize(iv.size());
   const std::uint64_t infoContent =
       sizeof kDataType + TlvSize(algorithmContent) + TlvSize(cipherLength);
   const std::uint64_t dataContent = sizeof kVersion + TlvSize(infoContent);
@@ -78,11 +78,18 @@ std::string EncryptedDataHead(std::uint64_t cipherLength,
   AppendHeader(&head, kSequence, infoContent);
   AppendBytes(&head, kDataType, sizeof kDataType);
   AppendHeader(&head, kSequence, algorithmContent);
-  AppendBytes(&head, kCast5Oid, sizeof kCast5Oid);
+  head.append(cipherOid);
   AppendHeader(&head, kOctetString, iv.size());
-  AppendBytes(&head, iv.data(), iv.size());
+  head.append(iv);
   AppendHeader(&head, kImplicitContent, cipherLength);
   return head;
+}
+
+std::string EncryptedDataHead(std::uint64_t cipherLength,
+                              const std::array<unsigned char, kInitialVectorLength>& iv) {
+  return EncryptedDataHeadFor(std::string_view(reinterpret_cast<const char*>(kCast5Oid), sizeof kCast5Oid),
+                              std::string_view(reinterpret_cast<const char*>(iv.data()), iv.size()),
+                              cipherLength);
 }
 
 std::uint64_t EncryptedDataPemLength(std::uint64_t derLength) {

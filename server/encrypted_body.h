@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/base64_lines.h"
@@ -28,6 +29,10 @@ std::uint64_t PaddedLength(std::uint64_t plaintext);
 // The EncryptedData's DER up to (not including) its encrypted content bytes.
 std::string EncryptedDataHead(std::uint64_t cipherLength,
                               const std::array<unsigned char, kInitialVectorLength>& iv);
+// The same for any content cipher: its OID (tag and length included) and its
+// initial vector.
+std::string EncryptedDataHeadFor(std::string_view cipherOid, std::string_view iv,
+                                 std::uint64_t cipherLength);
 // The PEM text's length for a DER body of `derLength` bytes.
 std::uint64_t EncryptedDataPemLength(std::uint64_t derLength);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "net/codecs.h"
+
 namespace dovrel::server {
 namespace {
 
@@ -17,6 +19,10 @@ constexpr KindName kKinds[] = {
     {"code", FaultKind::kCode},         {"delay", FaultKind::kDelay},
     {"withhold", FaultKind::kWithhold}, {"truncate", FaultKind::kTruncate},
     {"overannounce", FaultKind::kOverannounce}, {"refuse", FaultKind::kRefuse},
+    {"announce", FaultKind::kAnnounce}, {"stall", FaultKind::kStall},
+    {"trickle", FaultKind::kTrickle},   {"double", FaultKind::kDouble},
+    {"unterminate", FaultKind::kUnterminate}, {"value", FaultKind::kValue},
+    {"long", FaultKind::kLong},         {"encdata", FaultKind::kEncData},
 };
 
 std::string Upper(std::string_view text) {
@@ -35,6 +41,46 @@ bool ParseCount(std::string_view text, std::int64_t maximum, std::int64_t* value
   if (n > maximum) return false;
   *value = n;
   return true;
+}
+
+// "ELEMENT:TEXT" split at its first colon; false without the colon or a name.
+bool SplitElementAndText(std::string_view argument, std::string* element, std::string* text) {
+  const std::size_t colon = argument.find(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  *element = Upper(argument.substr(0, colon));
+  *text = std::string(argument.substr(colon + 1));
+  return true;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+        HexDigitValue(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+void InsertAfter(Reply* reply, const std::string& name, std::string text) {
+  auto& elements = reply->elements;
+  auto at = std::find_if(elements.begin(), elements.end(),
+                         [&](const ReplyElement& e) { return e.name == name; });
+  ReplyElement copy{name, std::move(text), nullptr};
+  elements.insert(at == elements.end() ? at : at + 1, std::move(copy));
+}
+
+void SetText(Reply* reply, const std::string& name, std::string text) {
+  if (ReplyElement* element = reply->Find(name)) {
+    element->value = std::move(text);
+    element->body.reset();
+  } else {
+    reply->Add(name, std::move(text));
+  }
 }
 
 }  // namespace
@@ -90,6 +136,37 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
     case FaultKind::kRefuse:
       valid = !hasArgument;
       break;
+    case FaultKind::kAnnounce:
+      valid = ParseCount(argument, UINT32_MAX, &fault.amount);
+      break;
+    case FaultKind::kStall:
+      valid = !hasArgument || ParseCount(argument, INT32_MAX, &fault.amount);
+      break;
+    case FaultKind::kTrickle:
+      valid = !hasArgument || ParseCount(argument, 1000, &fault.amount);
+      break;
+    case FaultKind::kDouble:
+    case FaultKind::kValue:
+      valid = SplitElementAndText(argument, &fault.element, &fault.code);
+      if (valid) fault.code = PercentDecoded(fault.code);
+      break;
+    case FaultKind::kUnterminate:
+      fault.element = Upper(argument);
+      valid = !fault.element.empty();
+      break;
+    case FaultKind::kLong: {
+      std::string count;
+      valid = SplitElementAndText(argument, &fault.element, &count) &&
+              ParseCount(count, kMaximumLongElement, &fault.amount);
+      break;
+    }
+    case FaultKind::kEncData: {
+      const std::size_t colon = argument.find(':');
+      fault.element = std::string(argument.substr(0, colon));
+      fault.code = colon == std::string_view::npos ? std::string() : PercentDecoded(argument.substr(colon + 1));
+      valid = !fault.element.empty() && fault.service == "GET";
+      break;
+    }
   }
   if (!valid) {
     *error = "bad or missing argument in fault: " + std::string(text);
@@ -117,6 +194,9 @@ DeliveryFaults DeliveryOf(const std::vector<Fault>& serviceFaults) {
       case FaultKind::kOverannounce:
         delivery.overannounce = fault.amount < 0 ? kDefaultOverannounce : fault.amount;
         break;
+      case FaultKind::kAnnounce: delivery.announce = static_cast<std::uint32_t>(fault.amount); break;
+      case FaultKind::kStall: delivery.stallAfter = fault.amount < 0 ? 0 : fault.amount; break;
+      case FaultKind::kTrickle: delivery.trickleMs = fault.amount < 0 ? 1 : fault.amount; break;
       default: break;
     }
   }
@@ -137,8 +217,23 @@ void ApplyElementFaults(const std::vector<Fault>& serviceFaults, Reply* reply) {
       }
     } else if (fault.kind == FaultKind::kCode) {
       if (ReplyElement* element = reply->Find("RESULT_CODE")) element->value = fault.code;
+    } else if (fault.kind == FaultKind::kDouble) {
+      InsertAfter(reply, fault.element, fault.code);
+    } else if (fault.kind == FaultKind::kUnterminate) {
+      if (ReplyElement* element = reply->Find(fault.element)) element->unterminated = true;
+    } else if (fault.kind == FaultKind::kValue) {
+      SetText(reply, fault.element, fault.code);
+    } else if (fault.kind == FaultKind::kLong) {
+      SetText(reply, fault.element, std::string(static_cast<std::size_t>(fault.amount), 'A'));
     }
   }
+}
+
+const Fault* EncDataFault(const std::vector<Fault>& serviceFaults) {
+  for (const Fault& fault : serviceFaults) {
+    if (fault.kind == FaultKind::kEncData) return &fault;
+  }
+  return nullptr;
 }
 
 }  // namespace dovrel::server

@@ -10,6 +10,17 @@
 //                     (default: half the reply)
 //   overannounce[:BYTES]  announce this many bytes more than are sent (default 100)
 //   refuse            close at once after reading the request
+//   announce:N        announce N bytes (0 to 4294967295) whatever the reply's length;
+//                     at most that many are sent
+//   stall[:BYTES]     send the length and so many bytes (default 0), then send
+//                     nothing more and keep the connection until the client closes
+//   trickle[:MS]      send the reply one byte at a time, MS apart (default 1)
+//   double:ELEMENT:TEXT   a second element of that name with this text after the first
+//   unterminate:ELEMENT   send the element without its closing tag
+//   value:ELEMENT:TEXT    set the element's text (added when missing); TEXT is
+//                     percent-decoded, so any bytes can be given
+//   long:ELEMENT:N    set the element's text to N letters "A"
+//   encdata:SHAPE[:ARG]   (GET) a hand-made ENC_DATA: see server/crafted_enc_data.h
 // On the command line: --fault SERVICE:KIND[:ARG], e.g. --fault GET:omit:ENC_DATA.
 
 #include <cstdint>
@@ -22,18 +33,23 @@
 
 namespace dovrel::server {
 
-enum class FaultKind { kOmit, kEmpty, kCode, kDelay, kWithhold, kTruncate, kOverannounce, kRefuse };
+enum class FaultKind {
+  kOmit, kEmpty, kCode, kDelay, kWithhold, kTruncate, kOverannounce, kRefuse,
+  kAnnounce, kStall, kTrickle, kDouble, kUnterminate, kValue, kLong, kEncData,
+};
 
 struct Fault {
   std::string service;  // INIT, KEYEXCHG, GETLIST, GET or TERMINATE
   FaultKind kind = FaultKind::kOmit;
-  std::string element;  // omit, empty
-  std::string code;     // code
-  std::int64_t amount = -1;  // delay (ms), truncate and overannounce (bytes); -1: the default
+  std::string element;  // omit, empty, double, unterminate, value, long; encdata: the shape
+  std::string code;     // code; double and value: the text; encdata: the argument
+  std::int64_t amount = -1;  // delay, trickle (ms); truncate, overannounce, announce, stall,
+                             // long (bytes); -1: the default
 };
 
 inline constexpr std::int64_t kDefaultOverannounce = 100;
 inline constexpr std::int64_t kMaximumDelayMs = 600000;
+inline constexpr std::int64_t kMaximumLongElement = 16 * 1024 * 1024;
 
 bool IsKnownService(std::string_view service);
 
@@ -47,11 +63,17 @@ struct DeliveryFaults {
   std::int64_t delayMs = 0;
   std::optional<std::int64_t> truncateAt;  // -1: half the reply
   std::int64_t overannounce = 0;
+  std::optional<std::uint32_t> announce;
+  std::optional<std::int64_t> stallAfter;  // bytes sent before the stall
+  std::int64_t trickleMs = -1;             // -1: no trickle
 };
 
 std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service);
 DeliveryFaults DeliveryOf(const std::vector<Fault>& serviceFaults);
-// omit, empty and code, applied to the reply's elements.
+// omit, empty, code, double, unterminate, value and long, applied to the
+// reply's elements in the order given.
 void ApplyElementFaults(const std::vector<Fault>& serviceFaults, Reply* reply);
+// The encdata switch among them, if any.
+const Fault* EncDataFault(const std::vector<Fault>& serviceFaults);
 
 }  // namespace dovrel::server

@@ -19,12 +19,12 @@ std::string DocumentEnd() { return std::string("</") + kMessageRoot + ">"; }
 }  // namespace
 
 Reply& Reply::Add(std::string name, std::string value) {
-  elements.push_back(ReplyElement{std::move(name), std::move(value), nullptr});
+  elements.push_back(ReplyElement{std::move(name), std::move(value), nullptr, false});
   return *this;
 }
 
 Reply& Reply::AddBody(std::string name, std::unique_ptr<BodyStream> body) {
-  elements.push_back(ReplyElement{std::move(name), std::string(), std::move(body)});
+  elements.push_back(ReplyElement{std::move(name), std::string(), std::move(body), false});
   return *this;
 }
 
@@ -38,7 +38,7 @@ ReplyElement* Reply::Find(const std::string& name) {
 std::uint64_t Reply::Length() const {
   std::uint64_t length = DocumentStart().size() + DocumentEnd().size();
   for (const ReplyElement& element : elements) {
-    length += 2 * element.name.size() + 5;
+    length += element.unterminated ? element.name.size() + 2 : 2 * element.name.size() + 5;
     length += element.body ? element.body->Length() : element.value.size();
   }
   return length;
@@ -71,10 +71,11 @@ bool ReplyReader::NextPiece() {
         if (!piece_.empty()) return true;
         break;
       default:
-        piece_ = CloseTag(element.name);
+        piece_ = element.unterminated ? std::string() : CloseTag(element.name);
         ++element_;
         step_ = 0;
-        return true;
+        if (!piece_.empty()) return true;
+        break;
     }
   }
   if (finished_) return false;

@@ -25,6 +25,7 @@ struct ReplyElement {
   std::string name;
   std::string value;
   std::unique_ptr<BodyStream> body;  // when set, it is the value
+  bool unterminated = false;         // sent without its closing tag (a fault)
 };
 
 struct Reply {

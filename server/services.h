@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "server/credentials.h"
+#include "server/faults.h"
 #include "server/file_store.h"
 #include "server/reply.h"
 #include "server/session_table.h"
@@ -24,6 +25,7 @@ struct ServiceContext {
   const FileStore& files;
   Clock::time_point now;
   WarningSink warn;
+  const Fault* encData = nullptr;  // GET: send a hand-made ENC_DATA instead
 };
 
 Reply HandleInit(ServiceContext& context);

@@ -30,6 +30,16 @@ TEST(ServerFaultTest, ParsesEachKind) {
       {"GET:truncate:10", "GET", FaultKind::kTruncate, "", "", 10},
       {"TERMINATE:overannounce:7", "TERMINATE", FaultKind::kOverannounce, "", "", 7},
       {"TERMINATE:refuse", "TERMINATE", FaultKind::kRefuse, "", "", -1},
+      {"GET:announce:4294967295", "GET", FaultKind::kAnnounce, "", "", 4294967295},
+      {"GET:stall", "GET", FaultKind::kStall, "", "", -1},
+      {"GET:stall:100", "GET", FaultKind::kStall, "", "", 100},
+      {"INIT:trickle:0", "INIT", FaultKind::kTrickle, "", "", 0},
+      {"GET:double:result_code:0001", "GET", FaultKind::kDouble, "RESULT_CODE", "0001", -1},
+      {"GET:unterminate:ENC_DATA", "GET", FaultKind::kUnterminate, "ENC_DATA", "", -1},
+      {"GETLIST:value:FILE_LIST:a%7C..%5Cb:c", "GETLIST", FaultKind::kValue, "FILE_LIST", "a|..\\b:c", -1},
+      {"INIT:long:SKEY:5000", "INIT", FaultKind::kLong, "SKEY", "", 5000},
+      {"GET:encdata:cipher:aes256", "GET", FaultKind::kEncData, "cipher", "aes256", -1},
+      {"GET:encdata:plain:a%00b", "GET", FaultKind::kEncData, "plain", std::string("a\0b", 3), -1},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -46,7 +56,10 @@ TEST(ServerFaultTest, ParsesEachKind) {
 TEST(ServerFaultTest, RefusesMalformedSwitches) {
   for (const char* text : {"", "INIT", "LOGIN:refuse", "INIT:explode", "INIT:omit", "INIT:omit:",
                            "INIT:code", "INIT:delay", "INIT:delay:-5", "INIT:delay:abc",
-                           "INIT:delay:99999999", "INIT:refuse:1", "GET:truncate:x"}) {
+                           "INIT:delay:99999999", "INIT:refuse:1", "GET:truncate:x",
+                           "GET:announce", "GET:announce:4294967296", "GET:trickle:5000",
+                           "GET:double:RESULT_CODE", "GET:value::x", "GET:long:SKEY",
+                           "GET:long:SKEY:99999999", "INIT:encdata:garbage", "GET:encdata"}) {
     std::string error;
     EXPECT_FALSE(ParseFault(text, &error).has_value()) << text;
     EXPECT_FALSE(error.empty()) << text;
@@ -65,6 +78,24 @@ TEST(ServerFaultTest, ElementFaultsChangeOnlyTheirElements) {
   EXPECT_EQ(reply.elements[1].name, "RESULT_MSG");
   EXPECT_EQ(reply.elements[2].name, "X");
   EXPECT_EQ(reply.elements[2].value, "");
+}
+
+TEST(ServerFaultTest, ShapeFaultsRewriteTheDocument) {
+  Reply reply;
+  reply.Add("RESULT_CODE", "0000").Add("FILE_LIST", "a.txt");
+  std::string error;
+  ApplyElementFaults({*ParseFault("GETLIST:double:RESULT_CODE:9999", &error),
+                      *ParseFault("GETLIST:unterminate:FILE_LIST", &error),
+                      *ParseFault("GETLIST:value:FILE_COUNT:-3", &error),
+                      *ParseFault("GETLIST:long:RESULT_MSG:4", &error)},
+                     &reply);
+  ReplyReader reader(&reply);
+  std::string document(reply.Length(), '\0');
+  ASSERT_EQ(reader.Read(document.data(), document.size()), static_cast<std::ptrdiff_t>(document.size()));
+  EXPECT_NE(document.find("<RESULT_CODE>0000</RESULT_CODE><RESULT_CODE>9999</RESULT_CODE>"
+                          "<FILE_LIST>a.txt<FILE_COUNT>-3</FILE_COUNT><RESULT_MSG>AAAA</RESULT_MSG>"),
+            std::string::npos)
+      << document;
 }
 
 TEST(ServerCommandLineTest, ReadsEveryOption) {

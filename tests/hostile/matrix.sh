@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Runs the receiver against the reference server once per row of the hostile
+# matrix (matrix.txt beside this script) and checks each outcome: the exit
+# code, the files received, the state of the file that was there before,
+# nothing written outside the receive folder, no sanitizer report, the text
+# the receiver shows, and the time bound.
+#   matrix.sh --server SERVER-BINARY --root FOLDER [--wine] [--only PATTERN] -- CLIENT-COMMAND...
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+wine=0 only=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --server) server=$2; shift 2 ;;
+    --root) root=$2; shift 2 ;;
+    --wine) wine=1; shift ;;
+    --only) only=$2; shift 2 ;;
+    --) shift; break ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+client=("$@")
+default_date=20261201
+old_contents='the copy that was here before'
+
+work=$(mktemp -d)
+server_pid=
+stop_server() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; fi
+  server_pid=
+}
+trap 'stop_server; rm -rf "$work"' EXIT
+
+# Starts the server with the row's switches; sets $port.
+start_server() {
+  # The last server's output must go first: until the new one has opened the
+  # file, its port would be read from the old one's.
+  rm -f "$work/server.out"
+  # shellcheck disable=SC2086
+  "$server" --root "$root" --port 0 $1 >"$work/server.out" 2>"$work/server.err" </dev/null &
+  server_pid=$!
+  port=
+  for _ in $(seq 100); do
+    port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null)
+    [ -n "$port" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The receiver under Wine sees the Unix file system as drive Z:.
+folder_arg() { if [ $wine -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi; }
+
+passed=0 failed=0
+fail() { failed=$((failed + 1)); echo "FAILED: $row: $*"; problems=1; }
+
+while IFS='|' read -r row arguments date exit_code received old seconds text; do
+  case "$row" in ''|'#'*) continue ;; esac
+  [ -n "$only" ] && ! [[ $row =~ ^($only)$ ]] && continue
+  problems=0
+  date=${date:-$default_date}
+  if ! start_server "$arguments"; then fail "the server did not start"; cat "$work/server.err"; continue; fi
+  rm -rf "$work/run"
+  mkdir -p "$work/run/folder"
+  printf '%s' "$old_contents" >"$work/run/folder/107old.txt"
+  start=$(date +%s%N)
+  "${client[@]}" receive --port "$port" --date "$date" --folder "$(folder_arg "$work/run/folder")" --all \
+    >"$work/out" 2>"$work/err" </dev/null
+  got=$?
+  elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+  stop_server
+  output=$(cat "$work/out" "$work/err" | tr -d '\r')
+
+  [ "$got" -eq "$exit_code" ] || fail "exit $got, expected $exit_code"
+  count=$(grep -c '^received ' "$work/out")
+  [ "$count" -eq "$received" ] || fail "$count files received, expected $received"
+  [ "$elapsed_ms" -le $((seconds * 1000)) ] || fail "took ${elapsed_ms} ms, more than $seconds s"
+  if grep -q 'AddressSanitizer\|runtime error:\|LeakSanitizer' "$work/err"; then fail "sanitizer report"; fi
+  if [ -n "$text" ] && ! grep -qF -- "$text" <<<"$output"; then fail "the output lacks \"$text\""; fi
+  # Nothing but the receive folder in the run folder, nothing but plain files in it.
+  outside=$(cd "$work/run" && find . -mindepth 1 -not -path './folder' -not -path './folder/*')
+  [ -z "$outside" ] || fail "written outside the receive folder: $outside"
+  strays=$(cd "$work/run/folder" && find . -mindepth 1 \( -type d -o -name '*.part' -o -name '*.tmp' -o -name '.*' \))
+  [ -z "$strays" ] || fail "left behind in the receive folder: $strays"
+  case "$old" in
+    keep) [ "$(cat "$work/run/folder/107old.txt")" = "$old_contents" ] || fail "107old.txt was damaged" ;;
+    server) perl -pe 's/\n/\r\n/g' "$root/$date/107old.txt" >"$work/expected"
+            cmp -s "$work/expected" "$work/run/folder/107old.txt" || fail "107old.txt is not the server's copy" ;;
+    =*) printf "${old#=}" >"$work/expected"
+        cmp -s "$work/expected" "$work/run/folder/107old.txt" || fail "107old.txt does not hold ${old#=}" ;;
+  esac
+  if [ $problems -eq 0 ]; then passed=$((passed + 1)); else
+    sed 's/^/    /' "$work/out" "$work/err" | head -n 20
+    sed 's/^/    server: /' "$work/server.err" | head -n 5; fi
+done <"$here/matrix.txt"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
