@@ -22,10 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<unsigned char> pieces(capacity + 1, 0xA5);
   Base64Decoder decoder;
   bool fits = true;
+  std::size_t written = 0;
   for (std::size_t at = 0; at < length && fits; at += piece) {
     const std::size_t n = length - at < piece ? length - at : piece;
-    fits = decoder.Feed(text.data() + at, n, pieces.data(), capacity);
+    std::size_t produced = 0;
+    fits = decoder.Feed(text.data() + at, n, pieces.data() + written, capacity - written, &produced);
+    if (fits && produced > capacity - written) fuzz::Fail("Base64Decoder produced more than it had room for");
+    if (fits) written += produced;
   }
+  if (fits && written != decoder.Written()) fuzz::Fail("Base64Decoder's counts disagree");
   if (pieces[capacity] != 0xA5) fuzz::Fail("Base64Decoder wrote past its capacity");
   if (fits != (wholeCount >= 0)) fuzz::Fail("the decoders disagree on success");
   if (fits && (decoder.Written() != static_cast<std::size_t>(wholeCount) ||

@@ -23,6 +23,7 @@
 #include "tests/session/test_certificates.h"
 #include "tests/support/temp_folder.h"
 #include "tests/transfer/encrypted_reply.h"
+#include "tests/transfer/whole_reply.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -41,57 +42,6 @@ struct Outcome {
   std::string bytes;  // the file on disk afterwards
   bool operator==(const Outcome& other) const { return stored == other.stored && bytes == other.bytes; }
 };
-
-std::string Key(const SessionKeys& keys) { return std::string(reinterpret_cast<const char*>(keys.sessionKey), 16); }
-std::string Iv(const SessionKeys& keys) { return std::string(reinterpret_cast<const char*>(keys.initVector), 8); }
-
-// The whole-reply rules, step by step on the complete text: element lookup,
-// the PEM body without its control characters, base64, the library's own
-// EncryptedData decoder, the cipher with its padding quirk, then file_size
-// and file_contents.
-std::optional<std::string> WholeReplyFile(const std::string& reply, const SessionKeys& keys, bool textMode) {
-  auto code = FindElementText(reply, "RESULT_CODE");
-  if (!code || ParseLeadingInteger(std::string(*code).c_str()) != 0) return std::nullopt;
-  auto enc = FindElementText(reply, "ENC_DATA");
-  if (!enc) return std::nullopt;
-  TextSpan span{};
-  if (!FindEncryptedDataBody(enc->data(), enc->size(), &span)) return std::nullopt;
-  std::string clean(span.length, '\0');
-  clean.resize(DropControlCharacters(enc->data() + span.offset, span.length, &clean[0]));
-  std::size_t derLength = 0;
-  auto der = DecodeBase64(clean.c_str(), clean.size(), &derLength);
-  if (der == nullptr) return std::nullopt;
-  const unsigned char* p = der.get();
-  std::unique_ptr<PKCS7_ENCRYPT, decltype(&PKCS7_ENCRYPT_free)> body(
-      d2i_PKCS7_ENCRYPT(nullptr, &p, static_cast<long>(derLength)), &PKCS7_ENCRYPT_free);
-  if (body == nullptr || body->enc_data->enc_data == nullptr) return std::nullopt;
-  const EVP_CIPHER* cipher = EVP_get_cipherbyname(OBJ_nid2sn(OBJ_obj2nid(body->enc_data->algorithm->algorithm)));
-  if (cipher == nullptr) return std::nullopt;
-  const ASN1_OCTET_STRING* content = body->enc_data->enc_data;
-  std::string plain(static_cast<std::size_t>(content->length) + 16, '\0');
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
-  int n = 0;
-  int last = 0;
-  EVP_DecryptInit_ex(context.get(), cipher, nullptr, keys.sessionKey, keys.initVector);
-  EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(&plain[0]), &n, content->data, content->length);
-  if (EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(&plain[0]) + n, &last) != 1) last = 0;
-  ERR_clear_error();
-  plain.resize(static_cast<std::size_t>(n + last));
-  if (plain.empty()) return std::nullopt;
-
-  auto size = FindParameterText(plain, "file_size");
-  if (!size) return std::nullopt;
-  const long s = ParseLeadingInteger(std::string(size->substr(0, 3071)).c_str());
-  const std::size_t key = plain.substr(0, plain.find('\0')).find("file_contents");
-  if (key == std::string::npos || s < 0) return std::nullopt;
-  const std::size_t start = key + 14;
-  if (start > plain.size() || static_cast<unsigned long>(s) > plain.size() - start) return std::nullopt;
-  std::string bytes = plain.substr(start, static_cast<std::size_t>(s));
-  if (!textMode) return bytes;
-  std::string converted;
-  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return converted;
-}
 
 // Random text with what matters to the rules: line feeds, zero bytes,
 // ampersands and key fragments.
@@ -130,7 +80,7 @@ std::string RandomBody(std::mt19937& random, const std::string& ciphertext, cons
   const std::string version = Der(0x02, std::string(1, '\0'));
   const std::string type = ObjectIdentifierDer("1.2.840.113549.1.7.1");
   const char* oid = random() % 20 == 0 ? "1.2.3.4.5" : "1.2.840.113533.7.66.10";
-  const std::string algorithm = Der(0x30, ObjectIdentifierDer(oid) + Der(0x04, Iv(keys)));
+  const std::string algorithm = Der(0x30, ObjectIdentifierDer(oid) + Der(0x04, test::IvBytes(keys)));
   const std::string end(2, '\0');
   const std::size_t half = ciphertext.size() / 2;
   switch (random() % 6) {
@@ -226,12 +176,12 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
     const bool pad = random() % 5 != 0;
     if (!pad) plaintext += std::string(8 - plaintext.size() % 8, static_cast<char>(random() % 3));
     const SessionKeys& encryptKeys = random() % 15 == 0 ? otherKeys : keys;
-    const std::string ciphertext = test::EncryptWith("CAST5-CBC", Key(keys), Iv(encryptKeys), plaintext, pad);
+    const std::string ciphertext = test::EncryptWith("CAST5-CBC", test::KeyBytes(keys), test::IvBytes(encryptKeys), plaintext, pad);
     const std::string pem = test::PemArmour("PKCS7 ENCRYPTED DATA", RandomBody(random, ciphertext, keys));
     const std::string reply = RandomReply(random, pem);
     const std::string path = folder.File(text ? "r.txt" : "r.dat");
 
-    const auto expected = WholeReplyFile(reply, keys, text);
+    const auto expected = test::WholeReplyFile(reply, keys, text);
     const Outcome reference{expected.has_value(), expected.value_or("old")};
     const std::size_t maxPiece = std::size_t{1} << (random() % 16);
     SCOPED_TRACE("reply " + std::to_string(i) + ", pieces up to " + std::to_string(maxPiece));
@@ -253,10 +203,10 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
 // a length no memory could hold is never taken on trust.
 TEST(ReplyStream, ReadsTheEncryptedDataHeaderOnlyFromBytesThatArrived) {
   const SessionKeys keys = test::FixedKeys();
-  const std::string ciphertext = test::EncryptWith("CAST5-CBC", Key(keys), Iv(keys), test::FilePlaintext("abc"));
+  const std::string ciphertext = test::EncryptWith("CAST5-CBC", test::KeyBytes(keys), test::IvBytes(keys), test::FilePlaintext("abc"));
   const std::string inner = Der(0x02, std::string(1, '\0')) +
                             Der(0x30, ObjectIdentifierDer("1.2.840.113549.1.7.1") +
-                                          Der(0x30, ObjectIdentifierDer("1.2.840.113533.7.66.10") + Der(0x04, Iv(keys))) +
+                                          Der(0x30, ObjectIdentifierDer("1.2.840.113533.7.66.10") + Der(0x04, test::IvBytes(keys))) +
                                           Der(0x80, ciphertext));
   const std::string bodies[] = {
       std::string("\x30\x84\x7f\xff\xff\xff", 6) + inner,               // outer length far too long

@@ -1,0 +1,82 @@
+#include "tests/transfer/whole_reply.h"
+
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/objects.h>
+#include <openssl/pkcs7.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "net/codecs.h"
+#include "net/message.h"
+#include "session/file_contents.h"
+#include "session/pem_body.h"
+
+namespace dovrel::test {
+
+std::string KeyBytes(const SessionKeys& keys) {
+  return std::string(reinterpret_cast<const char*>(keys.sessionKey), sizeof keys.sessionKey);
+}
+std::string IvBytes(const SessionKeys& keys) {
+  return std::string(reinterpret_cast<const char*>(keys.initVector), sizeof keys.initVector);
+}
+
+std::optional<std::string> WholeReplyPlaintext(const std::string& reply, const SessionKeys& keys) {
+  auto code = FindElementText(reply, "RESULT_CODE");
+  if (!code || ParseLeadingInteger(std::string(*code).c_str()) != 0) return std::nullopt;
+  auto enc = FindElementText(reply, "ENC_DATA");
+  if (!enc) return std::nullopt;
+  TextSpan span{};
+  if (!FindEncryptedDataBody(enc->data(), enc->size(), &span)) return std::nullopt;
+  std::string clean(span.length, '\0');
+  clean.resize(DropControlCharacters(enc->data() + span.offset, span.length, &clean[0]));
+  std::size_t derLength = 0;
+  auto der = DecodeBase64(clean.c_str(), clean.size(), &derLength);
+  if (der == nullptr) return std::nullopt;
+  const unsigned char* p = der.get();
+  std::unique_ptr<PKCS7_ENCRYPT, decltype(&PKCS7_ENCRYPT_free)> body(
+      d2i_PKCS7_ENCRYPT(nullptr, &p, static_cast<long>(derLength)), &PKCS7_ENCRYPT_free);
+  if (body == nullptr || body->enc_data->enc_data == nullptr) return std::nullopt;
+  const EVP_CIPHER* cipher = EVP_get_cipherbyname(OBJ_nid2sn(OBJ_obj2nid(body->enc_data->algorithm->algorithm)));
+  if (cipher == nullptr) return std::nullopt;
+  // Ciphers wanting more key or initial vector than a session has are refused.
+  if (EVP_CIPHER_get_key_length(cipher) > static_cast<int>(sizeof keys.sessionKey) ||
+      EVP_CIPHER_get_iv_length(cipher) > static_cast<int>(sizeof keys.initVector))
+    return std::nullopt;
+  const ASN1_OCTET_STRING* content = body->enc_data->enc_data;
+  std::string plain(static_cast<std::size_t>(content->length) + 16, '\0');
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+  int n = 0;
+  int last = 0;
+  if (EVP_DecryptInit_ex(context.get(), cipher, nullptr, keys.sessionKey, keys.initVector) != 1 ||
+      EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(&plain[0]), &n, content->data,
+                        content->length) != 1) {
+    ERR_clear_error();
+    return std::nullopt;
+  }
+  if (EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(&plain[0]) + n, &last) != 1) last = 0;
+  ERR_clear_error();
+  plain.resize(static_cast<std::size_t>(n + last));
+  if (plain.empty()) return std::nullopt;
+  return plain;
+}
+
+std::optional<std::string> FileFromPlaintext(const std::string& plain, bool textMode) {
+  // Both are looked for only before the text's first zero byte.
+  const std::string beforeZero = plain.substr(0, plain.find('\0'));
+  auto size = FindParameterText(beforeZero, "file_size");
+  if (!size) return std::nullopt;
+  const long long s = ParseLeadingSize(size->data(), std::min<std::size_t>(size->size(), 3071));
+  const std::size_t key = beforeZero.find("file_contents");
+  if (key == std::string::npos || s < 0) return std::nullopt;
+  const std::size_t start = key + 14;
+  if (start > plain.size() || static_cast<unsigned long long>(s) > plain.size() - start) return std::nullopt;
+  std::string bytes = plain.substr(start, static_cast<std::size_t>(s));
+  if (!textMode) return bytes;
+  std::string converted;
+  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return converted;
+}
+
+}  // namespace dovrel::test
