@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,10 @@ class FakePlatform : public SessionPlatform {
     return promptEnd;
   }
   void RunReceiveWindow(const ReceiveParameters& p) override {
+    if (nested) {  // the page calls again while this session's window is open
+      const std::string options = std::exchange(nested, nullptr);
+      calls.push_back("nested " + std::to_string(RunReceiveSession(options.data(), options.size(), *this)));
+    }
     calls.push_back("window " + FieldText(p.receiveFolder) + "|" + FieldText(p.searchDate) + "|" +
                     FieldText(p.serverAddress) + "|" + std::to_string(p.serverPort) + "|" +
                     FieldText(p.userId));
@@ -166,6 +171,7 @@ class FakePlatform : public SessionPlatform {
   std::string stored;
   std::string chosen = "C:\\Pay";
   int promptEnd = 1;
+  const char* nested = nullptr;
   std::vector<std::string> calls;
 };
 
@@ -196,6 +202,14 @@ TEST(ReceiveSession, StepsInOrder) {
     EXPECT_EQ(RunReceiveSession(c.options.data(), c.options.size(), platform), c.status) << c.what;
     EXPECT_EQ(platform.calls, c.calls) << c.what;
   }
+  FakePlatform outer;  // a nested session leaves the outer one's values alone
+  outer.stored = "C:\\Stored";
+  outer.nested = "CONNECTIP=bank.example&DATE=20240105&CONNECTPORT=7&USERID=inner";
+  EXPECT_EQ(RunReceiveSession(options.data(), options.size(), outer), 1);
+  EXPECT_EQ(outer.calls, (std::vector<std::string>{"resolve bank.example", "load", "resolve bank.example", "load",
+                                                   "window C:\\Stored|20240105|10.0.0.7|7|inner", "nested 1",
+                                                   "window C:\\Stored|20261208|10.0.0.7|41900|u01"}));
+
   FakePlatform defaults;  // null options: the compiled-in server
   EXPECT_EQ(RunReceiveSession(nullptr, 0, defaults), 0);
   EXPECT_EQ(defaults.calls.front(), std::string("resolve ") + kDefaultServerAddress);
