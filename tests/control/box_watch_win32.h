@@ -1,7 +1,8 @@
 #pragma once
 // Watches for a message box with a given caption, from any process on the
 // desktop, reads its text (control 0xFFFF) and closes it with OK. The caller
-// runs the code that shows the box while the watch waits, bounded.
+// runs the code that shows the box while the watch waits, bounded; when no
+// such box comes in time, any other message box is closed, so nothing hangs.
 
 #include <windows.h>
 
