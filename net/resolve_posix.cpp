@@ -5,16 +5,35 @@
 #include "net/resolve.h"
 
 namespace dovrel::platform {
+namespace {
 
-bool LookUpIPv4(const char* name, std::uint32_t* hostOrder) {
+// The Windows Sockets code that stands for a resolver error.
+int HostErrorCode(int error) {
+  switch (error) {
+    case EAI_NONAME: return kHostNotFound;
+    case EAI_AGAIN: return 11002;   // WSATRY_AGAIN
+#ifdef EAI_NODATA
+    case EAI_NODATA: return 11004;  // WSANO_DATA
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY: return 11004;
+#endif
+    default: return kNameNoRecovery;
+  }
+}
+
+}  // namespace
+
+int LookUpHostIPv4(const char* name, std::uint32_t* hostOrder) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (::getaddrinfo(name, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  const int error = ::getaddrinfo(name, nullptr, &hints, &found);
+  if (error != 0 || found == nullptr) return error != 0 ? HostErrorCode(error) : 11004;
   *hostOrder = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
   ::freeaddrinfo(found);
-  return true;
+  return 0;
 }
 
 }  // namespace dovrel::platform

@@ -1,0 +1,71 @@
+// The module's entry points: load and unload, the class object, whether it
+// may unload, and registration by the script that the module carries.
+#include <windows.h>
+#include <olectl.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "control/class_factory_win32.h"
+#include "control/control_window_win32.h"
+#include "control/dovrel_idl.h"
+#include "control/module_state_win32.h"
+#include "control/registry_editor_win32.h"
+#include "control/type_library_win32.h"
+
+namespace dovrel {
+namespace {
+
+constexpr int kRegistrationScriptId = 102;
+
+// The script with %MODULE% standing for the module's path, in ANSI text.
+bool LoadRegistrationScript(std::vector<ScriptKey>* keys) {
+  HINSTANCE module = ModuleInstance();
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(kRegistrationScriptId), "REGISTRY");
+  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+  const char* text = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  if (text == nullptr) return false;
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  return ParseRegistrationScript(std::string(text, SizeofResource(module, found)), {{"MODULE", path}}, keys);
+}
+
+}  // namespace
+}  // namespace dovrel
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    dovrel::SetModuleInstance(instance);
+    // After the windows land: SetResourceModule(instance);  (ui/resource_module_win32.h)
+    DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH) {
+    dovrel::UnregisterControlWindowClass();
+  }
+  return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualCLSID(clsid, CLSID_Pelgrath)) return CLASS_E_CLASSNOTAVAILABLE;
+  return dovrel::PelgrathClassFactory()->QueryInterface(iid, out);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return dovrel::ModuleInUse() ? S_FALSE : S_OK; }
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+  std::vector<dovrel::ScriptKey> keys;
+  if (!dovrel::LoadRegistrationScript(&keys)) return E_UNEXPECTED;
+  if (!dovrel::ApplyRegistration(keys, dovrel::ClassesRootEditor())) return SELFREG_E_CLASS;
+  return dovrel::RegisterModuleTypeLibrary();
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+  std::vector<dovrel::ScriptKey> keys;
+  if (!dovrel::LoadRegistrationScript(&keys)) return E_UNEXPECTED;
+  const bool removed = dovrel::RemoveRegistration(keys, dovrel::ClassesRootEditor());
+  const HRESULT library = dovrel::UnregisterModuleTypeLibrary();
+  return !removed ? SELFREG_E_CLASS : library;
+}

@@ -1,0 +1,45 @@
+#include "control/receive_session.h"
+
+#include <cstring>
+
+#include "control/ansi_text.h"
+#include "control/session_values.h"
+
+namespace dovrel {
+
+int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& platform) {
+  SessionValues values;
+  InitialSessionValues(&values);
+  ReadSessionOptions(options, length, &values);
+
+  char resolution[kResolutionTextSize] = {};
+  if (platform.ResolveServer(values.serverText, resolution, sizeof resolution) != 0) {
+    char message[kFailureTextSize];
+    FormatConnectFailure(values.serverText, resolution, message, sizeof message);
+    platform.ShowConnectFailure(message);
+    return 0;
+  }
+  ApplySessionDefaults(platform.LocalNow(), &values);
+
+  char folder[kFolderTextSize] = {};
+  if (platform.LoadFolder(folder, sizeof folder) != -1) {
+    char chosen[kFolderTextSize] = {};
+    folder[0] = '\0';
+    if (platform.PromptFolder(folder, chosen, sizeof chosen) == 1) {
+      CopyAnsiText(folder, sizeof folder, chosen);
+    }
+    if (folder[0] != '\0') platform.SaveFolder(folder);
+  }
+
+  ReceiveParameters parameters;
+  std::memset(static_cast<void*>(&parameters), 0, sizeof parameters);  // padding too
+  CopyAnsiText(parameters.receiveFolder, sizeof parameters.receiveFolder, folder);
+  CopyAnsiText(parameters.searchDate, sizeof parameters.searchDate, values.searchDate);
+  CopyAnsiText(parameters.serverAddress, sizeof parameters.serverAddress, resolution);
+  parameters.serverPort = values.serverPort;
+  CopyAnsiText(parameters.userId, sizeof parameters.userId, values.userId);
+  platform.RunReceiveWindow(parameters);
+  return 1;
+}
+
+}  // namespace dovrel

@@ -1,0 +1,62 @@
+#include "control/registry_editor_win32.h"
+
+#include <windows.h>
+
+#include "control/com_handles_win32.h"
+
+namespace dovrel {
+namespace {
+
+class ClassesRoot final : public RegistryEditor {
+ public:
+  bool CreateKey(const std::string& path) override { return static_cast<bool>(Create(path)); }
+
+  bool SetValue(const std::string& path, const std::string& name, const std::string& data) override {
+    unique_hkey key = Create(path);
+    return key && RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(data.c_str()),
+                                 static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
+  }
+
+  bool KeyExists(const std::string& path) override { return static_cast<bool>(Open(path)); }
+
+  bool HasSubKeys(const std::string& path) override {
+    unique_hkey key = Open(path);
+    DWORD subKeys = 0;
+    return key && RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subKeys > 0;
+  }
+
+  bool DeleteTree(const std::string& path) override {
+    const LSTATUS status = RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return false;
+    // RegDeleteTree empties the key; the key itself goes with RegDeleteKey.
+    const LSTATUS gone = RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+    return gone == ERROR_SUCCESS || gone == ERROR_FILE_NOT_FOUND;
+  }
+
+ private:
+  static unique_hkey Create(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+      return unique_hkey();
+    }
+    return unique_hkey(key);
+  }
+  static unique_hkey Open(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return unique_hkey();
+    return unique_hkey(key);
+  }
+};
+
+}  // namespace
+
+RegistryEditor& ClassesRootEditor() {
+  static ClassesRoot editor;
+  return editor;
+}
+
+}  // namespace dovrel

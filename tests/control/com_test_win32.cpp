@@ -1,0 +1,403 @@
+// Dovrel.dll under Wine: registration by regsvr32, creation, the interface
+// table, aggregation, dispatch, unloading, the seed file, a real ActiveX
+// container and Wine's script host.
+#include <windows.h>
+#include <objsafe.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "control/com_handles_win32.h"
+#include "control/dovrel_idl.h"
+#include "control/server_name_check.h"
+#include "tests/control/box_watch_win32.h"
+
+namespace dovrel {
+namespace {
+
+const wchar_t kModule[] = DOVREL_MODULE_PATH;
+const std::wstring kClass = L"CLSID\\{4353DD09-2184-4D9A-857C-381D81148B93}";
+const std::wstring kCategories = L"CLSID\\Component Categories\\";
+const std::wstring kScripting = L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+const std::wstring kInitialising = L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+
+// Runs a command line to its end (bounded); its exit code, -1 when it did not
+// start or end. Standard output is collected into `output`.
+int RunProgram(std::wstring commandLine, std::string* output = nullptr, DWORD timeoutMs = 120000) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) return -1;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                      &startup, &process);
+  CloseHandle(writeEnd);
+  DWORD code = static_cast<DWORD>(-1);
+  if (started) {
+    std::string collected;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) collected.append(buffer, got);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+      GetExitCodeProcess(process.hProcess, &code);
+    } else {
+      TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (output != nullptr) *output = collected;
+  }
+  CloseHandle(readEnd);
+  return static_cast<int>(code);
+}
+
+// An export of a loaded module as the function type it has.
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+int RegisterModule(bool unregister = false) {
+  return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + kModule + L"\"");
+}
+
+// The value's text, "<no key>" or "<no value>".
+std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullptr) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return L"<no key>";
+  unique_hkey key(raw);
+  wchar_t data[1024] = {};
+  DWORD size = sizeof data - sizeof(wchar_t);
+  if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
+    return L"<no value>";
+  }
+  return data;
+}
+
+std::wstring FullModulePath() {
+  wchar_t path[MAX_PATH] = {};
+  GetFullPathNameW(kModule, MAX_PATH, path, nullptr);
+  return path;
+}
+
+// OLE for the whole program; the module stays registered between the tests.
+class OleEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ASSERT_EQ(OleInitialize(nullptr), S_OK);
+    ASSERT_EQ(RegisterModule(), 0);
+  }
+  void TearDown() override {
+    CoFreeUnusedLibraries();
+    OleUninitialize();
+    RegisterModule(true);
+  }
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
+
+com_ptr<IUnknown> Create(REFIID iid = IID_IUnknown) {
+  void* object = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_Pelgrath, nullptr, CLSCTX_INPROC_SERVER, iid, &object), S_OK);
+  return com_ptr<IUnknown>(static_cast<IUnknown*>(object));
+}
+
+TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
+  ASSERT_EQ(RegisterModule(), 0);
+  HKEY stray = nullptr;
+  ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (kClass + L"\\Stray").c_str(), &stray), ERROR_SUCCESS);
+  RegCloseKey(stray);
+  ASSERT_EQ(RegisterModule(), 0);  // the class key is replaced, not merged
+
+  const std::wstring module = FullModulePath();
+  const struct {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+  } expected[] = {
+      {L"Dovrel.Pelgrath.1", nullptr, L"Pelgrath Class"},
+      {L"Dovrel.Pelgrath.1\\CLSID", nullptr, L"{4353DD09-2184-4D9A-857C-381D81148B93}"},
+      {L"Dovrel.Pelgrath", nullptr, L"Pelgrath Class"},
+      {L"Dovrel.Pelgrath\\CLSID", nullptr, L"{4353DD09-2184-4D9A-857C-381D81148B93}"},
+      {L"Dovrel.Pelgrath\\CurVer", nullptr, L"Dovrel.Pelgrath.1"},
+      {kCategories + kScripting, nullptr, L"0"},
+      {kCategories + kScripting + L"\\800", nullptr, L"Safe for scripting"},
+      {kCategories + kInitialising, nullptr, L"0"},
+      {kCategories + kInitialising + L"\\800", nullptr, L"Safe for initializing"},
+      {kClass, nullptr, L"Pelgrath Class"},
+      {kClass + L"\\ProgID", nullptr, L"Dovrel.Pelgrath.1"},
+      {kClass + L"\\VersionIndependentProgID", nullptr, L"Dovrel.Pelgrath"},
+      {kClass + L"\\Programmable", nullptr, L"<no value>"},
+      {kClass + L"\\InprocServer32", nullptr, module},
+      {kClass + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {kClass + L"\\Control", nullptr, L"<no value>"},
+      {kClass + L"\\Insertable", nullptr, L"<no value>"},
+      {kClass + L"\\ToolboxBitmap32", nullptr, module + L", 101"},
+      {kClass + L"\\MiscStatus", nullptr, L"0"},
+      {kClass + L"\\MiscStatus\\1", nullptr, L"132497"},
+      {kClass + L"\\TypeLib", nullptr, L"{F35BC737-756D-4933-885F-164789D3F51B}"},
+      {kClass + L"\\Version", nullptr, L"1.0"},
+      {kClass + L"\\Implemented Categories\\" + kScripting, nullptr, L"<no value>"},
+      {kClass + L"\\Implemented Categories\\" + kInitialising, nullptr, L"<no value>"},
+      {kClass + L"\\Stray", nullptr, L"<no key>"},
+  };
+  for (const auto& e : expected) {
+    EXPECT_EQ(RegistryText(e.key, e.name), e.value) << std::string(e.key.begin(), e.key.end());
+  }
+  CLSID resolved{};
+  EXPECT_EQ(CLSIDFromProgID(L"Dovrel.Pelgrath", &resolved), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(resolved, CLSID_Pelgrath));
+  ITypeLib* library = nullptr;
+  ASSERT_EQ(LoadRegTypeLib(LIBID_DOVRELLib, 1, 0, LOCALE_NEUTRAL, &library), S_OK);
+  library->Release();
+
+  ASSERT_EQ(RegisterModule(true), 0);
+  for (const wchar_t* gone : {L"Dovrel.Pelgrath.1", L"Dovrel.Pelgrath", kClass.c_str()}) {
+    EXPECT_EQ(RegistryText(gone), L"<no key>") << gone;
+  }
+  EXPECT_NE(RegistryText(L"CLSID"), L"<no key>");
+  EXPECT_NE(RegistryText(L"CLSID\\Component Categories"), L"<no key>");
+  EXPECT_EQ(RegistryText(L"TypeLib\\{F35BC737-756D-4933-885F-164789D3F51B}"), L"<no key>");
+  EXPECT_NE(LoadRegTypeLib(LIBID_DOVRELLib, 1, 0, LOCALE_NEUTRAL, &library), S_OK);
+  ASSERT_EQ(RegisterModule(), 0);
+}
+
+TEST(Creation, ByProgIdAndClassIdWithTheInterfaceTable) {
+  CLSID byProgId{};
+  ASSERT_EQ(CLSIDFromProgID(L"Dovrel.Pelgrath.1", &byProgId), S_OK);
+  void* raw = nullptr;
+  ASSERT_EQ(CoCreateInstance(byProgId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &raw), S_OK);
+  com_ptr<IUnknown> byName(static_cast<IUnknown*>(raw));
+
+  com_ptr<IUnknown> object = Create();
+  ASSERT_TRUE(object);
+  const IID* const answered[] = {
+      &IID_IPelgrath,        &IID_IDispatch,          &IID_IViewObjectEx,        &IID_IViewObject2,
+      &IID_IViewObject,      &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject, &IID_IOleWindow,
+      &IID_IOleInPlaceActiveObject, &IID_IOleControl, &IID_IOleObject,          &IID_IPersistStreamInit,
+      &IID_IPersist,         &IID_ISpecifyPropertyPages, &IID_IQuickActivate,  &IID_IPersistStorage,
+      &IID_IDataObject,      &IID_IProvideClassInfo,  &IID_IProvideClassInfo2,
+  };
+  void* first = nullptr;
+  for (const IID* iid : answered) {
+    void* found = nullptr;
+    EXPECT_EQ(object.get()->QueryInterface(*iid, &found), S_OK);
+    if (found == nullptr) continue;
+    if (first == nullptr) first = found;
+    static_cast<IUnknown*>(found)->Release();
+  }
+  void* unknown = nullptr;
+  ASSERT_EQ(object.get()->QueryInterface(IID_IUnknown, &unknown), S_OK);
+  EXPECT_EQ(unknown, first);
+  static_cast<IUnknown*>(unknown)->Release();
+  for (const IID* iid : {&IID_IObjectSafety, &IID_IConnectionPointContainer, &IID_ISupportErrorInfo,
+                         &IID_IPersistPropertyBag, &IID_IClassFactory}) {
+    void* refused = reinterpret_cast<void*>(1);
+    EXPECT_EQ(object.get()->QueryInterface(*iid, &refused), E_NOINTERFACE);
+    EXPECT_EQ(refused, nullptr);
+  }
+  MULTI_QI misc{&IID_IOleObject, nullptr, S_OK};
+  ASSERT_EQ(object.get()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&misc.pItf)), S_OK);
+  com_ptr<IOleObject> ole(static_cast<IOleObject*>(misc.pItf));
+  DWORD status = 0;
+  EXPECT_EQ(ole.get()->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
+  EXPECT_EQ(status, 132497u);
+}
+
+// An outer object that counts what its inner asks of it.
+struct Outer : IUnknown {
+  ULONG references = 1;
+  int queries = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    ++queries;
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+};
+
+TEST(Creation, AggregatedInAnOuterObject) {
+  Outer outer;
+  void* raw = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_Pelgrath, &outer, CLSCTX_INPROC_SERVER, IID_IPelgrath, &raw),
+            CLASS_E_NOAGGREGATION);
+  ASSERT_EQ(CoCreateInstance(CLSID_Pelgrath, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &raw), S_OK);
+  com_ptr<IUnknown> inner(static_cast<IUnknown*>(raw));
+  void* pelgrath = nullptr;
+  ASSERT_EQ(inner.get()->QueryInterface(IID_IPelgrath, &pelgrath), S_OK);
+  EXPECT_EQ(outer.references, 2u);  // the inner's interfaces count on the outer
+  void* again = nullptr;
+  EXPECT_EQ(static_cast<IUnknown*>(pelgrath)->QueryInterface(IID_IOleObject, &again), E_NOINTERFACE);
+  EXPECT_EQ(outer.queries, 1);  // asked of the outer object
+  static_cast<IUnknown*>(pelgrath)->Release();
+  EXPECT_EQ(outer.references, 1u);
+}
+
+std::wstring ExpectedFailureBox(const char* server, const std::wstring& wideServer) {
+  char reason[256];
+  entry::ResolveServerAddress(server, reason, sizeof reason);
+  return wideServer + L" 접속에 실패하였습니다\n(" + std::wstring(reason, reason + strlen(reason)) + L")";
+}
+
+TEST(Dispatch, NamesAndInvokeByDispatchId) {
+  com_ptr<IUnknown> object = Create(IID_IDispatch);
+  auto* dispatch = static_cast<IDispatch*>(object.get());
+  UINT count = 0;
+  EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  wchar_t name[] = L"ReceiveFile";
+  LPOLESTR names[] = {name};
+  DISPID id = 0;
+  ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+  EXPECT_EQ(id, 1);
+  wchar_t unknown[] = L"SendFile";
+  names[0] = unknown;
+  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+
+  // A server named in Korean (percent-encoded code page 949) that no name service knows.
+  unique_bstr options(SysAllocString(L"CONNECTIP=%C7%D1%B1%B9.invalid&DATE=20261208"));
+  VARIANT argument;
+  VariantInit(&argument);
+  argument.vt = VT_BSTR;
+  argument.bstrVal = options.get();
+  DISPPARAMS parameters{&argument, nullptr, 1, 0};
+  VARIANT result;
+  VariantInit(&result);
+  test::BoxWatch box(L"오류");
+  EXPECT_EQ(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result, nullptr,
+                             nullptr),
+            S_OK);
+  EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
+  EXPECT_FALSE(box.Owned());
+  ASSERT_EQ(result.vt, VT_BSTR);
+  EXPECT_STREQ(result.bstrVal, L"0");
+  VariantClear(&result);
+
+  IPelgrath* pelgrath = nullptr;
+  ASSERT_EQ(object.get()->QueryInterface(IID_IPelgrath, reinterpret_cast<void**>(&pelgrath)), S_OK);
+  EXPECT_EQ(pelgrath->ReceiveFile(options.get(), nullptr), E_POINTER);  // no session, no box
+  pelgrath->Release();
+}
+
+TEST(Module, CanUnloadOnlyWithoutObjectsAndLocks) {
+  HMODULE module = LoadLibraryW(kModule);
+  ASSERT_NE(module, nullptr);
+  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
+  ASSERT_NE(canUnload, nullptr);
+  EXPECT_EQ(canUnload(), S_OK);
+  {
+    com_ptr<IUnknown> object = Create();
+    EXPECT_EQ(canUnload(), S_FALSE);
+  }
+  EXPECT_EQ(canUnload(), S_OK);
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(CoGetClassObject(CLSID_Pelgrath, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(canUnload(), S_FALSE);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(canUnload(), S_OK);
+  factory->Release();
+  FreeLibrary(module);
+}
+
+std::string SeedFile() {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  std::ifstream file(std::filesystem::path(std::wstring(folder) + L"\\rand"), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+TEST(Module, EveryCreationRewritesTheSeedFile) {
+  Create();
+  const std::string first = SeedFile();
+  EXPECT_EQ(first.size(), 1024u);
+  Create();  // created only to be released
+  const std::string second = SeedFile();
+  EXPECT_EQ(second.size(), 1024u);
+  EXPECT_NE(first, second);
+}
+
+// Wine's own ActiveX container: atl.dll's "AtlAxWin" window given the ProgID.
+TEST(Container, SitedActivatedAndReleasedInAtlAxWin) {
+  HMODULE atl = LoadLibraryW(L"atl.dll");
+  ASSERT_NE(atl, nullptr);
+  auto init = Export<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");
+  auto getControl = Export<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl");
+  ASSERT_TRUE(init != nullptr && getControl != nullptr && init());
+  HWND frame = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_NE(frame, nullptr);
+  HWND host = CreateWindowExW(0, L"AtlAxWin", L"Dovrel.Pelgrath", WS_CHILD | WS_VISIBLE, 10, 10, 100, 50, frame,
+                              nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  {
+    IUnknown* raw = nullptr;
+    ASSERT_EQ(getControl(host, &raw), S_OK);
+    com_ptr<IUnknown> control(raw);
+    IOleObject* ole = nullptr;
+    ASSERT_EQ(raw->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+    com_ptr<IOleObject> hold(ole);
+    IOleClientSite* site = nullptr;
+    EXPECT_EQ(ole->GetClientSite(&site), S_OK);
+    ASSERT_NE(site, nullptr);  // sited
+    site->Release();
+    IOleInPlaceObject* inPlace = nullptr;
+    ASSERT_EQ(raw->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
+    HWND window = nullptr;
+    EXPECT_EQ(inPlace->GetWindow(&window), S_OK);  // activated in place, in a window of its own
+    EXPECT_TRUE(window != nullptr && GetParent(window) == host);
+    inPlace->Release();
+  }
+  DestroyWindow(frame);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+
+  HMODULE module = GetModuleHandleW(kModule);
+  ASSERT_NE(module, nullptr);
+  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
+  EXPECT_EQ(canUnload(), S_OK);  // no object outlived its container
+}
+
+// Wine's script host in a process of its own, with each scripting language.
+TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const struct {
+    const wchar_t* file;
+    const char* script;
+  } scripts[] = {
+      {L"dovrel-test.js",
+       "var control = new ActiveXObject(\"Dovrel.Pelgrath\");\r\n"
+       "WScript.Echo(\"[\" + control.ReceiveFile(\"CONNECTIP=\\uD55C\\uAD6D.invalid&CONNECTPORT=1\") + \"]\");\r\n"},
+      {L"dovrel-test.vbs",
+       "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
+       "WScript.Echo \"[\" & control.ReceiveFile(\"connectip=%C7%D1%B1%B9.invalid\") & \"]\"\r\n"},
+  };
+  for (const auto& s : scripts) {
+    const std::wstring path = std::wstring(folder) + s.file;
+    std::ofstream(std::filesystem::path(path), std::ios::binary) << s.script;
+    std::string output;
+    test::BoxWatch box(L"오류");
+    EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0) << s.script;
+    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid")) << s.script;
+    EXPECT_NE(output.find("[0]"), std::string::npos) << s.script << output;
+    DeleteFileW(path.c_str());
+  }
+}
+
+}  // namespace
+}  // namespace dovrel
