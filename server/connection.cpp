@@ -101,7 +101,8 @@ void ServeConnection(int socket, FileServer::State& state) {
   const std::string service = record.service;
   const std::uint64_t number = state.requests.Add(std::move(record));
 
-  const std::vector<Fault> faults = FaultsFor(state.Faults(), service);
+  const std::string fileName(FindElementText(*request, "FILE_NAME").value_or(std::string_view()));
+  const std::vector<Fault> faults = FaultsFor(state.Faults(), service, fileName);
   const DeliveryFaults delivery = DeliveryOf(faults);
   if (delivery.refuse) return;
   if (delivery.withhold) {

@@ -11,6 +11,7 @@
 //   overannounce[:BYTES]  announce this many bytes more than are sent (default 100)
 //   refuse            close at once after reading the request
 // On the command line: --fault SERVICE:KIND[:ARG], e.g. --fault GET:omit:ENC_DATA.
+// A GET fault may name the one file it applies to: --fault GET=107a.txt:code:0001.
 
 #include <cstdint>
 #include <optional>
@@ -26,6 +27,7 @@ enum class FaultKind { kOmit, kEmpty, kCode, kDelay, kWithhold, kTruncate, kOver
 
 struct Fault {
   std::string service;  // INIT, KEYEXCHG, GETLIST, GET or TERMINATE
+  std::string fileName;  // GET only: the FILE_NAME it applies to; empty: every file
   FaultKind kind = FaultKind::kOmit;
   std::string element;  // omit, empty
   std::string code;     // code
@@ -49,7 +51,9 @@ struct DeliveryFaults {
   std::int64_t overannounce = 0;
 };
 
-std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service);
+// The faults of one request: its service, and for GET its FILE_NAME.
+std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service,
+                             std::string_view fileName = {});
 DeliveryFaults DeliveryOf(const std::vector<Fault>& serviceFaults);
 // omit, empty and code, applied to the reply's elements.
 void ApplyElementFaults(const std::vector<Fault>& serviceFaults, Reply* reply);

@@ -1,0 +1,122 @@
+#include "ui/busy_popup_win32.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "session/window_helpers_win32.h"
+#include "ui/resource_module_win32.h"
+
+namespace dovrel {
+namespace {
+
+constexpr int kBusyDialog = 201;
+constexpr int kBusyText = 214;
+constexpr UINT kCloseMessage = WM_APP + 2;
+
+std::atomic<int> liveThreads{0};
+
+}  // namespace
+
+struct BusyPopupState {
+  std::wstring text;
+  std::mutex lock;
+  HWND window = nullptr;
+  bool stopRequested = false;
+};
+
+namespace {
+
+INT_PTR CALLBACK PopupProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      auto* state = reinterpret_cast<BusyPopupState*>(lParam);
+      SetDlgItemTextW(window, kBusyText, state->text.c_str());
+      SetControlTextUtf8(window, kBusyTitle);
+      std::lock_guard<std::mutex> hold(state->lock);
+      state->window = window;
+      if (state->stopRequested) EndDialog(window, 0);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (wParam == 1) {
+        EndDialog(window, 1);
+        return TRUE;
+      }
+      if (wParam == 2) EndDialog(window, 0);
+      return FALSE;
+    case kCloseMessage:
+      EndDialog(window, 0);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+DWORD WINAPI PopupThread(void* parameter) {
+  std::unique_ptr<std::shared_ptr<BusyPopupState>> owned(
+      static_cast<std::shared_ptr<BusyPopupState>*>(parameter));
+  BusyPopupState& state = **owned;
+  DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(kBusyDialog), nullptr, PopupProcedure,
+                  reinterpret_cast<LPARAM>(&state));
+  {
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.window = nullptr;
+  }
+  owned.reset();
+  --liveThreads;
+  return 0;
+}
+
+}  // namespace
+
+BusyPopupHandle::BusyPopupHandle(HANDLE thread, std::shared_ptr<BusyPopupState> state)
+    : thread_(thread), state_(std::move(state)) {}
+
+BusyPopupHandle::~BusyPopupHandle() { StopBusyPopup(*this); }
+
+BusyPopupHandle::BusyPopupHandle(BusyPopupHandle&& other) noexcept
+    : thread_(std::exchange(other.thread_, nullptr)), state_(std::move(other.state_)) {}
+
+BusyPopupHandle& BusyPopupHandle::operator=(BusyPopupHandle&& other) noexcept {
+  if (this != &other) {
+    StopBusyPopup(*this);
+    thread_ = std::exchange(other.thread_, nullptr);
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+
+BusyPopupHandle StartBusyPopup(const char* textUtf8) {
+  auto state = std::make_shared<BusyPopupState>();
+  state->text = Utf8ToWide(textUtf8 != nullptr ? textUtf8 : "");
+  auto* shared = new std::shared_ptr<BusyPopupState>(state);
+  ++liveThreads;
+  HANDLE thread = CreateThread(nullptr, 0, PopupThread, shared, 0, nullptr);
+  if (thread == nullptr) {
+    delete shared;
+    --liveThreads;
+  }
+  Sleep(kBusyPauseMs);
+  return thread != nullptr ? BusyPopupHandle(thread, std::move(state)) : BusyPopupHandle();
+}
+
+void StopBusyPopup(BusyPopupHandle& handle) {
+  if (handle.thread_ == nullptr) return;
+  {
+    std::lock_guard<std::mutex> hold(handle.state_->lock);
+    handle.state_->stopRequested = true;
+    if (handle.state_->window != nullptr) {
+      PostMessageW(handle.state_->window, kCloseMessage, 0, 0);
+    }
+  }
+  WaitForSingleObject(handle.thread_, kBusyStopWaitMs);
+  CloseHandle(handle.thread_);
+  handle.thread_ = nullptr;
+  handle.state_.reset();
+}
+
+int LiveBusyPopupThreads() { return liveThreads.load(); }
+
+}  // namespace dovrel
