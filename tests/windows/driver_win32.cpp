@@ -105,6 +105,12 @@ HWND FindBy(Search search) {
   return search.found;
 }
 
+BOOL CALLBACK CloseThreadWindow(HWND window, LPARAM) {
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return TRUE;
+}
+
 }  // namespace
 
 bool WaitFor(const std::function<bool()>& condition, int waitMs) {
@@ -291,14 +297,7 @@ UiThread::~UiThread() {
   // A window left open would keep the thread forever: close what it shows.
   if (future_.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
     for (int attempt = 0; attempt < 50; ++attempt) {
-      EnumThreadWindows(
-          threadId_,
-          [](HWND window, LPARAM) {
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-            return TRUE;
-          },
-          0);
+      EnumThreadWindows(threadId_, CloseThreadWindow, 0);
       if (future_.wait_for(std::chrono::milliseconds(200)) == std::future_status::ready) break;
     }
   }
