@@ -54,6 +54,24 @@ INT_PTR CALLBACK PopupProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
   }
 }
 
+// Waits for `handle` (or, without one, just for `waitMs`) while serving the
+// messages that other threads send to this one: a popup that takes the
+// activation from this thread's window waits for this thread to answer, so a
+// plain sleep would keep it from showing, and from ending.
+bool WaitServingSentMessages(HANDLE handle, DWORD waitMs) {
+  const ULONGLONG end = GetTickCount64() + waitMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD remaining = now >= end ? 0 : static_cast<DWORD>(end - now);
+    const DWORD count = handle != nullptr ? 1 : 0;
+    const DWORD woke = MsgWaitForMultipleObjects(count, &handle, FALSE, remaining, QS_SENDMESSAGE);
+    if (count == 1 && woke == WAIT_OBJECT_0) return true;
+    if (woke != WAIT_OBJECT_0 + count) return false;  // time is up, or the wait failed
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
 DWORD WINAPI PopupThread(void* parameter) {
   std::unique_ptr<std::shared_ptr<BusyPopupState>> owned(
       static_cast<std::shared_ptr<BusyPopupState>*>(parameter));
@@ -98,7 +116,7 @@ BusyPopupHandle StartBusyPopup(const char* textUtf8) {
     delete shared;
     --liveThreads;
   }
-  Sleep(kBusyPauseMs);
+  WaitServingSentMessages(nullptr, kBusyPauseMs);
   return thread != nullptr ? BusyPopupHandle(thread, std::move(state)) : BusyPopupHandle();
 }
 
@@ -111,7 +129,7 @@ void StopBusyPopup(BusyPopupHandle& handle) {
       PostMessageW(handle.state_->window, kCloseMessage, 0, 0);
     }
   }
-  WaitForSingleObject(handle.thread_, kBusyStopWaitMs);
+  WaitServingSentMessages(handle.thread_, kBusyStopWaitMs);
   CloseHandle(handle.thread_);
   handle.thread_ = nullptr;
   handle.state_.reset();

@@ -107,6 +107,11 @@ TEST_F(ReceiveWindowTest, SearchAllAsksForEveryDateAndKeepsTheDateShown) {
   HWND window = Shown();
   ASSERT_NE(window, nullptr);
   PressButton(window, 209);
+  // The popup takes the activation from this window and still shows while
+  // the window's thread waits for the server.
+  HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 3000);
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(ItemText(popup, 214), kFileListBusyText);
   // "00000000" lists every date folder: the older day's file appears too.
   EXPECT_TRUE(WaitFor([&] { return Rows(window, kServerList).count("107old.txt") == 1; }));
   EXPECT_EQ(ItemText(window, 204), kSampleDate);
