@@ -42,12 +42,10 @@ int FolderSelectDialog::Run(HWND owner) {
 
 INT_PTR CALLBACK FolderSelectDialog::Procedure(HWND window, UINT message, WPARAM wParam,
                                                LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
-    reinterpret_cast<FolderSelectDialog*>(lParam)->window_ = window;
-  }
-  auto* self = reinterpret_cast<FolderSelectDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-  return self != nullptr ? self->Handle(message, wParam) : FALSE;
+  auto* self = DialogObject<FolderSelectDialog>(window, message, lParam);
+  if (self == nullptr) return FALSE;
+  self->window_ = window;
+  return self->Handle(message, wParam);
 }
 
 INT_PTR FolderSelectDialog::Handle(UINT message, WPARAM wParam) {

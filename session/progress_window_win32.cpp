@@ -148,12 +148,10 @@ int ProgressWindow::Run(HWND owner) {
 
 INT_PTR CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(window, DWLP_USER, lParam);
-    reinterpret_cast<ProgressWindow*>(lParam)->window_ = window;
-  }
-  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, DWLP_USER));
-  return self != nullptr ? self->Handle(message, wParam, lParam) : FALSE;
+  auto* self = DialogObject<ProgressWindow>(window, message, lParam);
+  if (self == nullptr) return FALSE;
+  self->window_ = window;
+  return self->Handle(message, wParam, lParam);
 }
 
 INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

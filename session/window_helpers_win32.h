@@ -23,7 +23,15 @@ std::string WideToUtf8(std::wstring_view wide);
 std::string ControlTextUtf8(HWND control);
 void SetControlTextUtf8(HWND control, const std::string& utf8);
 
-// A control's text in the ANSI code page, whole; and set from ANSI text.
+// A control's text in the ANSI code page, whole.
 std::string ControlTextAnsi(HWND control);
+
+// The object behind a dialog that was created with the object as its creation
+// parameter: kept with the dialog from WM_INITDIALOG on; null before.
+template <typename Window>
+Window* DialogObject(HWND dialog, UINT message, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+  return reinterpret_cast<Window*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
 
 }  // namespace dovrel

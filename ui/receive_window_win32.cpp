@@ -114,12 +114,9 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
 
  private:
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-      SetWindowLongPtrW(window, DWLP_USER, lParam);
-      reinterpret_cast<ReceiveWindow*>(lParam)->window_ = window;
-    }
-    auto* self = reinterpret_cast<ReceiveWindow*>(GetWindowLongPtrW(window, DWLP_USER));
+    auto* self = DialogObject<ReceiveWindow>(window, message, lParam);
     if (self == nullptr) return FALSE;
+    self->window_ = window;
     if (message == WM_INITDIALOG) {
       self->Open();
       return TRUE;

@@ -68,6 +68,13 @@ class RemoteMemory {
   void Read(std::size_t offset, void* data, std::size_t size) const {
     ReadProcessMemory(process_, At(offset), data, size, nullptr);
   }
+  // A zero-terminated wide text of at most `chars` characters at `offset`.
+  std::string ReadText(std::size_t offset, std::size_t chars) const {
+    std::wstring text(chars, L'\0');
+    Read(offset, &text[0], chars * sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), chars));
+    return Utf8(text);
+  }
 
  private:
   std::size_t size_;
@@ -200,12 +207,8 @@ std::string ListCell(HWND list, int row, int column) {
   item.pszText = reinterpret_cast<wchar_t*>(memory.At(sizeof item));
   item.cchTextMax = kChars;
   memory.Write(0, &item, sizeof item);
-  const LRESULT length = Send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                              reinterpret_cast<LPARAM>(memory.At(0)));
-  std::wstring text(kChars, L'\0');
-  memory.Read(sizeof item, &text[0], kChars * sizeof(wchar_t));
-  text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-  return Utf8(text);
+  Send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.At(0)));
+  return memory.ReadText(sizeof item, kChars);
 }
 
 std::vector<std::string> ListColumn(HWND list, int column) {
@@ -226,10 +229,7 @@ std::string ListColumnTitle(HWND list, int column) {
   item.cchTextMax = kChars;
   memory.Write(0, &item, sizeof item);
   Send(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(memory.At(0)));
-  std::wstring text(kChars, L'\0');
-  memory.Read(sizeof item, &text[0], kChars * sizeof(wchar_t));
-  text.resize(std::wcslen(text.c_str()));
-  return Utf8(text);
+  return memory.ReadText(sizeof item, kChars);
 }
 
 int ListColumnWidth(HWND list, int column) {

@@ -114,7 +114,9 @@ TEST_F(ReceiveWindowTest, SearchAllAsksForEveryDateAndKeepsTheDateShown) {
   EXPECT_EQ(ItemText(popup, 214), kFileListBusyText);
   // "00000000" lists every date folder: the older day's file appears too.
   EXPECT_TRUE(WaitFor([&] { return Rows(window, kServerList).count("107old.txt") == 1; }));
-  EXPECT_EQ(ItemText(window, 204), kSampleDate);
+  // The date goes back once the query has returned, just after the rows.
+  EXPECT_TRUE(WaitFor([&] { return ItemText(window, 204) == kSampleDate; }, 5000))
+      << ItemText(window, 204);
   Close(window);
 }
 
@@ -177,7 +179,8 @@ TEST_F(ReceiveWindowTest, ReceiveChecksComeInTheirOrder) {
 
   SetItemText(window, 204, kSampleDate);
   PressButton(window, 205);
-  ASSERT_TRUE(WaitFor([&] { return ListRowCount(GetDlgItem(window, kServerList)) > 0; }));
+  // Done once the list has its tick boxes, the query's last step.
+  ASSERT_TRUE(WaitFor([&] { return ListExtendedStyle(GetDlgItem(window, kServerList)) == 0x425u; }));
   SetItemText(window, 202, "");
   PressButton(window, 212);
   EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNothingTickedText));

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,32 +86,55 @@ int Fail(const char* what) {
   return 1;
 }
 
+void Tick(HWND list, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    const int row = RowOf(list, name);
+    if (row >= 0) TickRow(list, row, true);
+  }
+}
+
+// The main window through the runner on a thread of its own; `window` is
+// null unless it opened and listed the day's files.
+std::unique_ptr<UiThread> OpenMainWindow(int port, const std::string& folder, HWND* window) {
+  const ReceiveParameters parameters = Parameters(port, folder);
+  auto ui = std::make_unique<UiThread>([parameters] {
+    RunReceiveWindow(parameters, nullptr);
+    return 0;
+  });
+  *window = WaitForWindow(kDialogClass, "자료 수신");
+  if (*window != nullptr &&
+      !WaitFor([&] { return ListRowCount(GetDlgItem(*window, 206)) > 0; })) {
+    *window = nullptr;
+  }
+  return ui;
+}
+
+// Dismisses the receive summary if it comes, then closes the main window.
+void Finish(UiThread& ui, HWND window, HWND summary) {
+  if (summary != nullptr) DismissMessageBox(summary);
+  PressButton(window, 213);
+  int result = 0;
+  ui.Finished(&result);
+}
+
 int Shoot(const std::string& out, int plainPort, int slowPort, const std::string& folder) {
-  // The main window, listed, and the busy popup of a search.
+  // The main window, listed; the busy popup of a search; the folder window;
+  // the main window after a receive, with its summary.
   {
-    UiThread ui([&] {
-      RunReceiveWindow(Parameters(plainPort, folder), nullptr);
-      return 0;
-    });
-    HWND window = WaitForWindow(kDialogClass, "자료 수신");
-    if (window == nullptr) return Fail("no main window");
+    HWND window = nullptr;
+    std::unique_ptr<UiThread> ui = OpenMainWindow(plainPort, folder, &window);
+    if (window == nullptr) return Fail("no main window listing files");
     HWND list = GetDlgItem(window, 206);
-    if (!WaitFor([&] { return ListRowCount(list) > 0; })) return Fail("no files listed");
-    for (const char* name : {"107a.txt", "107자료.txt", "statement.dat"}) {
-      const int row = RowOf(list, name);
-      if (row >= 0) TickRow(list, row, true);
-    }
+    Tick(list, {"107a.txt", "107자료.txt", "statement.dat"});
     SaveWindow(window, out + "\\main-window-listed.bmp");
+
     PressButton(window, 205);
     HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 5000);
     if (popup == nullptr) return Fail("no busy popup");
     SaveWindow(popup, out + "\\busy-popup.bmp");
     WaitUntilGone(popup);
     WaitFor([&] { return ListRowCount(list) > 0; });
-    for (const char* name : {"107a.txt", "107자료.txt", "statement.dat"}) {
-      const int row = RowOf(list, name);
-      if (row >= 0) TickRow(list, row, true);
-    }
+    Tick(list, {"107a.txt", "107자료.txt", "statement.dat"});
 
     PressButton(window, 203);
     HWND chooser = WaitForWindow(kDialogClass, "폴더 선택");
@@ -123,33 +147,20 @@ int Shoot(const std::string& out, int plainPort, int slowPort, const std::string
     HWND summary = WaitForWindow(kDialogClass, "전송 결과", 60000);
     if (summary == nullptr) return Fail("no receive summary");
     SaveWindow(window, out + "\\main-window-received.bmp");
-    DismissMessageBox(summary);
-    PressButton(window, 213);
-    int result = 0;
-    ui.Finished(&result);
+    Finish(*ui, window, summary);
   }
   // The progress window while a file is on its way (the server takes its time).
   {
-    UiThread ui([&] {
-      RunReceiveWindow(Parameters(slowPort, folder), nullptr);
-      return 0;
-    });
-    HWND window = WaitForWindow(kDialogClass, "자료 수신");
-    if (window == nullptr) return Fail("no main window (slow server)");
-    HWND list = GetDlgItem(window, 206);
-    if (!WaitFor([&] { return ListRowCount(list) > 0; })) return Fail("no files listed (slow server)");
-    TickRow(list, RowOf(list, "107a.txt"), true);
-    TickRow(list, RowOf(list, "statement.dat"), true);
+    HWND window = nullptr;
+    std::unique_ptr<UiThread> ui = OpenMainWindow(slowPort, folder, &window);
+    if (window == nullptr) return Fail("no main window listing files (slow server)");
+    Tick(GetDlgItem(window, 206), {"107a.txt", "statement.dat"});
     PressButton(window, 212);
     HWND progress = WaitForWindowWithControl(kDialogClass, 216, "msctls_progress32", 30000);
     if (progress == nullptr) return Fail("no progress window");
     WaitFor([&] { return !ItemText(progress, 220).empty(); });
     SaveWindow(progress, out + "\\progress-window.bmp");
-    HWND summary = WaitForWindow(kDialogClass, "전송 결과", 60000);
-    if (summary != nullptr) DismissMessageBox(summary);
-    PressButton(window, 213);
-    int result = 0;
-    ui.Finished(&result);
+    Finish(*ui, window, WaitForWindow(kDialogClass, "전송 결과", 60000));
   }
   return 0;
 }
