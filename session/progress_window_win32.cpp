@@ -143,7 +143,7 @@ int ProgressWindow::Run(HWND owner) {
     }
     run_.reset();
   }
-  return result == -1 ? -1 : static_cast<int>(result);
+  return result <= 0 ? -1 : static_cast<int>(result);
 }
 
 INT_PTR CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
