@@ -57,6 +57,7 @@ std::string UsageText() {
          "                        KEYEXCHG, GETLIST, GET or TERMINATE; KIND is\n"
          "                        omit:ELEMENT, empty:ELEMENT, code:VALUE, delay:MS,\n"
          "                        withhold, truncate[:BYTES], overannounce[:BYTES], refuse\n"
+         "  --trace-requests      print \"request SERVICE\" for every request\n"
          "  --help                this text\n"
          "\n"
          "Without --cert/--key a self-signed RSA-2048 certificate is made at start.\n"
@@ -75,6 +76,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
     }
     if (name == "--help" || name == "-h") {
       commandLine->help = true;
+      continue;
+    }
+    if (name == "--trace-requests") {
+      options.traceRequests = true;
       continue;
     }
     auto value = [&](std::string* out) {

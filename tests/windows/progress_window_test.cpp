@@ -124,8 +124,10 @@ TEST_F(ProgressWindowTest, ShowsTheWorkersTextsAndEndsWhenItHasFinished) {
             ReadFileBytes(FixtureRoot() + "/20261208/statement.dat"));
 }
 
-TEST_F(ProgressWindowTest, CancelEndsAfterTheCurrentItemWithResultOne) {
+TEST_F(ProgressWindowTest, CancelEndsAfterTheCurrentItemWithTerminateSentAndResultOne) {
   Start("get-slow", {"107a.txt", "107B.TXT", "statement.dat"});
+  const int terminatesBefore = server_->CountRequests("TERMINATE");
+  ASSERT_GE(terminatesBefore, 0) << "the scenario traces its requests";
   HWND window = ProgressWindowShown(kDefaultWaitMs);
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(WaitFor([&] { return ItemText(window, 220) == "3개중  1번째"; }));
@@ -133,6 +135,7 @@ TEST_F(ProgressWindowTest, CancelEndsAfterTheCurrentItemWithResultOne) {
   int result = 0;
   ASSERT_TRUE(ui_->Finished(&result, 30000));
   EXPECT_EQ(result, 1);
+  EXPECT_EQ(server_->CountRequests("TERMINATE"), terminatesBefore + 1);
   EXPECT_EQ(items_[0].done, 1) << "the current item is completed";
   EXPECT_EQ(items_[1].done, 0);
   EXPECT_EQ(items_[2].done, 0);
