@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "resources/resource_ids.h"
 #include "session/window_helpers_win32.h"
 #include "ui/ansi_text.h"
 #include "ui/resource_module_win32.h"
@@ -12,9 +13,9 @@
 namespace dovrel {
 namespace {
 
-constexpr int kFolderDialog = 104;
-constexpr int kFolderEdit = 202;
-constexpr int kBrowseButton = 203;
+constexpr int kFolderDialog = IDD_FOLDER_SELECT;
+constexpr int kFolderEdit = IDC_FOLDER_EDIT;
+constexpr int kBrowseButton = IDC_FOLDER_BROWSE;
 
 bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 

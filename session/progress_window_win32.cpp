@@ -11,6 +11,7 @@
 
 #include "net/shared/message_box.h"
 #include "net/wire_text.h"
+#include "resources/resource_ids.h"
 #include "session/key_exchange.h"
 #include "session/window_helpers_win32.h"
 
@@ -18,8 +19,8 @@ namespace dovrel {
 namespace {
 
 constexpr UINT kUpdatesMessage = WM_APP + 1;
-constexpr int kProgressDialog = 103;
-constexpr int kCancelFace = 203;
+constexpr int kProgressDialog = IDD_PROGRESS;
+constexpr int kCancelFace = IDB_CANCEL_BUTTON;
 constexpr int kCancelButton = IDCANCEL;
 
 std::atomic<int> runningTransfers{0};

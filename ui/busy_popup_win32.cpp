@@ -5,14 +5,15 @@
 #include <string>
 #include <utility>
 
+#include "resources/resource_ids.h"
 #include "session/window_helpers_win32.h"
 #include "ui/resource_module_win32.h"
 
 namespace dovrel {
 namespace {
 
-constexpr int kBusyDialog = 201;
-constexpr int kBusyText = 214;
+constexpr int kBusyDialog = IDD_BUSY;
+constexpr int kBusyText = IDC_BUSY_TEXT;
 constexpr UINT kCloseMessage = WM_APP + 2;
 
 std::atomic<int> liveThreads{0};

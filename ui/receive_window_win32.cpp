@@ -6,6 +6,7 @@
 
 #include "net/shared/transfer_item.h"
 #include "net/wire_text.h"
+#include "resources/resource_ids.h"
 #include "session/progress_window_win32.h"
 #include "session/window_helpers_win32.h"
 #include "ui/busy_popup_win32.h"
@@ -19,18 +20,18 @@
 namespace dovrel {
 namespace {
 
-constexpr int kReceiveDialog = 105;
-constexpr int kFolderEdit = 202;
-constexpr int kChangeFolder = 203;
-constexpr int kDateEdit = 204;
-constexpr int kSearch = 205;
-constexpr int kServerList = 206;
-constexpr int kLocalList = 207;
-constexpr int kReceivedList = 208;
-constexpr int kSearchAll = 209;
-constexpr int kReadAgain = 211;
-constexpr int kReceive = 212;
-constexpr int kClose = 213;
+constexpr int kReceiveDialog = IDD_RECEIVE;
+constexpr int kFolderEdit = IDC_RECEIVE_FOLDER_EDIT;
+constexpr int kChangeFolder = IDC_RECEIVE_CHANGE_FOLDER;
+constexpr int kDateEdit = IDC_RECEIVE_DATE_EDIT;
+constexpr int kSearch = IDC_RECEIVE_SEARCH;
+constexpr int kServerList = IDC_RECEIVE_SERVER_LIST;
+constexpr int kLocalList = IDC_RECEIVE_LOCAL_LIST;
+constexpr int kReceivedList = IDC_RECEIVE_RECEIVED_LIST;
+constexpr int kSearchAll = IDC_RECEIVE_SEARCH_ALL;
+constexpr int kReadAgain = IDC_RECEIVE_READ_AGAIN;
+constexpr int kReceive = IDC_RECEIVE_RECEIVE;
+constexpr int kClose = IDC_RECEIVE_CLOSE;
 
 constexpr unsigned long kListStyle = 0x421;  // grid lines, full-row selection, info tips
 
