@@ -7,10 +7,6 @@
 
 namespace dovrel {
 
-// The length, at most `limit`, at which `text` (zero-terminated) can be cut
-// without splitting a double-byte character.
-std::size_t AnsiCutLength(const char* text, std::size_t limit);
-
 // Copies `source` into `destination` of `capacity` bytes, cut as above to
 // capacity - 1 bytes and zero-terminated. A null source gives the empty text.
 void CopyAnsiText(char* destination, std::size_t capacity, const char* source);

@@ -12,6 +12,8 @@
 #include "control/dovrel_idl.h"
 #include "control/module_state_win32.h"
 #include "control/registry_editor_win32.h"
+#include "session/progress_window_win32.h"
+#include "ui/resource_module_win32.h"
 #include "control/type_library_win32.h"
 
 namespace dovrel {
@@ -38,7 +40,7 @@ bool LoadRegistrationScript(std::vector<ScriptKey>* keys) {
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     dovrel::SetModuleInstance(instance);
-    // After the windows land: SetResourceModule(instance);  (ui/resource_module_win32.h)
+    dovrel::SetResourceModule(instance);  // the dialogs and pictures are this module's
     DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH) {
     dovrel::UnregisterControlWindowClass();
@@ -53,7 +55,10 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
   return dovrel::PelgrathClassFactory()->QueryInterface(iid, out);
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return dovrel::ModuleInUse() ? S_FALSE : S_OK; }
+// A worker that a closed progress window left to finish still runs this module's code.
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+  return dovrel::ModuleInUse() || dovrel::RunningTransferCount() > 0 ? S_FALSE : S_OK;
+}
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   std::vector<dovrel::ScriptKey> keys;

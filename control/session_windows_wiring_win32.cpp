@@ -1,34 +1,27 @@
-// TEMPORARY stand-ins until the windows land; this file is where they plug in.
-// Replace the four functions below with:
-//   loadFolder = LoadReceiveFolder, saveFolder = SaveReceiveFolder
-//     (control/receive_folder_setting_win32.h);
-//   promptFolder = a FolderSelectDialog (control/folder_select_dialog_win32.h):
-//     SetInitialFolder(initial); end = Run(owner); if (end == 1) GetFolder(folder, capacity);
-//   runReceiveWindow = RunReceiveWindow (ui/receive_window_win32.h).
+// The module's session windows: the stored setting, the folder selection
+// window as the folder prompt, and the main receive window's runner.
+#include "control/folder_select_dialog_win32.h"
+#include "control/receive_folder_setting_win32.h"
 #include "control/session_windows_win32.h"
+#include "ui/receive_window_win32.h"
 
 namespace dovrel {
 namespace {
 
-int StandInLoadFolder(char* buffer, std::size_t size) {
-  if (buffer != nullptr && size > 0) buffer[0] = '\0';
-  return 0;
+int PromptFolder(const char* initialFolder, HWND owner, char* folder, std::size_t capacity) {
+  FolderSelectDialog dialog;
+  dialog.SetInitialFolder(initialFolder);
+  const int end = dialog.Run(owner);
+  if (end == 1) dialog.GetFolder(folder, capacity);
+  return end;
 }
 
-int StandInSaveFolder(const char*) { return 0; }
-
-int StandInPromptFolder(const char*, HWND, char* folder, std::size_t capacity) {
-  if (folder != nullptr && capacity > 0) folder[0] = '\0';
-  return 2;  // as if cancelled
-}
-
-void StandInReceiveWindowRunner(const ReceiveParameters&, HWND) {}
+void RunWindow(const ReceiveParameters& parameters, HWND owner) { RunReceiveWindow(parameters, owner); }
 
 }  // namespace
 
 const SessionWindows& ModuleSessionWindows() {
-  static const SessionWindows windows{StandInLoadFolder, StandInSaveFolder, StandInPromptFolder,
-                                      StandInReceiveWindowRunner};
+  static const SessionWindows windows{LoadReceiveFolder, SaveReceiveFolder, PromptFolder, RunWindow};
   return windows;
 }
 

@@ -60,6 +60,7 @@ std::string UsageText() {
          "                        announce:N, stall[:BYTES], trickle[:MS],\n"
          "                        double:ELEMENT:TEXT, unterminate:ELEMENT,\n"
          "                        value:ELEMENT:TEXT, long:ELEMENT:N, encdata:SHAPE[:ARG]\n"
+         "  --trace-requests      print \"request SERVICE\" for every request\n"
          "  --help                this text\n"
          "\n"
          "Without --cert/--key a self-signed RSA-2048 certificate is made at start.\n"
@@ -78,6 +79,10 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
     }
     if (name == "--help" || name == "-h") {
       commandLine->help = true;
+      continue;
+    }
+    if (name == "--trace-requests") {
+      options.traceRequests = true;
       continue;
     }
     auto value = [&](std::string* out) {

@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -122,8 +123,14 @@ void ServeConnection(int socket, FileServer::State& state) {
   record.elements = ListElements(*request);
   const std::string service = record.service;
   const std::uint64_t number = state.requests.Add(std::move(record));
+  if (state.options.traceRequests) {
+    const std::string line = "request " + service + "\n";
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+  }
 
-  const std::vector<Fault> faults = FaultsFor(state.Faults(), service);
+  const std::string fileName(FindElementText(*request, "FILE_NAME").value_or(std::string_view()));
+  const std::vector<Fault> faults = FaultsFor(state.Faults(), service, fileName);
   const DeliveryFaults delivery = DeliveryOf(faults);
   if (delivery.refuse) return;
   if (delivery.withhold) {

@@ -96,7 +96,16 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
     return std::nullopt;
   }
   Fault fault;
-  fault.service = Upper(text.substr(0, first));
+  std::string_view serviceText = text.substr(0, first);
+  if (const std::size_t equals = serviceText.find('='); equals != std::string_view::npos) {
+    fault.fileName = std::string(serviceText.substr(equals + 1));
+    serviceText = serviceText.substr(0, equals);
+  }
+  fault.service = Upper(serviceText);
+  if (!fault.fileName.empty() && fault.service != "GET") {
+    *error = "only a GET fault names a file: " + std::string(text);
+    return std::nullopt;
+  }
   if (!IsKnownService(fault.service)) {
     *error = "unknown service in fault: " + std::string(text);
     return std::nullopt;
@@ -175,10 +184,13 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
   return fault;
 }
 
-std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service) {
+std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service,
+                             std::string_view fileName) {
   std::vector<Fault> selected;
   for (const Fault& fault : faults) {
-    if (fault.service == service) selected.push_back(fault);
+    if (fault.service == service && (fault.fileName.empty() || fault.fileName == fileName)) {
+      selected.push_back(fault);
+    }
   }
   return selected;
 }

@@ -22,6 +22,7 @@
 //   long:ELEMENT:N    set the element's text to N letters "A"
 //   encdata:SHAPE[:ARG]   (GET) a hand-made ENC_DATA: see server/crafted_enc_data.h
 // On the command line: --fault SERVICE:KIND[:ARG], e.g. --fault GET:omit:ENC_DATA.
+// A GET fault may name the one file it applies to: --fault GET=107a.txt:code:0001.
 
 #include <cstdint>
 #include <optional>
@@ -40,6 +41,7 @@ enum class FaultKind {
 
 struct Fault {
   std::string service;  // INIT, KEYEXCHG, GETLIST, GET or TERMINATE
+  std::string fileName;  // GET only: the FILE_NAME it applies to; empty: every file
   FaultKind kind = FaultKind::kOmit;
   std::string element;  // omit, empty, double, unterminate, value, long; encdata: the shape
   std::string code;     // code; double and value: the text; encdata: the argument
@@ -68,7 +70,9 @@ struct DeliveryFaults {
   std::int64_t trickleMs = -1;             // -1: no trickle
 };
 
-std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service);
+// The faults of one request: its service, and for GET its FILE_NAME.
+std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service,
+                             std::string_view fileName = {});
 DeliveryFaults DeliveryOf(const std::vector<Fault>& serviceFaults);
 // omit, empty, code, double, unterminate, value and long, applied to the
 // reply's elements in the order given.

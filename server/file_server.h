@@ -44,6 +44,9 @@ struct FileServerOptions {
   std::chrono::seconds sessionIdleLimit{1800};
 
   std::vector<Fault> faults;
+  // Prints "request SERVICE" on standard output for every request read, for
+  // tests that watch a server in another process.
+  bool traceRequests = false;
   WarningSink warn;  // default: stderr
 };
 

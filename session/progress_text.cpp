@@ -38,7 +38,10 @@ std::string SizeText(std::uint64_t received, std::uint64_t total) {
 
 int ProgressPosition(std::uint64_t received, std::uint64_t total) {
   if (total == 0) return 0;
-  double position = static_cast<double>(received) / static_cast<double>(total) * 100.0;
+  // Each step is rounded to double, also where the i686 build computes in the
+  // x87 unit's wider format (there 29 / 100 * 100 would come out as 29).
+  volatile double ratio = static_cast<double>(received) / static_cast<double>(total);
+  volatile double position = ratio * 100.0;
   if (position >= 100.0) return 100;
   return static_cast<int>(position);
 }

@@ -23,6 +23,8 @@ class DirectorySource {
   virtual ~DirectorySource() = default;
   // True when any file system entry (file or directory) has this path.
   virtual bool Exists(const std::string& path) const = 0;
+  // True when the path names a directory.
+  virtual bool IsDirectory(const std::string& path) const = 0;
   // Calls `visit` for each entry of `directory` whose name matches "*.txt",
   // letter case ignored, in the order the file system gives them. The
   // enumeration stays open while `visit` runs, so it may list a subdirectory.

@@ -21,6 +21,11 @@ class PosixDirectorySource final : public DirectorySource {
     return stat(path.c_str(), &status) == 0;
   }
 
+  bool IsDirectory(const std::string& path) const override {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  }
+
   void ForEachTxtEntry(const std::string& directory,
                        const std::function<void(const DirectoryEntry&)>& visit) const override {
     unique_dir opened(opendir(directory.c_str()));

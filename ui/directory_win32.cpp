@@ -34,6 +34,11 @@ class Win32DirectorySource final : public DirectorySource {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
+  bool IsDirectory(const std::string& path) const override {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
   void ForEachTxtEntry(const std::string& directory,
                        const std::function<void(const DirectoryEntry&)>& visit) const override {
     const std::string pattern = directory + "\\" + kTxtPattern;

@@ -127,6 +127,10 @@ TEST(ServerCommandLineTest, DefaultsAndHelp) {
   ASSERT_TRUE(ParseCommandLine({"--root", "r"}, &commandLine, &error));
   EXPECT_EQ(commandLine.options.port, 41900);
   EXPECT_EQ(commandLine.options.bindAddress, "127.0.0.1");
+  EXPECT_FALSE(commandLine.options.traceRequests);
+  CommandLine traced;
+  ASSERT_TRUE(ParseCommandLine({"--root", "r", "--trace-requests"}, &traced, &error));
+  EXPECT_TRUE(traced.options.traceRequests);
   CommandLine help;
   ASSERT_TRUE(ParseCommandLine({"--help"}, &help, &error));
   EXPECT_TRUE(help.help);

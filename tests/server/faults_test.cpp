@@ -148,6 +148,19 @@ TEST_F(ServerFaultsTest, CodeSetsTheResultCodeOfThatServiceOnly) {
             std::optional<std::string>("0000"));
 }
 
+TEST_F(ServerFaultsTest, AGetFaultThatNamesAFileAppliesToThatFileOnly) {
+  Switch("GET=b.txt:code:0001");
+  auto get = [](const char* name) {
+    return Request({{"SERVICE_CODE", "GET"}, {"SKEY", "k"}, {"USERID", "u"}, {"FILE_NAME", name}});
+  };
+  EXPECT_EQ(ElementOf(Call(server_->Port(), get("b.txt")).reply, "RESULT_CODE"),
+            std::optional<std::string>("0001"));
+  EXPECT_NE(ElementOf(Call(server_->Port(), get("a.txt")).reply, "RESULT_CODE"),
+            std::optional<std::string>("0001"));
+  std::string error;
+  EXPECT_FALSE(ParseFault("INIT=b.txt:code:0001", &error));
+}
+
 TEST_F(ServerFaultsTest, DelayHoldsBackTheReplyLength) {
   Switch("INIT:delay:700");
   const CallResult impatient = Call(server_->Port(), InitRequest(), {2000, 2000, 200, 2000});

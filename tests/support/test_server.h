@@ -22,11 +22,16 @@ class TestServer {
   bool Ready() const { return port_ > 0; }
   int Port() const { return port_; }
   const std::string& Error() const { return error_; }
+  // How many requests of `service` the server has read: natively from its
+  // log, under Wine from the trace of a scenario run with --trace-requests
+  // (-1 when there is none).
+  int CountRequests(const std::string& service) const;
   // The in-process server, natively; null under Wine.
   server::FileServer* InProcess() const { return server_.get(); }
 
  private:
   int port_ = 0;
+  std::string outputFile_;
   std::string error_;
   std::unique_ptr<server::FileServer> server_;
 };

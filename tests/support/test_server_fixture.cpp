@@ -19,6 +19,7 @@ TestServer::TestServer(const std::string& scenario) {
     error_ = "DOVREL_TEST_SERVERS is not set: the test run starts the servers";
     return;
   }
+  outputFile_ = std::string(folder) + "\\" + scenario + ".out";
   std::ifstream file(std::string(folder) + "\\" + scenario + ".port");
   if (!(file >> port_)) {
     port_ = 0;
@@ -27,5 +28,16 @@ TestServer::TestServer(const std::string& scenario) {
 }
 
 TestServer::~TestServer() = default;
+
+int TestServer::CountRequests(const std::string& service) const {
+  std::ifstream output(outputFile_);
+  if (!output) return -1;
+  const std::string wanted = "request " + service;
+  int count = 0;
+  for (std::string line; std::getline(output, line);) {
+    if (line == wanted) ++count;
+  }
+  return count;
+}
 
 }  // namespace dovrel::test

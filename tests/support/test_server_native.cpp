@@ -37,12 +37,17 @@ TestServer::TestServer(const std::string& scenario) {
   server::CommandLine commandLine;
   if (!server::ParseCommandLine(arguments, &commandLine, &error_)) return;
   commandLine.options.warn = [](const std::string&) {};
+  commandLine.options.traceRequests = false;  // the in-process log serves instead
   server_ = server::FileServer::Start(commandLine.options, &error_);
   if (server_) port_ = server_->Port();
 }
 
 TestServer::~TestServer() {
   if (server_) server_->Stop();
+}
+
+int TestServer::CountRequests(const std::string& service) const {
+  return server_ ? static_cast<int>(server_->CountRequests(service)) : -1;
 }
 
 }  // namespace dovrel::test

@@ -115,6 +115,7 @@ class ScriptedSource : public DirectorySource {
   bool Exists(const std::string& path) const override {
     return tree.count(path) > 0 || files.count(path) > 0;
   }
+  bool IsDirectory(const std::string& path) const override { return tree.count(path) > 0; }
   void ForEachTxtEntry(const std::string& directory,
                        const std::function<void(const DirectoryEntry&)>& visit) const override {
     listed.push_back(directory);

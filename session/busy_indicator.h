@@ -1,0 +1,15 @@
+#pragma once
+// The busy popup as the windows of the transfer see it: shown while the
+// user-interface thread waits for the server. The workbench supplies it.
+
+namespace dovrel {
+
+class BusyIndicator {
+ public:
+  virtual ~BusyIndicator() = default;
+  virtual void Start(const char* textUtf8) = 0;
+  // The popup and its thread are gone when this returns.
+  virtual void Stop() = 0;
+};
+
+}  // namespace dovrel

@@ -1,0 +1,109 @@
+// The folder selection window, driven through its real dialog.
+#include <string>
+
+#include "control/folder_select_dialog_win32.h"
+#include "session/window_helpers_win32.h"
+#include "tests/windows/driver_win32.h"
+
+namespace dovrel::test {
+namespace {
+
+constexpr char kCaption[] = "폴더 선택";
+
+std::string AnsiText(const std::string& utf8) {
+  const std::wstring wide = Utf8ToWide(utf8);
+  std::string out(wide.size() * 2 + 1, '\0');
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &out[0],
+                                    static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+struct Outcome {
+  int result = 0;
+  std::string folder;  // ANSI
+  std::string shownAtOpen;
+};
+
+// Opens the window with `initial`, lets `drive` act on it, and reports.
+Outcome RunFolderWindow(const std::string& initialAnsi, const std::function<void(HWND)>& drive) {
+  Outcome outcome;
+  FolderSelectDialog dialog;
+  dialog.SetInitialFolder(initialAnsi.c_str());
+  UiThread ui([&] { return dialog.Run(nullptr); });
+  HWND window = WaitForWindow(kDialogClass, kCaption);
+  EXPECT_NE(window, nullptr);
+  if (window == nullptr) return outcome;
+  outcome.shownAtOpen = ItemText(window, 202);
+  drive(window);
+  EXPECT_TRUE(ui.Finished(&outcome.result));
+  char folder[260] = {};
+  dialog.GetFolder(folder, sizeof folder);
+  outcome.folder = folder;
+  return outcome;
+}
+
+TEST(FolderSelectWindow, ShowsItsTextsAndTheInitialFolder) {
+  const Outcome outcome = RunFolderWindow(AnsiText("C:\\받은자료"), [](HWND window) {
+    EXPECT_EQ(ItemText(window, 201), "기본 폴더를 지정하십시오");
+    EXPECT_EQ(ItemText(window, IDOK), "확    인");
+    EXPECT_EQ(ItemText(window, 203), "찾아보기");
+    PressButton(window, IDOK);
+  });
+  EXPECT_EQ(outcome.shownAtOpen, "C:\\받은자료");
+  EXPECT_EQ(outcome.result, 1);
+}
+
+TEST(FolderSelectWindow, OkReturnsTheTypedTextUnchangedEvenEmpty) {
+  const struct {
+    std::string typedUtf8;
+  } cases[] = {{"C:\\없는\\폴더"}, {""}};
+  for (const auto& c : cases) {
+    const Outcome outcome = RunFolderWindow("C:\\old", [&](HWND window) {
+      SetItemText(window, 202, c.typedUtf8);
+      PressButton(window, IDOK);
+    });
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.folder, AnsiText(c.typedUtf8));
+  }
+}
+
+TEST(FolderSelectWindow, EscapeAndTheCloseBoxCancelAndKeepTheFolder) {
+  const std::function<void(HWND)> cancels[] = {
+      [](HWND window) { PressKey(window, VK_ESCAPE); },
+      [](HWND window) { CloseWithCloseBox(window); },
+  };
+  for (const auto& cancel : cancels) {
+    const Outcome outcome = RunFolderWindow("C:\\kept", [&](HWND window) {
+      SetItemText(window, 202, "C:\\typed");
+      cancel(window);
+    });
+    EXPECT_EQ(outcome.result, 2);
+    EXPECT_EQ(outcome.folder, "C:\\kept");
+  }
+}
+
+TEST(FolderSelectWindow, ALongTypedPathIsCutAt259BytesOnACharacterBoundary) {
+  const struct {
+    std::string typedUtf8;
+    std::size_t expectedBytes;
+  } cases[] = {
+      {"C:\\" + std::string(300, 'a'), 259},
+      // "C:" and 130 two-byte syllables: 262 bytes; 259 would split a syllable.
+      {[] { std::string s = "C:"; for (int i = 0; i < 130; ++i) s += "가"; return s; }(), 258},
+      // "C:\" then syllables: 3 + 2k bytes, so exactly 259 fits.
+      {[] { std::string s = "C:\\"; for (int i = 0; i < 130; ++i) s += "가"; return s; }(), 259},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = RunFolderWindow("", [&](HWND window) {
+      SetItemText(window, 202, c.typedUtf8);
+      PressButton(window, IDOK);
+    });
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.folder.size(), c.expectedBytes);
+    EXPECT_EQ(outcome.folder, AnsiText(c.typedUtf8).substr(0, c.expectedBytes));
+  }
+}
+
+}  // namespace
+}  // namespace dovrel::test

@@ -1,0 +1,161 @@
+// The progress window over real key exchanges and transfers with the
+// reference server.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/shared/message_box.h"
+#include "session/key_exchange.h"
+#include "session/progress_window_win32.h"
+#include "tests/support/temp_folder.h"
+#include "tests/windows/driver_win32.h"
+#include "tests/windows/window_test_support.h"
+#include "ui/busy_popup_win32.h"
+#include "ui/resource_module_win32.h"
+
+namespace dovrel::test {
+namespace {
+
+// The progress window has no caption: it is the dialog with the progress bar.
+HWND ProgressWindowShown(int waitMs) {
+  return WaitForWindowWithControl(kDialogClass, 216, PROGRESS_CLASSA, waitMs);
+}
+
+std::vector<TransferItem> ItemsIn(const TempFolder& folder, const std::vector<std::string>& names) {
+  std::vector<TransferItem> items(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    SetFieldText(items[i].fileName, names[i]);
+    SetFieldText(items[i].localPath, folder.File(names[i]));
+  }
+  return items;
+}
+
+class ProgressWindowTest : public ::testing::Test {
+ protected:
+  void Start(const std::string& scenario, const std::vector<std::string>& names) {
+    server_ = std::make_unique<TestServer>(scenario);
+    ASSERT_TRUE(server_->Ready()) << server_->Error();
+    ASSERT_TRUE(folder_.Ok());
+    items_ = ItemsIn(folder_, names);
+    window_ = std::make_unique<ProgressWindow>(ResourceModule(), busy_);
+    window_->Setup(items_.data(), static_cast<int>(items_.size()),
+                   ParametersFor(*server_, folder_.Text(), kSampleDate));
+    ui_ = std::make_unique<UiThread>([this] { return window_->Run(nullptr); });
+  }
+  void TearDown() override {
+    ui_.reset();
+    // Workers of windows ended early finish on their own; none may outlive the test.
+    EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
+  }
+
+  std::unique_ptr<TestServer> server_;
+  TempFolder folder_;
+  std::vector<TransferItem> items_;
+  BusyPopup busy_;
+  std::unique_ptr<ProgressWindow> window_;
+  std::unique_ptr<UiThread> ui_;
+};
+
+TEST_F(ProgressWindowTest, AFailedKeyExchangeNeverShowsTheWindow) {
+  const struct {
+    const char* scenario;
+    const char* message;  // nullptr: none
+  } cases[] = {
+      {"keyexchg-refused", kNoConnectionText},
+      {"no-skey", kNoSkeyText},
+      {"no-signed-data", kKeyExchangeNoSignedDataText},
+      {"bad-signed-data", nullptr},
+      {"no-keyexchg-result", kKeyExchangeNoResultCodeText},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    Start(c.scenario, {"107a.txt"});
+    if (c.message != nullptr) {
+      std::string text;
+      HWND box = nullptr;
+      ASSERT_TRUE(MessageBoxAppears(kCaptionNotice, &text, &box));
+      EXPECT_EQ(text, c.message);
+      EXPECT_EQ(ProgressWindowShown(0), nullptr);
+      EXPECT_EQ(LiveBusyPopupThreads(), 0);
+      DismissMessageBox(box);
+    }
+    int result = 0;
+    ASSERT_TRUE(ui_->Finished(&result));
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(items_[0].done, 0);
+    ui_.reset();
+  }
+}
+
+TEST_F(ProgressWindowTest, ShowsTheWorkersTextsAndEndsWhenItHasFinished) {
+  Start("plain", {"107a.txt", "statement.dat"});
+  HWND window = ProgressWindowShown(kDefaultWaitMs);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WindowText(window), kPreparingTransferText);
+  EXPECT_NE(SendMessageW(GetDlgItem(window, IDCANCEL), BM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+  EXPECT_FALSE(IsItemVisible(window, IDOK));
+  std::set<std::string> counts;
+  std::string size;
+  std::string name;
+  while (IsWindow(window)) {
+    const std::string count = ItemText(window, 220);
+    if (!count.empty()) counts.insert(count);
+    const std::string shownSize = ItemText(window, 219);
+    if (!shownSize.empty()) size = shownSize;
+    const std::string shownName = ItemText(window, 217);
+    if (!shownName.empty()) name = shownName;
+    Sleep(5);
+  }
+  int result = 0;
+  ASSERT_TRUE(ui_->Finished(&result));
+  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(counts.count("2개중  2번째")) << "the counter of the last item";
+  EXPECT_EQ(name, "statement.dat");
+  // The whole reply of the last file: "<received+1> of <total>".
+  EXPECT_TRUE(std::regex_match(size, std::regex(R"(\d+(Byte|KB) of \d+\.\dKB)"))) << size;
+  EXPECT_EQ(items_[0].done, 1);
+  EXPECT_EQ(items_[1].done, 1);
+  EXPECT_EQ(ReadFileBytes(folder_.File("statement.dat")),
+            ReadFileBytes(FixtureRoot() + "/20261208/statement.dat"));
+}
+
+TEST_F(ProgressWindowTest, CancelEndsAfterTheCurrentItemWithTerminateSentAndResultOne) {
+  Start("get-slow", {"107a.txt", "107B.TXT", "statement.dat"});
+  const int terminatesBefore = server_->CountRequests("TERMINATE");
+  ASSERT_GE(terminatesBefore, 0) << "the scenario traces its requests";
+  HWND window = ProgressWindowShown(kDefaultWaitMs);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 220) == "3개중  1번째"; }));
+  PressButton(window, IDCANCEL);
+  int result = 0;
+  ASSERT_TRUE(ui_->Finished(&result, 30000));
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(server_->CountRequests("TERMINATE"), terminatesBefore + 1);
+  EXPECT_EQ(items_[0].done, 1) << "the current item is completed";
+  EXPECT_EQ(items_[1].done, 0);
+  EXPECT_EQ(items_[2].done, 0);
+}
+
+TEST_F(ProgressWindowTest, OkWhileTheWorkerRunsEndsTheWindowAtOnce) {
+  Start("get-slow", {"107a.txt", "107B.TXT"});
+  HWND window = ProgressWindowShown(kDefaultWaitMs);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 220) == "2개중  1번째"; }));
+  PostMessageW(window, WM_COMMAND, IDOK, 0);
+  int result = 0;
+  // Well before the server's delayed reply: the window does not wait for the worker.
+  ASSERT_TRUE(ui_->Finished(&result, 3500));
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(RunningTransferCount(), 1);
+  // The worker finishes its item on its own, then stops.
+  EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("107B.TXT")));
+}
+
+}  // namespace
+}  // namespace dovrel::test

@@ -1,0 +1,273 @@
+// The main receive window against the reference server, through the runner.
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "control/receive_folder_setting_win32.h"
+#include "net/shared/message_box.h"
+#include "session/progress_window_win32.h"
+#include "tests/support/temp_folder.h"
+#include "tests/windows/driver_win32.h"
+#include "tests/windows/window_test_support.h"
+#include "ui/busy_popup_win32.h"
+#include "ui/file_list_query.h"
+#include "ui/receive_actions.h"
+#include "ui/receive_window_win32.h"
+
+namespace dovrel::test {
+namespace {
+
+constexpr char kCaption[] = "자료 수신";
+constexpr int kServerList = 206, kLocalList = 207, kReceivedList = 208;
+
+const std::set<std::string> kSampleFiles = {"107B.TXT",    "107a.txt",   "107empty.txt",
+                                            "107자료.txt", "readme.rst", "statement.dat"};
+
+std::set<std::string> Rows(HWND window, int list) {
+  const std::vector<std::string> names = ListColumn(GetDlgItem(window, list), 0);
+  return std::set<std::string>(names.begin(), names.end());
+}
+
+int RowOf(HWND list, const std::string& name) {
+  const std::vector<std::string> names = ListColumn(list, 0);
+  const auto at = std::find(names.begin(), names.end(), name);
+  return at == names.end() ? -1 : static_cast<int>(at - names.begin());
+}
+
+class ReceiveWindowTest : public ::testing::Test {
+ protected:
+  // Opens the window through the runner with the control's folder window and setting.
+  void Open(const std::string& scenario, const std::string& date = kSampleDate) {
+    server_ = std::make_unique<TestServer>(scenario);
+    ASSERT_TRUE(server_->Ready()) << server_->Error();
+    ASSERT_TRUE(folder_.Ok());
+    const ReceiveParameters parameters = ParametersFor(*server_, folder_.Text(), date);
+    ui_ = std::make_unique<UiThread>([parameters] {
+      RunReceiveWindow(parameters, nullptr);
+      return 0;
+    });
+  }
+  HWND Shown() {
+    HWND window = WaitForWindow(kDialogClass, kCaption);
+    EXPECT_NE(window, nullptr);
+    return window;
+  }
+  void Close(HWND window) {
+    PressButton(window, 213);
+    int result = 0;
+    EXPECT_TRUE(ui_->Finished(&result));
+  }
+  void TearDown() override {
+    ui_.reset();
+    EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
+  }
+
+  std::unique_ptr<TestServer> server_;
+  TempFolder folder_;
+  std::unique_ptr<UiThread> ui_;
+};
+
+TEST_F(ReceiveWindowTest, OpensWithTheDaysFilesTickableAndItsColumns) {
+  folder_.Write("107here.txt", "12345");
+  Open("plain");
+  HWND window = Shown();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ItemText(window, 204), kSampleDate);
+  EXPECT_EQ(ItemText(window, 202), folder_.Text());
+  EXPECT_EQ(Rows(window, kServerList), kSampleFiles);
+  EXPECT_EQ(ListExtendedStyle(GetDlgItem(window, kServerList)), 0x425u);
+  EXPECT_EQ(ListExtendedStyle(GetDlgItem(window, kLocalList)), 0x421u);
+  EXPECT_EQ(ListExtendedStyle(GetDlgItem(window, kReceivedList)), 0x421u);
+  const struct {
+    int list, column;
+    const char* title;
+    int width;
+  } columns[] = {{kServerList, 0, "파일명", 200}, {kLocalList, 0, "파일명", 150},
+                 {kLocalList, 1, "수정날짜", 100}, {kLocalList, 2, "크기", 70},
+                 {kReceivedList, 0, "파일명", 250}};
+  for (const auto& c : columns) {
+    EXPECT_EQ(ListColumnTitle(GetDlgItem(window, c.list), c.column), c.title);
+    EXPECT_EQ(ListColumnWidth(GetDlgItem(window, c.list), c.column), c.width);
+  }
+  HWND local = GetDlgItem(window, kLocalList);
+  ASSERT_EQ(ListRowCount(local), 1);
+  EXPECT_EQ(ListCell(local, 0, 0), "107here.txt");
+  EXPECT_EQ(ListCell(local, 0, 2), "5");
+  HWND list = GetDlgItem(window, kServerList);
+  EXPECT_FALSE(IsRowTicked(list, 0));
+  TickRow(list, 0, true);
+  EXPECT_TRUE(IsRowTicked(list, 0));
+  Close(window);
+}
+
+TEST_F(ReceiveWindowTest, SearchAllAsksForEveryDateAndKeepsTheDateShown) {
+  Open("plain");
+  HWND window = Shown();
+  ASSERT_NE(window, nullptr);
+  PressButton(window, 209);
+  // The popup takes the activation from this window and still shows while
+  // the window's thread waits for the server.
+  HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 3000);
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(ItemText(popup, 214), kFileListBusyText);
+  // "00000000" lists every date folder: the older day's file appears too.
+  EXPECT_TRUE(WaitFor([&] { return Rows(window, kServerList).count("107old.txt") == 1; }));
+  // The date goes back once the query has returned, just after the rows.
+  EXPECT_TRUE(WaitFor([&] { return ItemText(window, 204) == kSampleDate; }, 5000))
+      << ItemText(window, 204);
+  Close(window);
+}
+
+TEST_F(ReceiveWindowTest, ASevenCharacterDateGivesTheDateMessageAndKeepsTheList) {
+  Open("plain");
+  HWND window = Shown();
+  ASSERT_NE(window, nullptr);
+  SetItemText(window, 204, "2026120");
+  PressButton(window, 205);
+  std::string text;
+  HWND box = nullptr;
+  ASSERT_TRUE(MessageBoxAppears(kCaptionNotice, &text, &box));
+  EXPECT_EQ(text, kBadDateText);
+  EXPECT_EQ(LiveBusyPopupThreads(), 0) << "nothing is asked of the server";
+  DismissMessageBox(box);
+  EXPECT_EQ(Rows(window, kServerList), kSampleFiles);
+  Close(window);
+}
+
+TEST_F(ReceiveWindowTest, EachQueryFailureShowsItsMessageAfterThePopupIsGone) {
+  const struct {
+    const char* scenario;
+    const char* date;
+    std::string message;
+  } cases[] = {
+      {"init-refused", kSampleDate, kNoConnectionText},
+      {"init-no-result", kSampleDate, kNoResultCodeText},
+      {"getlist-error", kSampleDate, FormatServerError(12, "")},
+      {"no-skey", kSampleDate, kNoSkeyText},
+      {"getlist-no-count", kSampleDate, kNoFileCountText},
+      {"plain", "19990101", kNoFilesText},
+      {"getlist-no-list", kSampleDate, kNoFileListText},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    Open(c.scenario, c.date);
+    std::string text;
+    HWND box = nullptr;
+    ASSERT_TRUE(MessageBoxAppears(kCaptionNotice, &text, &box));
+    EXPECT_EQ(text, c.message);
+    EXPECT_EQ(LiveBusyPopupThreads(), 0);
+    EXPECT_EQ(FindWindowNow(kDialogClass, kBusyTitle, false), nullptr);
+    DismissMessageBox(box);
+    HWND window = Shown();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(ListRowCount(GetDlgItem(window, kServerList)), 0);
+    Close(window);
+    ui_.reset();
+  }
+}
+
+TEST_F(ReceiveWindowTest, ReceiveChecksComeInTheirOrder) {
+  folder_.Write("a-file", "x");
+  Open("plain", "19990101");
+  ASSERT_TRUE(ShowsMessage(kCaptionNotice, kNoFilesText));
+  HWND window = Shown();
+  ASSERT_NE(window, nullptr);
+  PressButton(window, 212);
+  EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNothingToReceiveText));
+
+  SetItemText(window, 204, kSampleDate);
+  PressButton(window, 205);
+  // Done once the list has its tick boxes, the query's last step.
+  ASSERT_TRUE(WaitFor([&] { return ListExtendedStyle(GetDlgItem(window, kServerList)) == 0x425u; }));
+  SetItemText(window, 202, "");
+  PressButton(window, 212);
+  EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNothingTickedText));
+
+  TickRow(GetDlgItem(window, kServerList), 0, true);
+  PressButton(window, 212);
+  EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNoFolderText));
+
+  const std::string missing = folder_.Text() + "\\없는폴더";
+  SetItemText(window, 202, missing);
+  PressButton(window, 212);
+  EXPECT_TRUE(ShowsMessage(kCaptionNotice, "수신파일저장폴더로 지정한\n" + missing + " 가 존재하지 않습니다"));
+
+  const std::string file = folder_.File("a-file");
+  SetItemText(window, 202, file);
+  PressButton(window, 212);
+  EXPECT_TRUE(ShowsMessage(kCaptionNotice, "수신파일저장폴더로 지정한\n" + file + " 는 디렉토리가 아닙니다"));
+  EXPECT_EQ(ListRowCount(GetDlgItem(window, kReceivedList)), 0);
+  Close(window);
+}
+
+TEST_F(ReceiveWindowTest, ReceivesTheTickedFilesAndSumsUpWhenTheServerRefusesOne) {
+  Open("refuse-one-file");
+  HWND window = Shown();
+  ASSERT_NE(window, nullptr);
+  HWND list = GetDlgItem(window, kServerList);
+  for (const char* name : {"107a.txt", "107B.TXT", "statement.dat"}) {
+    const int row = RowOf(list, name);
+    ASSERT_GE(row, 0) << name;
+    TickRow(list, row, true);
+  }
+  PressButton(window, 212);
+  EXPECT_TRUE(ShowsMessage(kCaptionTransferResult,
+                           "파일 수신 결과 입니다\n    총 파일수 :   3\n    성공 :   2\n    실패 :   1",
+                           60000));
+  // In the order of the server list's rows.
+  std::vector<std::string> expected;
+  for (const std::string& name : ListColumn(list, 0)) {
+    if (name == "107a.txt" || name == "statement.dat") expected.push_back(name);
+  }
+  EXPECT_EQ(ListColumn(GetDlgItem(window, kReceivedList), 0), expected);
+  EXPECT_EQ(ListColumn(GetDlgItem(window, kLocalList), 0), std::vector<std::string>{"107a.txt"});
+  EXPECT_EQ(ReadFileBytes(folder_.File("statement.dat")),
+            ReadFileBytes(FixtureRoot() + "/20261208/statement.dat"));
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("107B.TXT")));
+  Close(window);
+}
+
+TEST_F(ReceiveWindowTest, ChangeFolderStoresANewFolderAndSkipsOneThatDiffersInCaseOnly) {
+  char saved[260] = {};
+  const bool hadSetting = LoadReceiveFolder(saved, sizeof saved) == -1;
+  TempFolder other;
+  ASSERT_TRUE(other.Ok());
+  other.Write("107there.txt", "abc");
+  Open("plain");
+  HWND window = Shown();
+  ASSERT_NE(window, nullptr);
+
+  PressButton(window, 203);
+  HWND chooser = WaitForWindow(kDialogClass, "폴더 선택");
+  ASSERT_NE(chooser, nullptr);
+  EXPECT_EQ(ItemText(chooser, 202), folder_.Text());
+  SetItemText(chooser, 202, other.Text());
+  PressButton(chooser, IDOK);
+  EXPECT_TRUE(WaitFor([&] { return ItemText(window, 202) == other.Text(); }));
+  char stored[260] = {};
+  EXPECT_EQ(LoadReceiveFolder(stored, sizeof stored), -1);
+  EXPECT_EQ(std::string(stored), other.Text());
+  EXPECT_TRUE(WaitFor([&] { return Rows(window, kLocalList) == std::set<std::string>{"107there.txt"}; }));
+
+  SaveReceiveFolder("sentinel");
+  PressButton(window, 203);
+  chooser = WaitForWindow(kDialogClass, "폴더 선택");
+  ASSERT_NE(chooser, nullptr);
+  std::string upper = other.Text();
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 32) : ch; });
+  SetItemText(chooser, 202, upper);
+  PressButton(chooser, IDOK);
+  EXPECT_TRUE(WaitUntilGone(chooser));
+  Sleep(200);
+  EXPECT_EQ(LoadReceiveFolder(stored, sizeof stored), -1);
+  EXPECT_EQ(std::string(stored), "sentinel");
+  EXPECT_EQ(ItemText(window, 202), other.Text());
+  Close(window);
+  if (hadSetting) SaveReceiveFolder(saved);
+}
+
+}  // namespace
+}  // namespace dovrel::test

@@ -1,0 +1,217 @@
+#include "ui/receive_window_win32.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "net/shared/transfer_item.h"
+#include "net/wire_text.h"
+#include "resources/resource_ids.h"
+#include "session/progress_window_win32.h"
+#include "session/window_helpers_win32.h"
+#include "ui/busy_popup_win32.h"
+#include "ui/file_list_query.h"
+#include "ui/file_list_view.h"
+#include "ui/local_listing.h"
+#include "ui/local_list_view.h"
+#include "ui/receive_actions.h"
+#include "ui/resource_module_win32.h"
+
+namespace dovrel {
+namespace {
+
+constexpr int kReceiveDialog = IDD_RECEIVE;
+constexpr int kFolderEdit = IDC_RECEIVE_FOLDER_EDIT;
+constexpr int kChangeFolder = IDC_RECEIVE_CHANGE_FOLDER;
+constexpr int kDateEdit = IDC_RECEIVE_DATE_EDIT;
+constexpr int kSearch = IDC_RECEIVE_SEARCH;
+constexpr int kServerList = IDC_RECEIVE_SERVER_LIST;
+constexpr int kLocalList = IDC_RECEIVE_LOCAL_LIST;
+constexpr int kReceivedList = IDC_RECEIVE_RECEIVED_LIST;
+constexpr int kSearchAll = IDC_RECEIVE_SEARCH_ALL;
+constexpr int kReadAgain = IDC_RECEIVE_READ_AGAIN;
+constexpr int kReceive = IDC_RECEIVE_RECEIVE;
+constexpr int kClose = IDC_RECEIVE_CLOSE;
+
+constexpr unsigned long kListStyle = 0x421;  // grid lines, full-row selection, info tips
+
+bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+struct Column {
+  const char* title;
+  int width;
+};
+
+class ReceiveWindow final : public FileListView, public LocalListView, public ReceiveView {
+ public:
+  ReceiveWindow(const ReceiveParameters& parameters, FolderServices& folders)
+      : parameters_(parameters), folders_(folders) {}
+
+  int Run(HWND owner) {
+    return static_cast<int>(DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(kReceiveDialog),
+                                            owner, Procedure, reinterpret_cast<LPARAM>(this)));
+  }
+
+  // FileListView
+  std::string DateText() override { return ControlTextAnsi(Item(kDateEdit)); }
+  void SetDateText(const std::string& text) override { SetWindowTextA(Item(kDateEdit), text.c_str()); }
+  void FocusDateEdit() override {
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kDateEdit)), TRUE);
+  }
+  void ClearServerRows() override {
+    if (ListView_GetItemCount(Item(kServerList)) > 0) ListView_DeleteAllItems(Item(kServerList));
+  }
+  void AddServerRow(const char* wireName) override { AppendRow(kServerList, wireName); }
+  void SetServerListStyle(unsigned long style) override { SetListStyle(kServerList, style); }
+  void StartBusyPopup(const char* text) override { busy_.Start(text); }
+  void StopBusyPopup() override { busy_.Stop(); }
+  void ShowMessage(const std::string& text, const char* caption, unsigned flags) override {
+    ShowMessageUtf8(window_, text, caption, flags);
+  }
+  const WireText& Wire() const override { return PlatformWireText(); }
+
+  // LocalListView
+  void SetFolderText(const std::string& folder) override {
+    SetWindowTextA(Item(kFolderEdit), folder.c_str());
+  }
+  void ClearLocalRows() override { ListView_DeleteAllItems(Item(kLocalList)); }
+  void AppendLocalRow(const std::string& name, const std::string& date,
+                      const std::string& size) override {
+    const int row = AppendRow(kLocalList, name.c_str());
+    SetCell(kLocalList, row, 1, date);
+    SetCell(kLocalList, row, 2, size);
+  }
+  void SetLocalListStyle(unsigned long style) override { SetListStyle(kLocalList, style); }
+
+  // ReceiveView
+  int ServerRowCount() override { return ListView_GetItemCount(Item(kServerList)); }
+  bool IsServerRowTicked(int row) override {
+    const UINT state = ListView_GetItemState(Item(kServerList), row, LVIS_STATEIMAGEMASK);
+    return (state >> 12) == 2;
+  }
+  std::string ServerRowName(int row) override {
+    char name[kTransferPathSize] = {};
+    LVITEMA item{};
+    item.iSubItem = 0;
+    item.pszText = name;
+    item.cchTextMax = sizeof name;
+    SendMessageA(Item(kServerList), LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+    return FieldText(name);
+  }
+  std::string FolderText() override { return ControlTextAnsi(Item(kFolderEdit)); }
+  void RunTransfer(TransferItem* items, int count, const ReceiveParameters& parameters) override {
+    ProgressWindow progress(ResourceModule(), busy_);
+    progress.Setup(items, count, parameters);
+    progress.Run(GetActiveWindow());
+  }
+  void ClearReceivedRows() override { ListView_DeleteAllItems(Item(kReceivedList)); }
+  void AddReceivedRow(const char* wireName) override { AppendRow(kReceivedList, wireName); }
+  void RefreshLocalList() override { dovrel::RefreshLocalList(parameters_, *this); }
+  int ChooseFolder(const std::string& current, std::string* chosen) override {
+    return folders_.ChooseFolder(GetActiveWindow(), current, chosen);
+  }
+  void StoreFolder(const std::string& folder) override { folders_.StoreFolder(folder); }
+
+ private:
+  static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = DialogObject<ReceiveWindow>(window, message, lParam);
+    if (self == nullptr) return FALSE;
+    self->window_ = window;
+    if (message == WM_INITDIALOG) {
+      self->Open();
+      return TRUE;
+    }
+    if (message == WM_COMMAND) return self->Command(LOWORD(wParam), HIWORD(wParam));
+    return FALSE;
+  }
+
+  void Open() {
+    CentreOnOwner(window_);
+    SendMessageW(Item(kDateEdit), EM_LIMITTEXT, kSearchDateLength, 0);
+    SetDateText(FieldText(parameters_.searchDate));
+    SetFolderText(FieldText(parameters_.receiveFolder));
+    AddColumns(kServerList, {{"파일명", 200}});
+    AddColumns(kLocalList, {{"파일명", 150}, {"수정날짜", 100}, {"크기", 70}});
+    AddColumns(kReceivedList, {{"파일명", 250}});
+    RefreshLocalList();
+    if (parameters_.searchDate[0] != '\0') QueryFileList(parameters_, *this, serverFiles_);
+  }
+
+  INT_PTR Command(int id, int notification) {
+    if (id == IDOK || id == IDCANCEL) {
+      EndDialog(window_, id);
+      return TRUE;
+    }
+    if (notification != BN_CLICKED) return FALSE;
+    switch (id) {
+      case kChangeFolder: ChangeReceiveFolder(parameters_, *this, IsAnsiLeadByte); break;
+      case kSearch: QueryFileList(parameters_, *this, serverFiles_); break;
+      case kSearchAll: SearchAllFiles(parameters_, *this, serverFiles_); break;
+      case kReadAgain: RefreshLocalList(); break;
+      case kReceive:
+        ReceiveTickedFiles(parameters_, *this, PlatformDirectorySource(), IsAnsiLeadByte);
+        break;
+      case kClose: EndDialog(window_, 1); break;
+      default: return FALSE;
+    }
+    return TRUE;
+  }
+
+  HWND Item(int id) const { return GetDlgItem(window_, id); }
+
+  void AddColumns(int list, std::initializer_list<Column> columns) {
+    int index = 0;
+    for (const Column& column : columns) {
+      const std::wstring title = Utf8ToWide(column.title);
+      LVCOLUMNW entry{};
+      entry.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+      entry.fmt = LVCFMT_LEFT;
+      entry.cx = column.width;
+      entry.pszText = const_cast<wchar_t*>(title.c_str());
+      entry.iSubItem = index;
+      SendMessageW(Item(list), LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(&entry));
+      ++index;
+    }
+    SetListStyle(list, kListStyle);
+  }
+
+  void SetListStyle(int list, unsigned long style) {
+    SendMessageW(Item(list), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style));
+  }
+
+  int AppendRow(int list, const char* text) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = ListView_GetItemCount(Item(list));
+    item.pszText = const_cast<char*>(text);
+    return static_cast<int>(
+        SendMessageA(Item(list), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  }
+
+  void SetCell(int list, int row, int column, const std::string& text) {
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(Item(list), LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+  }
+
+  ReceiveParameters parameters_;
+  FolderServices& folders_;
+  HWND window_ = nullptr;
+  std::vector<TransferItem> serverFiles_;
+  BusyPopup busy_;
+};
+
+}  // namespace
+
+int RunReceiveWindow(const ReceiveParameters& parameters, HWND owner, FolderServices& folders) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  ReceiveWindow window(parameters, folders);
+  return window.Run(owner);
+}
+
+}  // namespace dovrel
