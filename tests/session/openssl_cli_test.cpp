@@ -145,7 +145,7 @@ TEST_F(OpensslCli, DecryptsEncryptedDataMadeByOpensslCms) {
   unsigned char* output = nullptr;
   CryptoErrorRecord record{};
   std::ptrdiff_t length = DecryptEncryptedDataInPlace(
-      &pem[0], pem.size(), kArmourPem, reinterpret_cast<const unsigned char*>(key.data()), 16,
+      pem.data(), pem.size(), kArmourPem, reinterpret_cast<const unsigned char*>(key.data()), 16,
       reinterpret_cast<const unsigned char*>(vector.data()), 8, &output, &record);
   ASSERT_EQ(length, 1000) << record.message << record.place;
   EXPECT_EQ(std::string(reinterpret_cast<char*>(output), 1000), plaintext);

@@ -1,6 +1,7 @@
 #include <dirent.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "tests/soak/process_figures.h"
@@ -18,7 +19,11 @@ long long ResidentKib() {
   long long kib = -1;
   char line[256];
   while (std::fgets(line, sizeof line, status) != nullptr) {
-    if (std::strncmp(line, "VmRSS:", 6) == 0 && std::sscanf(line + 6, "%lld", &kib) != 1) kib = -1;
+    if (std::strncmp(line, "VmRSS:", 6) == 0) {
+      char* end = nullptr;
+      kib = std::strtoll(line + 6, &end, 10);
+      if (end == line + 6) kib = -1;
+    }
   }
   std::fclose(status);
   return kib;

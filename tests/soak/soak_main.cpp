@@ -131,7 +131,9 @@ int Run(int sessions) {
 int main(int argc, char** argv) {
   int sessions = dovrel::soak::kDefaultSessions;
   if (argc == 3 && std::strcmp(argv[1], "--sessions") == 0) {
-    sessions = std::atoi(argv[2]);
+    char* end = nullptr;
+    const long count = std::strtol(argv[2], &end, 10);
+    sessions = *end == '\0' && count > 0 && count <= 1000000 ? static_cast<int>(count) : 0;
   } else if (argc != 1) {
     sessions = 0;
   }
