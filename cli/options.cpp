@@ -10,7 +10,7 @@ bool ParsePort(const std::string& text, int* port) {
   for (char c : text) {
     if (c < '0' || c > '9') return false;
   }
-  *port = std::atoi(text.c_str());
+  *port = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
   return *port > 0 && *port <= 65535;
 }
 

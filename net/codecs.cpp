@@ -50,7 +50,7 @@ bool Base64Decoder::Feed(const char* text, std::size_t length, unsigned char* ou
       }
       break;
     }
-    int v = kSymbols.value[static_cast<unsigned char>(text[i])];
+    int v = kSymbols.value[static_cast<unsigned char>(text[i])];  // NOLINT(bugprone-signed-char-misuse,cert-str34-c): -1 marks a non-symbol
     if (v < 0) continue;  // line breaks, blanks and anything else are skipped
     const unsigned symbol = static_cast<unsigned>(v);
     switch (symbols_++ % 4) {

@@ -20,6 +20,7 @@ constexpr char kUtf8[] = "UTF-8";
 // An empty owner when iconv knows no conversion from `from` to `to`.
 unique_iconv OpenIconv(const char* to, const char* from) {
   iconv_t opened = iconv_open(to, from);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open's own failure value
   return opened == reinterpret_cast<iconv_t>(-1) ? unique_iconv() : unique_iconv(opened);
 }
 

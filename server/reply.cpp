@@ -50,7 +50,7 @@ Reply FailureReply(const char* code, std::string message) {
   return reply;
 }
 
-ReplyReader::ReplyReader(Reply* reply) : reply_(reply) { piece_ = DocumentStart(); }
+ReplyReader::ReplyReader(Reply* reply) : reply_(reply), piece_(DocumentStart()) {}
 
 bool ReplyReader::NextPiece() {
   piece_.clear();

@@ -16,11 +16,13 @@ namespace dovrel {
 template <typename T>
 struct Deleter;
 
+// NOLINTBEGIN(bugprone-macro-parentheses): Type is a type name, not an expression
 #define DOVREL_CRYPTO_DELETER(Type, release)                 \
   template <>                                                \
   struct Deleter<Type> {                                     \
     void operator()(Type* object) const { release(object); } \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 DOVREL_CRYPTO_DELETER(PKCS7, PKCS7_free);
 DOVREL_CRYPTO_DELETER(PKCS7_SIGNED, PKCS7_SIGNED_free);

@@ -80,6 +80,7 @@ std::vector<std::pair<std::string, std::string>> Parse(const std::string& text, 
   std::vector<OptionEntry> entries(static_cast<std::size_t>(maximum));
   int n = ParseOptionList(text.data(), text.size(), entries.data(), maximum);
   std::vector<std::pair<std::string, std::string>> out;
+  out.reserve(static_cast<std::size_t>(n > 0 ? n : 0));
   for (int i = 0; i < n; ++i) out.emplace_back(entries[static_cast<std::size_t>(i)].key, entries[static_cast<std::size_t>(i)].value);
   return out;
 }

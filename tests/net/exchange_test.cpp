@@ -34,7 +34,7 @@ struct Seen {
 
 class ExchangeTest : public ::testing::Test {
  protected:
-  int Run(LoopbackPeer& peer, std::size_t capacity = sizeof reply_,
+  int Run(const LoopbackPeer& peer, std::size_t capacity = sizeof reply_,
           ExchangeTimeouts timeouts = {2000, 2000, 2000, 2000}) {
     char request[5120];
     requestLength_ = BuildRequest({{"SERVICE_CODE", "INIT"}}, request, sizeof request);

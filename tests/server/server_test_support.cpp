@@ -50,7 +50,7 @@ std::optional<std::string> DecodeBody(const std::string& body, std::string* prob
     *problem = "the body is not base64";
     return std::nullopt;
   }
-  der.resize(static_cast<std::size_t>(total + n));
+  der.resize(static_cast<std::size_t>(total) + static_cast<std::size_t>(n));
   return der;
 }
 
@@ -219,7 +219,7 @@ std::optional<std::string> DecryptEncData(const std::string& pem, const SessionK
     *problem = "the content does not decrypt under the session's key";
     return std::nullopt;
   }
-  plain.resize(static_cast<std::size_t>(n + last));
+  plain.resize(static_cast<std::size_t>(n) + static_cast<std::size_t>(last));
   return plain;
 }
 

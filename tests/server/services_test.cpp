@@ -253,6 +253,7 @@ TEST_F(ServerServicesTest, ServesSeveralClientsAtOnce) {
   ASSERT_TRUE(session) << problem;
   folder_.Write("20240102/mid.bin", RandomBytes(256 * 1024));
   std::vector<std::thread> clients;
+  clients.reserve(4);
   std::atomic<int> good{0};
   for (int i = 0; i < 4; ++i) {
     clients.emplace_back([&] {

@@ -6,6 +6,7 @@
 #include <openssl/evperr.h>
 #include <openssl/pemerr.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -119,7 +120,7 @@ TEST(AppendBounded, CutsAtTheFieldWithoutSplittingCharacters) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     char field[16];
-    std::strcpy(field, c.before);
+    std::snprintf(field, sizeof field, "%s", c.before);
     EXPECT_EQ(AppendBounded(field, c.capacity, c.text), c.whole);
     EXPECT_STREQ(field, c.after);
   }

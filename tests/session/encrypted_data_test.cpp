@@ -75,7 +75,7 @@ Result DecryptCopy(const std::string& data, int armour, const std::string& key =
   out.length = DecryptEncryptedData(
       data.data(), data.size(), armour, reinterpret_cast<const unsigned char*>(key.data()),
       key.size(), reinterpret_cast<const unsigned char*>(iv.data()), iv.size(),
-      reinterpret_cast<unsigned char*>(&buffer[0]), capacity, &out.record);
+      reinterpret_cast<unsigned char*>(buffer.data()), capacity, &out.record);
   EXPECT_EQ(buffer[capacity], '#') << "written past the capacity";
   if (out.length >= 0) out.plaintext = buffer.substr(0, static_cast<std::size_t>(out.length));
   return out;

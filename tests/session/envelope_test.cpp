@@ -64,7 +64,7 @@ std::string Seal(int armour, std::size_t capacity, std::ptrdiff_t* result,
                  CryptoErrorRecord* record) {
   std::string certificate = CertificatePem(SharedRsaIdentity().certificate.get());
   std::string output(capacity + 1, '#');
-  *result = SealEnvelope(certificate.c_str(), kKeyText.data(), kKeyText.size(), &output[0],
+  *result = SealEnvelope(certificate.c_str(), kKeyText.data(), kKeyText.size(), output.data(),
                          capacity, armour, record);
   EXPECT_EQ(output[capacity], '#') << "written past the capacity";
   return output;

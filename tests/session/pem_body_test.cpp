@@ -46,11 +46,11 @@ TEST(FindEncryptedDataBody, NeverLooksPastTheGivenLength) {
 TEST(DropControlCharacters, DropsCodesBelowBlankAndDeleteButKeepsBlanks) {
   const std::string text = std::string("Q U\r\nJ\tD\x7f\x01", 10) + std::string(1, '\0') + "=\xb0";
   std::string out(text.size(), '#');
-  std::size_t count = DropControlCharacters(text.data(), text.size(), &out[0]);
+  std::size_t count = DropControlCharacters(text.data(), text.size(), out.data());
   EXPECT_EQ(out.substr(0, count), "Q UJD=\xb0");
 
   std::string inPlace = "QU\r\nJD\r\n";
-  count = DropControlCharacters(inPlace.data(), inPlace.size(), &inPlace[0]);
+  count = DropControlCharacters(inPlace.data(), inPlace.size(), inPlace.data());
   EXPECT_EQ(inPlace.substr(0, count), "QUJD");
 }
 

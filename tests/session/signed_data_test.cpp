@@ -57,9 +57,9 @@ Extracted Extract(const std::string& data, int armour, std::size_t capacity = 30
   Extracted out{};
   std::string buffer(capacity + 1, '#');  // one guard byte past the capacity
   out.result =
-      ExtractCertificate(data.data(), data.size(), armour, &buffer[0], capacity, &out.record);
+      ExtractCertificate(data.data(), data.size(), armour, buffer.data(), capacity, &out.record);
   EXPECT_EQ(buffer[capacity], '#') << "written past the capacity";
-  if (out.result >= 0) out.certificate = buffer.c_str();
+  if (out.result >= 0) out.certificate = buffer.substr(0, buffer.find('\0'));
   return out;
 }
 

@@ -127,7 +127,7 @@ std::string SignedDataDer(const SignedDataOptions& options) {
                                 nullptr) == 1 &&
                 sk_X509_ALGOR_push(p7->d.sign->md_algs, algorithm.get()) > 0,
             "unknown digest");
-    algorithm.release();
+    (void)algorithm.release();  // the stack owns it now
   }
   unsigned char* der = nullptr;
   int length = i2d_PKCS7_SIGNED(p7->d.sign, &der);
@@ -206,14 +206,14 @@ std::string EncryptWith(const char* cipherName, const std::string& key, const st
               EVP_CIPHER_CTX_set_padding(context.get(), padding ? 1 : 0) == 1,
           cipherName);
   std::string out(plaintext.size() + EVP_MAX_BLOCK_LENGTH, '\0');
-  auto* bytes = reinterpret_cast<unsigned char*>(&out[0]);
+  auto* bytes = reinterpret_cast<unsigned char*>(out.data());
   int written = 0;
   int last = 0;
   Require(EVP_EncryptUpdate(context.get(), bytes, &written, Bytes(plaintext),
                             static_cast<int>(plaintext.size())) == 1 &&
               EVP_EncryptFinal_ex(context.get(), bytes + written, &last) == 1,
           "encryption");
-  out.resize(static_cast<std::size_t>(written + last));
+  out.resize(static_cast<std::size_t>(written) + static_cast<std::size_t>(last));
   return out;
 }
 

@@ -147,7 +147,7 @@ TEST_F(DownloadWorkerTest, AFailedItemDoesNotStopTheNext) {
   AddItem("not-on-the-server.txt");
   AddItem("../107a.txt");  // would leave the receive folder
   AddItem("107a.txt");
-  std::strcpy(items_[1].localPath, (folder_.Path().parent_path() / "107a.txt").string().c_str());
+  SetFieldText(items_[1].localPath, (folder_.Path().parent_path() / "107a.txt").string());
   EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kFinished);
   EXPECT_EQ(items_[0].done, 0);
   EXPECT_EQ(items_[1].done, 0);
@@ -248,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
 // TERMINATE with an empty document.
 class ScriptedGetServer {
  public:
-  explicit ScriptedGetServer(std::function<void(test::PeerConnection&)> get)
+  explicit ScriptedGetServer(const std::function<void(test::PeerConnection&)>& get)
       : peer_([this, get](test::PeerConnection& c) {
           std::string request = c.ReadRequest();
           if (request.find("<SERVICE_CODE>TERMINATE</SERVICE_CODE>") != std::string::npos) {

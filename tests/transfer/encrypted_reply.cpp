@@ -30,7 +30,7 @@ std::vector<unsigned char> EncryptCast5(const std::string& plaintext, const Sess
                     reinterpret_cast<const unsigned char*>(plaintext.data()),
                     static_cast<int>(plaintext.size()));
   EVP_EncryptFinal_ex(context.get(), out.data() + n, &last);
-  out.resize(static_cast<std::size_t>(n + last));
+  out.resize(static_cast<std::size_t>(n) + static_cast<std::size_t>(last));
   return out;
 }
 

@@ -135,6 +135,7 @@ std::vector<TransferItem> OldList() {
 
 std::vector<std::string> Names(const std::vector<TransferItem>& list) {
   std::vector<std::string> names;
+  names.reserve(list.size());
   for (const TransferItem& item : list) names.push_back(item.fileName);
   return names;
 }

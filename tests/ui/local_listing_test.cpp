@@ -17,8 +17,6 @@
 namespace dovrel {
 namespace {
 
-namespace fs = std::filesystem;
-
 struct Row {
   std::string name;
   std::string date;
