@@ -20,8 +20,10 @@ class ScriptParser {
   }
 
  private:
-  // Keys (and named values, where allowed) up to the closing brace.
-  bool ParseKeys(std::vector<ScriptKey>* keys,
+  // Keys (and named values, where allowed) up to the closing brace. Recursive
+  // by the script's nesting, a few levels of the module's own resource.
+  bool ParseKeys(  // NOLINT(misc-no-recursion)
+std::vector<ScriptKey>* keys,
                  std::vector<std::pair<std::string, std::string>>* values = nullptr) {
     while (!Peek('}')) {
       if (at_ >= text_.size()) return false;
@@ -147,6 +149,7 @@ std::string Child(const std::string& parent, const std::string& name) {
   return parent.empty() ? name : parent + "\\" + name;
 }
 
+// NOLINTNEXTLINE(misc-no-recursion): one level per level of the script's nesting
 bool ApplyKeys(const std::vector<ScriptKey>& keys, const std::string& parent, RegistryEditor& registry) {
   bool ok = true;
   for (const ScriptKey& key : keys) {
@@ -162,6 +165,7 @@ bool ApplyKeys(const std::vector<ScriptKey>& keys, const std::string& parent, Re
   return ok;
 }
 
+// NOLINTNEXTLINE(misc-no-recursion): one level per level of the script's nesting
 bool RemoveKeys(const std::vector<ScriptKey>& keys, const std::string& parent, RegistryEditor& registry) {
   bool ok = true;
   for (const ScriptKey& key : keys) {

@@ -13,11 +13,12 @@ int HostErrorCode(int error) {
     case EAI_NONAME: return kHostNotFound;
     case EAI_AGAIN: return 11002;   // WSATRY_AGAIN
 #ifdef EAI_NODATA
-    case EAI_NODATA: return 11004;  // WSANO_DATA
+    case EAI_NODATA:  // WSANO_DATA
 #endif
 #ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY: return 11004;
+    case EAI_ADDRFAMILY:
 #endif
+      return 11004;
     default: return kNameNoRecovery;
   }
 }

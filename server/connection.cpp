@@ -63,7 +63,7 @@ std::uint64_t AnnouncedLength(const DeliveryFaults& delivery, std::uint64_t leng
 }
 
 // Sends `count` bytes one at a time, `pauseMs` apart.
-bool Trickle(int socket, const char* bytes, std::size_t count, int pauseMs, FileServer::State& state) {
+bool Trickle(int socket, const char* bytes, std::size_t count, int pauseMs, const FileServer::State& state) {
   for (std::size_t i = 0; i < count; ++i) {
     if (!SendAll(socket, bytes + i, 1, state.options.ioTimeoutMs, state.stop)) return false;
     if (pauseMs > 0 && !SleepUnlessStopped(pauseMs, state.stop)) return false;

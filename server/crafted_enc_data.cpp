@@ -37,7 +37,7 @@ bool Encrypt(const std::string& plaintext, const SessionKeys& keys, bool pad, st
     *error = "cannot encrypt: " + TakeCryptoErrors();
     return false;
   }
-  out->assign(reinterpret_cast<const char*>(sealed.data()), static_cast<std::size_t>(first + last));
+  out->assign(reinterpret_cast<const char*>(sealed.data()), static_cast<std::size_t>(first) + static_cast<std::size_t>(last));
   return true;
 }
 

@@ -81,17 +81,17 @@ class EncryptedDataStream {
   Step step_ = Step::kBody;
   std::uint64_t position_ = 0;  // decoded bytes taken so far
 
-  unsigned char headerBytes_[10];
+  unsigned char headerBytes_[10] = {};
   std::size_t headerHave_ = 0;
   Header header_;
   std::uint64_t headerEnd_ = 0;  // the position just past the last header read
 
-  unsigned char element_[kElementWindow];
+  unsigned char element_[kElementWindow] = {};
   std::size_t elementHave_ = 0;
   std::size_t elementSize_ = 0;
   bool elementStarted_ = false;
 
-  Frame frames_[kMaxFrames];
+  Frame frames_[kMaxFrames] = {};
   int depth_ = 0;
   int contentDepth_ = 0;  // frames open when the content began
   std::uint64_t remaining_ = 0;  // of the current primitive content string
@@ -99,7 +99,7 @@ class EncryptedDataStream {
 
   UniquePtr<EVP_CIPHER> cipher_;
   UniquePtr<EVP_CIPHER_CTX> context_;
-  unsigned char plain_[16384 + 64];
+  unsigned char plain_[16384 + 64] = {};
 };
 
 }  // namespace dovrel

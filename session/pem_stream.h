@@ -38,7 +38,7 @@ class PemBodyStream {
   std::uint64_t decoded_ = 0;    // the body text before this has gone to the decoder
   bool bodyEnded_ = false;
   bool failed_ = false;
-  unsigned char out_[3 * 1024 + 8];
+  unsigned char out_[3 * 1024 + 8] = {};
 };
 
 }  // namespace dovrel

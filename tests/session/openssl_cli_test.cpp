@@ -147,7 +147,7 @@ TEST_F(OpensslCli, DecryptsEncryptedDataMadeByOpensslCms) {
   std::ptrdiff_t length = DecryptEncryptedData(
       pem.data(), pem.size(), kArmourPem, reinterpret_cast<const unsigned char*>(key.data()), 16,
       reinterpret_cast<const unsigned char*>(vector.data()), 8,
-      reinterpret_cast<unsigned char*>(&output[0]), output.size(), &record);
+      reinterpret_cast<unsigned char*>(output.data()), output.size(), &record);
   ASSERT_EQ(length, 1000) << record.message << record.place;
   EXPECT_EQ(output.substr(0, 1000), plaintext);
 }

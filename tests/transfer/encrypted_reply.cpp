@@ -154,7 +154,7 @@ std::size_t StreamedGetReply::Next(char* out, std::size_t capacity) {
   State& s = *state_;
   if (s.handed == s.pending.size()) Refill();
   const std::size_t n = std::min(capacity, s.pending.size() - s.handed);
-  std::memcpy(out, s.pending.data() + s.handed, n);
+  std::copy_n(s.pending.data() + s.handed, n, out);
   s.handed += n;
   return n;
 }

@@ -123,8 +123,9 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
     case 9: pem = begin + endMarker.substr(5) + pem; break;  // END overlapping BEGIN
     default: break;
   }
-  static const char* const kCodes[] = {"0000", "0001", "", " -0", "abc", "00 1", "\t+0\x00" "7"};
-  const std::string code = "<RESULT_CODE>" + std::string(random() % 2 == 0 ? kCodes[0] : kCodes[random() % 7]) + "</RESULT_CODE>";
+  // The last holds a zero byte, which ends the number.
+  static const std::string kCodes[] = {"0000", "0001", "", " -0", "abc", "00 1", std::string("\t+0\0" "7", 5)};
+  const std::string code = "<RESULT_CODE>" + (random() % 2 == 0 ? kCodes[0] : kCodes[random() % 7]) + "</RESULT_CODE>";
   const std::string enc = "<ENC_DATA>" + pem + "</ENC_DATA>";
   std::string inside;
   switch (random() % 8) {

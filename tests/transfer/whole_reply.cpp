@@ -30,7 +30,7 @@ std::optional<std::string> WholeReplyPlaintext(const std::string& reply, const S
   TextSpan span{};
   if (!FindEncryptedDataBody(enc->data(), enc->size(), &span)) return std::nullopt;
   std::string clean(span.length, '\0');
-  clean.resize(DropControlCharacters(enc->data() + span.offset, span.length, &clean[0]));
+  clean.resize(DropControlCharacters(enc->data() + span.offset, span.length, clean.data()));
   std::size_t derLength = 0;
   auto der = DecodeBase64(clean.c_str(), clean.size(), &derLength);
   if (der == nullptr) return std::nullopt;
@@ -50,14 +50,14 @@ std::optional<std::string> WholeReplyPlaintext(const std::string& reply, const S
   int n = 0;
   int last = 0;
   if (EVP_DecryptInit_ex(context.get(), cipher, nullptr, keys.sessionKey, keys.initVector) != 1 ||
-      EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(&plain[0]), &n, content->data,
+      EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(plain.data()), &n, content->data,
                         content->length) != 1) {
     ERR_clear_error();
     return std::nullopt;
   }
-  if (EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(&plain[0]) + n, &last) != 1) last = 0;
+  if (EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(plain.data()) + n, &last) != 1) last = 0;
   ERR_clear_error();
-  plain.resize(static_cast<std::size_t>(n + last));
+  plain.resize(static_cast<std::size_t>(n) + static_cast<std::size_t>(last));
   if (plain.empty()) return std::nullopt;
   return plain;
 }

@@ -123,11 +123,11 @@ TEST(ReceiveTickedFiles, APathTooLongIsNotFetchedAndCountsAsFailed) {
 
 TEST(ChangeReceiveFolder, TakesOnlyANewConfirmedFolder) {
   const struct {
-    int result;
     std::string choice;
+    int result;
     bool taken;
   } cases[] = {
-      {2, "D:\\new", false}, {1, "", false}, {1, "c:\\RECV", false}, {1, "D:\\new", true},
+      {"D:\\new", 2, false}, {"", 1, false}, {"c:\\RECV", 1, false}, {"D:\\new", 1, true},
   };
   for (const auto& c : cases) {
     FakeReceiveView view;
