@@ -10,14 +10,20 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/com_handles_win32.h"
 #include "control/dovrel_idl.h"
 #include "control/server_name_check.h"
 #include "tests/control/box_watch_win32.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_server.h"
+#include "tests/windows/session_walk_win32.h"
 
 namespace dovrel {
 namespace {
@@ -397,6 +403,83 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
     EXPECT_NE(output.find("[0]"), std::string::npos) << s.script << output;
     DeleteFileW(path.c_str());
   }
+}
+
+// Forgets the machine's receive folder, so the next session asks for one.
+void ForgetReceiveFolder() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morvanta\\Orsenn", 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) ==
+      ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"PayListPath");
+    RegCloseKey(key);
+  }
+}
+
+std::string FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The server's copy as it must arrive: text files with CR LF line ends.
+std::string ArrivingBytes(const std::filesystem::path& source) {
+  std::string extension = source.extension().string();
+  for (char& c : extension) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const std::string bytes = FileBytes(source);
+  if (extension != ".txt" && extension != ".rst") return bytes;
+  std::string converted;
+  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return converted;
+}
+
+// A whole session from each scripting language, its windows driven from here:
+// with no stored folder the folder prompt comes first, then the main window
+// lists the day's files; all are ticked and received, and the script gets "1".
+TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
+  test::TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  const std::filesystem::path day = std::filesystem::u8path(test::FixtureRoot()) / test::kSampleDate;
+  std::set<std::string> served;
+  for (const auto& entry : std::filesystem::directory_iterator(day)) served.insert(entry.path().filename().u8string());
+  const std::string options =
+      "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) + "&DATE=" + test::kSampleDate;
+  const struct {
+    const wchar_t* file;
+    const char* script;
+  } scripts[] = {
+      {L"dovrel-session.js",
+       "var control = new ActiveXObject(\"Dovrel.Pelgrath\");\r\n"
+       "WScript.Echo(\"[\" + control.ReceiveFile(WScript.Arguments(0)) + \"]\");\r\n"},
+      {L"dovrel-session.vbs",
+       "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
+       "WScript.Echo \"[\" & control.ReceiveFile(WScript.Arguments(0)) & \"]\"\r\n"},
+  };
+  for (const auto& s : scripts) {
+    ForgetReceiveFolder();
+    test::TempFolder folder;
+    ASSERT_TRUE(folder.Ok());
+    const std::filesystem::path script = folder.Path().parent_path() / s.file;
+    std::ofstream(script, std::ios::binary) << s.script;
+    const std::wstring command = L"cscript.exe //nologo \"" + script.wstring() + L"\" \"" +
+                                 std::wstring(options.begin(), options.end()) + L"\"";
+    auto run = std::async(std::launch::async, [command] {
+      std::string output;
+      const int code = RunProgram(command, &output);
+      return std::make_pair(code, output);
+    });
+    std::vector<std::string> listed;
+    EXPECT_TRUE(test::WalkReceiveSession(folder.Text(), &listed)) << s.script;
+    const auto [code, output] = run.get();
+    EXPECT_EQ(code, 0) << s.script;
+    EXPECT_NE(output.find("[1]"), std::string::npos) << s.script << output;
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), served) << s.script;
+    for (const auto& entry : std::filesystem::directory_iterator(day)) {
+      const std::filesystem::path received = folder.Path() / entry.path().filename();
+      EXPECT_TRUE(std::filesystem::exists(received)) << received.u8string();
+      EXPECT_EQ(FileBytes(received), ArrivingBytes(entry.path())) << received.u8string();
+    }
+    std::filesystem::remove(script);
+  }
+  ForgetReceiveFolder();
 }
 
 }  // namespace
