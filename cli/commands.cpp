@@ -37,7 +37,8 @@ bool MakeParameters(const Options& options, ReceiveParameters* parameters) {
 }
 
 // The server's names for the date; false when the query failed (already shown).
-bool ListServerFiles(ReceiveParameters& parameters, bool showBusy, std::vector<std::string>* names) {
+bool ListServerFiles(ReceiveParameters& parameters, bool showBusy,
+                     std::vector<std::string>* names) {
   ConsoleListView view(FieldText(parameters.searchDate), showBusy);
   std::vector<TransferItem> serverFiles;
   if (QueryFileList(parameters, view, serverFiles) <= 0) return false;
@@ -58,7 +59,8 @@ long long StoredSize(const char* path) {
 std::string Today() {
   std::time_t now = std::time(nullptr);
   char text[16] = "";
-  if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%Y%m%d", local);
+  if (const std::tm* local = std::localtime(&now))
+    std::strftime(text, sizeof text, "%Y%m%d", local);
   return text;
 }
 
@@ -67,14 +69,16 @@ int RunList(const Options& options) {
   if (!MakeParameters(options, &parameters)) return kExitServerError;
   std::vector<std::string> names;
   if (!ListServerFiles(parameters, IsTerminal(stderr), &names)) return kExitServerError;
-  for (const std::string& name : names) std::printf("%s\n", WireToUtf8(PlatformWireText(), name).c_str());
+  for (const std::string& name : names)
+    std::printf("%s\n", WireToUtf8(PlatformWireText(), name).c_str());
   return kExitOk;
 }
 
 int RunReceive(const Options& options) {
   ReceiveParameters parameters;
   if (!MakeParameters(options, &parameters)) return kExitServerError;
-  if (!PlatformDirectorySource().Exists(options.folder) || options.folder.size() >= kFolderTextSize) {
+  if (!PlatformDirectorySource().Exists(options.folder) ||
+      options.folder.size() >= kFolderTextSize) {
     std::fprintf(stderr, "dovrel: the receive folder %s does not exist\n", options.folder.c_str());
     return kExitLocalError;
   }
@@ -87,7 +91,8 @@ int RunReceive(const Options& options) {
     for (const std::string& name : options.names) {
       std::string wire;
       if (!ArgumentToWire(name, &wire)) {
-        std::fprintf(stderr, "dovrel: %s cannot be written in the server's code page\n", name.c_str());
+        std::fprintf(stderr, "dovrel: %s cannot be written in the server's code page\n",
+                     name.c_str());
         return kExitUsage;
       }
       wireNames.push_back(wire);

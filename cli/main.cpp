@@ -18,10 +18,13 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   switch (options.command) {
-    case Command::kList: return RunList(options);
-    case Command::kReceive: return RunReceive(options);
+    case Command::kList:
+      return RunList(options);
+    case Command::kReceive:
+      return RunReceive(options);
     case Command::kHelp:
-    case Command::kNone: break;
+    case Command::kNone:
+      break;
   }
   std::printf("%s", UsageText().c_str());
   return kExitOk;

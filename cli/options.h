@@ -13,9 +13,9 @@ enum class Command { kNone, kHelp, kList, kReceive };
 
 // Exit codes: scripts tell the outcomes apart by them.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitSomeFailed = 1;    // some files were not received
-inline constexpr int kExitServerError = 2;   // no connection, or the server's replies were unusable
-inline constexpr int kExitLocalError = 3;    // the receive folder is missing or unusable
+inline constexpr int kExitSomeFailed = 1;   // some files were not received
+inline constexpr int kExitServerError = 2;  // no connection, or the server's replies were unusable
+inline constexpr int kExitLocalError = 3;   // the receive folder is missing or unusable
 inline constexpr int kExitUsage = 64;
 
 inline constexpr int kDefaultPort = 41900;

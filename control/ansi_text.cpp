@@ -9,7 +9,8 @@ namespace dovrel {
 
 void CopyAnsiText(char* destination, std::size_t capacity, const char* source) {
   if (destination == nullptr || capacity == 0) return;
-  const std::string text = source != nullptr ? CutAnsiText(source, capacity - 1, IsCp949LeadByte) : std::string();
+  const std::string text =
+      source != nullptr ? CutAnsiText(source, capacity - 1, IsCp949LeadByte) : std::string();
   std::memcpy(destination, text.data(), text.size());
   destination[text.size()] = '\0';
 }

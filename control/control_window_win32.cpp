@@ -26,9 +26,10 @@ HWND CreateControlWindow(HWND parent, const RECT& position) {
   windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kClassName;
   RegisterClassW(&windowClass);  // fails harmlessly once registered
-  return CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, position.left,
-                         position.top, position.right - position.left, position.bottom - position.top, parent,
-                         nullptr, ModuleInstance(), nullptr);
+  return CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                         position.left, position.top, position.right - position.left,
+                         position.bottom - position.top, parent, nullptr, ModuleInstance(),
+                         nullptr);
 }
 
 void UnregisterControlWindowClass() { UnregisterClassW(kClassName, ModuleInstance()); }

@@ -31,7 +31,8 @@ bool LoadRegistrationScript(std::vector<ScriptKey>* keys) {
   char path[MAX_PATH];
   const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return false;
-  return ParseRegistrationScript(std::string(text, SizeofResource(module, found)), {{"MODULE", path}}, keys);
+  return ParseRegistrationScript(std::string(text, SizeofResource(module, found)),
+                                 {{"MODULE", path}}, keys);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ HRESULT Pelgrath::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND, L
     IOleClientSite* site = activeSite != nullptr ? activeSite : clientSite.get();
     if (site == nullptr) return E_UNEXPECTED;
     IOleInPlaceSite* found = nullptr;
-    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&found)))) return E_FAIL;
+    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&found))))
+      return E_FAIL;
     com_ptr<IOleInPlaceSite> candidate(found);
     if (candidate.get()->CanInPlaceActivate() != S_OK) return E_FAIL;
     candidate.get()->OnInPlaceActivate();
@@ -136,7 +137,8 @@ HRESULT Pelgrath::GetClipboardData(DWORD, IDataObject** data) {
   return E_NOTIMPL;
 }
 
-HRESULT Pelgrath::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND parent, LPCRECT position) {
+HRESULT Pelgrath::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND parent,
+                         LPCRECT position) {
   switch (verb) {
     case OLEIVERB_PRIMARY:
     case OLEIVERB_SHOW:
@@ -165,7 +167,9 @@ HRESULT Pelgrath::GetUserClassID(CLSID* id) {
   return S_OK;
 }
 
-HRESULT Pelgrath::GetUserType(DWORD form, LPOLESTR* type) { return OleRegGetUserType(CLSID_Pelgrath, form, type); }
+HRESULT Pelgrath::GetUserType(DWORD form, LPOLESTR* type) {
+  return OleRegGetUserType(CLSID_Pelgrath, form, type);
+}
 
 HRESULT Pelgrath::SetExtent(DWORD aspect, SIZEL* size) {
   if (size == nullptr) return E_POINTER;

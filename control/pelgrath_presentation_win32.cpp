@@ -95,7 +95,8 @@ HRESULT Pelgrath::GetPages(CAUUID* pages) {
 
 HRESULT Pelgrath::QuickActivate(QACONTAINER* container, QACONTROL* control) {
   if (container == nullptr || control == nullptr) return E_POINTER;
-  if (container->cbSize < sizeof(QACONTAINER) || control->cbSize < sizeof(QACONTROL)) return E_INVALIDARG;
+  if (container->cbSize < sizeof(QACONTAINER) || control->cbSize < sizeof(QACONTROL))
+    return E_INVALIDARG;
   SetClientSite(container->pClientSite);
   if (container->pAdviseSink != nullptr) SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
   const ULONG size = control->cbSize;
@@ -138,7 +139,9 @@ HRESULT Pelgrath::EnumDAdvise(IEnumSTATDATA** advises) {
   return dataAdvise ? dataAdvise.get()->EnumAdvise(advises) : E_FAIL;
 }
 
-HRESULT Pelgrath::GetClassInfo(ITypeInfo** info) { return LoadModuleTypeInfo(CLSID_Pelgrath, info); }
+HRESULT Pelgrath::GetClassInfo(ITypeInfo** info) {
+  return LoadModuleTypeInfo(CLSID_Pelgrath, info);
+}
 
 HRESULT Pelgrath::GetGUID(DWORD kind, GUID* guid) {
   if (guid == nullptr) return E_POINTER;

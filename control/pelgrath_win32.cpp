@@ -54,7 +54,8 @@ HRESULT CreatePelgrath(IUnknown* outer, REFIID iid, void** out) {
   return result;
 }
 
-Pelgrath::Pelgrath(IUnknown* outerUnknown) : outer(outerUnknown != nullptr ? outerUnknown : &inner) {
+Pelgrath::Pelgrath(IUnknown* outerUnknown)
+    : outer(outerUnknown != nullptr ? outerUnknown : &inner) {
   inner.self = this;
   LockModule();
 }
@@ -117,16 +118,19 @@ HRESULT Pelgrath::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lc
   return info->GetIDsOfNames(names, count, ids);
 }
 
-HRESULT Pelgrath::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                         EXCEPINFO* exception, UINT* argumentError) {
+HRESULT Pelgrath::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters,
+                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   ITypeInfo* info = nullptr;
   const HRESULT loaded = GetTypeInfo(0, lcid, &info);
   if (FAILED(loaded)) return loaded;
   com_ptr<ITypeInfo> hold(info);
-  return info->Invoke(static_cast<IPelgrath*>(this), id, flags, parameters, result, exception, argumentError);
+  return info->Invoke(static_cast<IPelgrath*>(this), id, flags, parameters, result, exception,
+                      argumentError);
 }
 
-HRESULT Pelgrath::ReceiveFile(BSTR ExtOption, BSTR* pVal) { return ReceiveFileEntry(ExtOption, pVal); }
+HRESULT Pelgrath::ReceiveFile(BSTR ExtOption, BSTR* pVal) {
+  return ReceiveFileEntry(ExtOption, pVal);
+}
 
 }  // namespace dovrel

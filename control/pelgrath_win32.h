@@ -68,29 +68,35 @@ struct Pelgrath final : IPelgrath,
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
                                           DISPID* ids) override;
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* parameters,
-                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags,
+                                   DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
+                                   UINT* argumentError) override;
   HRESULT STDMETHODCALLTYPE ReceiveFile(BSTR ExtOption, BSTR* pVal) override;
 
   // IViewObject, IViewObject2, IViewObjectEx
   HRESULT STDMETHODCALLTYPE Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device,
                                  HDC targetDevice, HDC dc, LPCRECTL bounds, LPCRECTL windowBounds,
-                                 WINBOOL(STDMETHODCALLTYPE* keepGoing)(ULONG_PTR), ULONG_PTR context) override;
-  HRESULT STDMETHODCALLTYPE GetColorSet(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device,
-                                        HDC targetDevice, LOGPALETTE** colors) override;
-  HRESULT STDMETHODCALLTYPE Freeze(DWORD aspect, LONG index, void* aspectInfo, DWORD* freeze) override;
+                                 WINBOOL(STDMETHODCALLTYPE* keepGoing)(ULONG_PTR),
+                                 ULONG_PTR context) override;
+  HRESULT STDMETHODCALLTYPE GetColorSet(DWORD aspect, LONG index, void* aspectInfo,
+                                        DVTARGETDEVICE* device, HDC targetDevice,
+                                        LOGPALETTE** colors) override;
+  HRESULT STDMETHODCALLTYPE Freeze(DWORD aspect, LONG index, void* aspectInfo,
+                                   DWORD* freeze) override;
   HRESULT STDMETHODCALLTYPE Unfreeze(DWORD freeze) override;
   HRESULT STDMETHODCALLTYPE SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
   HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
-  HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device, LPSIZEL size) override;
+  HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device,
+                                      LPSIZEL size) override;
   HRESULT STDMETHODCALLTYPE GetRect(DWORD aspect, LPRECTL rect) override;
   HRESULT STDMETHODCALLTYPE GetViewStatus(DWORD* status) override;
   HRESULT STDMETHODCALLTYPE QueryHitPoint(DWORD aspect, LPCRECT bounds, POINT point, LONG closeHint,
                                           DWORD* hit) override;
   HRESULT STDMETHODCALLTYPE QueryHitRect(DWORD aspect, LPCRECT bounds, LPCRECT rect, LONG closeHint,
                                          DWORD* hit) override;
-  HRESULT STDMETHODCALLTYPE GetNaturalExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device, HDC targetDevice,
-                                             DVEXTENTINFO* info, LPSIZEL size) override;
+  HRESULT STDMETHODCALLTYPE GetNaturalExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device,
+                                             HDC targetDevice, DVEXTENTINFO* info,
+                                             LPSIZEL size) override;
 
   // IOleWindow, IOleInPlaceObject, IOleInPlaceObjectWindowless, IOleInPlaceActiveObject
   HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override;
@@ -99,12 +105,14 @@ struct Pelgrath final : IPelgrath,
   HRESULT STDMETHODCALLTYPE UIDeactivate() override;
   HRESULT STDMETHODCALLTYPE SetObjectRects(LPCRECT position, LPCRECT clip) override;
   HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override;
-  HRESULT STDMETHODCALLTYPE OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  HRESULT STDMETHODCALLTYPE OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                            LRESULT* result) override;
   HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget** target) override;
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override;
   HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL activate) override;
   HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL activate) override;
-  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, WINBOOL frame) override;
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window,
+                                         WINBOOL frame) override;
   HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL enable) override;
 
   // IOleControl
@@ -120,7 +128,8 @@ struct Pelgrath final : IPelgrath,
   HRESULT STDMETHODCALLTYPE Close(DWORD saveOption) override;
   HRESULT STDMETHODCALLTYPE SetMoniker(DWORD which, IMoniker* moniker) override;
   HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
-  HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, WINBOOL creation, DWORD reserved) override;
+  HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* data, WINBOOL creation,
+                                         DWORD reserved) override;
   HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD reserved, IDataObject** data) override;
   HRESULT STDMETHODCALLTYPE DoVerb(LONG verb, LPMSG message, IOleClientSite* activeSite, LONG index,
                                    HWND parent, LPCRECT position) override;
@@ -163,7 +172,8 @@ struct Pelgrath final : IPelgrath,
   HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC* in, FORMATETC* out) override;
   HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, WINBOOL release) override;
   HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override;
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink, DWORD* connection) override;
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
+                                    DWORD* connection) override;
   HRESULT STDMETHODCALLTYPE DUnadvise(DWORD connection) override;
   HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA** advises) override;
 

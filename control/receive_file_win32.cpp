@@ -32,7 +32,9 @@ class Win32SessionPlatform final : public SessionPlatform {
   void ShowConnectFailure(const char* text) override {
     MessageBoxA(nullptr, text, AnsiText("오류").c_str(), MB_OK | MB_ICONERROR);
   }
-  int LoadFolder(char* buffer, std::size_t size) override { return windows_.loadFolder(buffer, size); }
+  int LoadFolder(char* buffer, std::size_t size) override {
+    return windows_.loadFolder(buffer, size);
+  }
   int SaveFolder(const char* text) override { return windows_.saveFolder(text); }
   int PromptFolder(const char* initialFolder, char* folder, std::size_t capacity) override {
     return windows_.promptFolder(initialFolder, GetActiveWindow(), folder, capacity);

@@ -28,8 +28,8 @@ int LoadReceiveFolderFrom(const char* keyPath, char* buffer, std::size_t size) {
   unique_hkey key(opened);
   char local[kFolderValueBuffer] = {};
   DWORD reported = sizeof local;
-  RegQueryValueExA(key.get(), kFolderValueName, nullptr, nullptr,
-                   reinterpret_cast<BYTE*>(local), &reported);
+  RegQueryValueExA(key.get(), kFolderValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(local),
+                   &reported);
   key.reset();
   // A query that did not fit leaves the buffer's content undefined: treat it as empty.
   if (reported > sizeof local) local[0] = '\0';

@@ -17,7 +17,7 @@ class SessionPlatform {
   virtual ~SessionPlatform() = default;
   // 0 with the dotted address in `text`, or an error code with its reason.
   virtual int ResolveServer(const char* name, char* text, std::size_t capacity) = 0;
-  virtual void ShowConnectFailure(const char* text) = 0;  // the "오류" box; blocks
+  virtual void ShowConnectFailure(const char* text) = 0;       // the "오류" box; blocks
   virtual int LoadFolder(char* buffer, std::size_t size) = 0;  // -1: a folder is stored
   virtual int SaveFolder(const char* text) = 0;
   // The folder prompt: its end code (1 for OK) and, after OK, the folder.

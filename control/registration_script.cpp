@@ -23,8 +23,8 @@ class ScriptParser {
   // Keys (and named values, where allowed) up to the closing brace. Recursive
   // by the script's nesting, a few levels of the module's own resource.
   bool ParseKeys(  // NOLINT(misc-no-recursion)
-std::vector<ScriptKey>* keys,
-                 std::vector<std::pair<std::string, std::string>>* values = nullptr) {
+      std::vector<ScriptKey>* keys,
+      std::vector<std::pair<std::string, std::string>>* values = nullptr) {
     while (!Peek('}')) {
       if (at_ >= text_.size()) return false;
       std::string name;
@@ -32,13 +32,15 @@ std::vector<ScriptKey>* keys,
       if (!Name(&name)) return false;
       if (!quoted && name == "val") {
         std::pair<std::string, std::string> value;
-        if (values == nullptr || !Name(&value.first) || !Take('=') || !Text(&value.second)) return false;
+        if (values == nullptr || !Name(&value.first) || !Take('=') || !Text(&value.second))
+          return false;
         values->push_back(value);
         continue;
       }
       ScriptKey key;
       if (!quoted && (name == "ForceRemove" || name == "NoRemove")) {
-        key.removal = name == "ForceRemove" ? ScriptKey::Removal::kReplaced : ScriptKey::Removal::kKept;
+        key.removal =
+            name == "ForceRemove" ? ScriptKey::Removal::kReplaced : ScriptKey::Removal::kKept;
         if (!Name(&name)) return false;
       }
       key.name = name;
@@ -150,7 +152,8 @@ std::string Child(const std::string& parent, const std::string& name) {
 }
 
 // NOLINTNEXTLINE(misc-no-recursion): one level per level of the script's nesting
-bool ApplyKeys(const std::vector<ScriptKey>& keys, const std::string& parent, RegistryEditor& registry) {
+bool ApplyKeys(const std::vector<ScriptKey>& keys, const std::string& parent,
+               RegistryEditor& registry) {
   bool ok = true;
   for (const ScriptKey& key : keys) {
     const std::string path = Child(parent, key.name);
@@ -166,7 +169,8 @@ bool ApplyKeys(const std::vector<ScriptKey>& keys, const std::string& parent, Re
 }
 
 // NOLINTNEXTLINE(misc-no-recursion): one level per level of the script's nesting
-bool RemoveKeys(const std::vector<ScriptKey>& keys, const std::string& parent, RegistryEditor& registry) {
+bool RemoveKeys(const std::vector<ScriptKey>& keys, const std::string& parent,
+                RegistryEditor& registry) {
   bool ok = true;
   for (const ScriptKey& key : keys) {
     const std::string path = Child(parent, key.name);

@@ -11,7 +11,8 @@ class ClassesRoot final : public RegistryEditor {
  public:
   bool CreateKey(const std::string& path) override { return static_cast<bool>(Create(path)); }
 
-  bool SetValue(const std::string& path, const std::string& name, const std::string& data) override {
+  bool SetValue(const std::string& path, const std::string& name,
+                const std::string& data) override {
     unique_hkey key = Create(path);
     return key && RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                                  reinterpret_cast<const BYTE*>(data.c_str()),
@@ -23,8 +24,9 @@ class ClassesRoot final : public RegistryEditor {
   bool HasSubKeys(const std::string& path) override {
     unique_hkey key = Open(path);
     DWORD subKeys = 0;
-    return key && RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+    return key &&
+           RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
            subKeys > 0;
   }
 
@@ -39,15 +41,16 @@ class ClassesRoot final : public RegistryEditor {
  private:
   static unique_hkey Create(const std::string& path) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
       return unique_hkey();
     }
     return unique_hkey(key);
   }
   static unique_hkey Open(const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return unique_hkey();
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return unique_hkey();
     return unique_hkey(key);
   }
 };

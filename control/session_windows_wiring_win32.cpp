@@ -16,12 +16,15 @@ int PromptFolder(const char* initialFolder, HWND owner, char* folder, std::size_
   return end;
 }
 
-void RunWindow(const ReceiveParameters& parameters, HWND owner) { RunReceiveWindow(parameters, owner); }
+void RunWindow(const ReceiveParameters& parameters, HWND owner) {
+  RunReceiveWindow(parameters, owner);
+}
 
 }  // namespace
 
 const SessionWindows& ModuleSessionWindows() {
-  static const SessionWindows windows{LoadReceiveFolder, SaveReceiveFolder, PromptFolder, RunWindow};
+  static const SessionWindows windows{LoadReceiveFolder, SaveReceiveFolder, PromptFolder,
+                                      RunWindow};
   return windows;
 }
 

@@ -13,7 +13,8 @@ struct SymbolTable {
   signed char value[256];
   constexpr SymbolTable() : value() {
     for (int i = 0; i < 256; ++i) value[i] = -1;
-    for (int i = 0; i < 64; ++i) value[static_cast<unsigned char>(kAlphabet[i])] = static_cast<signed char>(i);
+    for (int i = 0; i < 64; ++i)
+      value[static_cast<unsigned char>(kAlphabet[i])] = static_cast<signed char>(i);
   }
 };
 constexpr SymbolTable kSymbols;
@@ -50,7 +51,9 @@ bool Base64Decoder::Feed(const char* text, std::size_t length, unsigned char* ou
       }
       break;
     }
-    int v = kSymbols.value[static_cast<unsigned char>(text[i])];  // NOLINT(bugprone-signed-char-misuse,cert-str34-c): -1 marks a non-symbol
+    // -1 in the table marks a non-symbol.
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse,cert-str34-c)
+    int v = kSymbols.value[static_cast<unsigned char>(text[i])];
     if (v < 0) continue;  // line breaks, blanks and anything else are skipped
     const unsigned symbol = static_cast<unsigned>(v);
     switch (symbols_++ % 4) {
@@ -131,15 +134,20 @@ int ParseOptionList(const char* text, std::size_t length, OptionEntry* entries, 
   const char* position = text;
   int count = 0;
   while (count < maximum && position < end) {
-    const char* amp = static_cast<const char*>(std::memchr(position, '&', static_cast<std::size_t>(end - position)));
+    const char* amp = static_cast<const char*>(
+        std::memchr(position, '&', static_cast<std::size_t>(end - position)));
     const char* pairEnd = amp != nullptr ? amp : end;
-    const char* equals = static_cast<const char*>(std::memchr(position, '=', static_cast<std::size_t>(pairEnd - position)));
+    const char* equals = static_cast<const char*>(
+        std::memchr(position, '=', static_cast<std::size_t>(pairEnd - position)));
     OptionEntry& entry = entries[count];
     if (equals != nullptr) {
-      DecodeInto(position, static_cast<std::size_t>(equals - position), entry.key, sizeof entry.key);
-      DecodeInto(equals + 1, static_cast<std::size_t>(pairEnd - equals - 1), entry.value, sizeof entry.value);
+      DecodeInto(position, static_cast<std::size_t>(equals - position), entry.key,
+                 sizeof entry.key);
+      DecodeInto(equals + 1, static_cast<std::size_t>(pairEnd - equals - 1), entry.value,
+                 sizeof entry.value);
     } else {
-      DecodeInto(position, static_cast<std::size_t>(pairEnd - position), entry.key, sizeof entry.key);
+      DecodeInto(position, static_cast<std::size_t>(pairEnd - position), entry.key,
+                 sizeof entry.key);
       entry.value[0] = '\0';
     }
     position = amp != nullptr ? amp + 1 : end;

@@ -60,7 +60,8 @@ int BuildRequest(std::initializer_list<Element> elements, char* out, std::size_t
   std::size_t length = 0;
   out[0] = '\0';
   std::string root = std::string("<") + kMessageRoot + ">";
-  bool fits = Append(out, capacity, &length, kMessageHeader) && Append(out, capacity, &length, root);
+  bool fits =
+      Append(out, capacity, &length, kMessageHeader) && Append(out, capacity, &length, root);
   for (const Element& element : elements) {
     if (!fits) break;
     char tag[kTagCapacity];

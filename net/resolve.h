@@ -23,6 +23,6 @@ namespace platform {
 // the failed look-up (elsewhere the resolver's error mapped onto those codes:
 // 11001 for an unknown name, 11002 for a server failure, 11003, 11004).
 int LookUpHostIPv4(const char* name, std::uint32_t* hostOrder);
-}
+}  // namespace platform
 
 }  // namespace dovrel

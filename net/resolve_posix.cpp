@@ -10,8 +10,10 @@ namespace {
 // The Windows Sockets code that stands for a resolver error.
 int HostErrorCode(int error) {
   switch (error) {
-    case EAI_NONAME: return kHostNotFound;
-    case EAI_AGAIN: return 11002;   // WSATRY_AGAIN
+    case EAI_NONAME:
+      return kHostNotFound;
+    case EAI_AGAIN:
+      return 11002;  // WSATRY_AGAIN
 #ifdef EAI_NODATA
     case EAI_NODATA:  // WSANO_DATA
 #endif
@@ -19,7 +21,8 @@ int HostErrorCode(int error) {
     case EAI_ADDRFAMILY:
 #endif
       return 11004;
-    default: return kNameNoRecovery;
+    default:
+      return kNameNoRecovery;
   }
 }
 

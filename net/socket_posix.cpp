@@ -40,8 +40,9 @@ int ConnectIPv4(NativeSocket s, std::uint32_t address, int port) {
   to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<std::uint16_t>(port));
   to.sin_addr.s_addr = htonl(address);
-  return ::connect(static_cast<int>(s), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 ? 0
-                                                                                                 : -1;
+  return ::connect(static_cast<int>(s), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0
+             ? 0
+             : -1;
 }
 
 int PendingError(NativeSocket s) {
@@ -56,7 +57,8 @@ int CloseSocket(NativeSocket s) { return ::close(static_cast<int>(s)) == 0 ? 0 :
 
 int SendSome(NativeSocket s, const void* data, int length) {
   // MSG_NOSIGNAL: a peer that has gone away is an error result, not SIGPIPE.
-  return static_cast<int>(::send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL));
+  return static_cast<int>(
+      ::send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL));
 }
 
 int ReceiveSome(NativeSocket s, void* buffer, int capacity) {
@@ -78,10 +80,11 @@ int WaitSocket(NativeSocket s, int timeoutMs, bool forReading, bool watchErrors)
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
-    int wait = timeoutMs < 0 ? -1
-                             : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                    deadline - Clock::now())
-                                                    .count());
+    int wait = timeoutMs < 0
+                   ? -1
+                   : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          deadline - Clock::now())
+                                          .count());
     if (timeoutMs >= 0 && wait < 0) wait = 0;
     int n = ::poll(&entry, 1, wait);
     if (n < 0 && errno == EINTR) continue;

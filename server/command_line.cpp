@@ -73,7 +73,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string name = arguments[i];
     std::optional<std::string> inlineValue;
-    if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+    if (const std::size_t equals = name.find('=');
+        name.rfind("--", 0) == 0 && equals != std::string::npos) {
       inlineValue = name.substr(equals + 1);
       name.resize(equals);
     }

@@ -47,9 +47,11 @@ std::optional<std::string> ReadRequest(int socket, FileServer::State& state) {
 }
 
 // How much of the reply goes out before a fault stops sending.
-std::uint64_t BytesToSend(const DeliveryFaults& delivery, std::uint64_t length, std::uint64_t announced) {
+std::uint64_t BytesToSend(const DeliveryFaults& delivery, std::uint64_t length,
+                          std::uint64_t announced) {
   std::uint64_t count = std::min(length, announced);
-  if (delivery.stallAfter) count = std::min<std::uint64_t>(count, static_cast<std::uint64_t>(*delivery.stallAfter));
+  if (delivery.stallAfter)
+    count = std::min<std::uint64_t>(count, static_cast<std::uint64_t>(*delivery.stallAfter));
   if (!delivery.truncateAt) return count;
   if (*delivery.truncateAt < 0) return std::min(count, length / 2);
   const std::uint64_t most = length > 0 ? length - 1 : 0;
@@ -63,7 +65,8 @@ std::uint64_t AnnouncedLength(const DeliveryFaults& delivery, std::uint64_t leng
 }
 
 // Sends `count` bytes one at a time, `pauseMs` apart.
-bool Trickle(int socket, const char* bytes, std::size_t count, int pauseMs, const FileServer::State& state) {
+bool Trickle(int socket, const char* bytes, std::size_t count, int pauseMs,
+             const FileServer::State& state) {
   for (std::size_t i = 0; i < count; ++i) {
     if (!SendAll(socket, bytes + i, 1, state.options.ioTimeoutMs, state.stop)) return false;
     if (pauseMs > 0 && !SleepUnlessStopped(pauseMs, state.stop)) return false;
@@ -85,7 +88,8 @@ bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, FileSer
   std::vector<char> buffer(kSendChunk);
   std::uint64_t sent = 0;
   while (sent < toSend) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kSendChunk, toSend - sent));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kSendChunk, toSend - sent));
     const std::ptrdiff_t n = reader.Read(buffer.data(), want);
     if (n < 0) {
       state.Warn("reply cut off: " + reader.Error());
@@ -138,7 +142,9 @@ void ServeConnection(int socket, FileServer::State& state) {
     return;
   }
 
-  ServiceContext context{*state.credentials, state.sessions, state.files,
+  ServiceContext context{*state.credentials,
+                         state.sessions,
+                         state.files,
                          std::chrono::steady_clock::now(),
                          [&state](const std::string& text) { state.Warn(text); },
                          EncDataFault(faults)};

@@ -18,7 +18,9 @@ constexpr char kAes256Oid[] = "\x06\x09\x60\x86\x48\x01\x65\x03\x04\x01\x2A";
 constexpr char kDes3Oid[] = "\x06\x08\x2A\x86\x48\x86\xF7\x0D\x03\x07";
 constexpr char kUnknownOid[] = "\x06\x04\x2A\x03\x04\x05";
 
-std::string_view Oid(const char* bytes) { return std::string_view(bytes, 2 + static_cast<unsigned char>(bytes[1])); }
+std::string_view Oid(const char* bytes) {
+  return std::string_view(bytes, 2 + static_cast<unsigned char>(bytes[1]));
+}
 
 // CAST5-CBC under the session's key; without padding the caller gives whole blocks.
 bool Encrypt(const std::string& plaintext, const SessionKeys& keys, bool pad, std::string* out,
@@ -28,7 +30,8 @@ bool Encrypt(const std::string& plaintext, const SessionKeys& keys, bool pad, st
   std::vector<unsigned char> sealed(plaintext.size() + 2 * kCipherBlock);
   int first = 0, last = 0;
   if (!cast5 || !context ||
-      EVP_EncryptInit_ex2(context.get(), cast5.get(), keys.key.data(), keys.iv.data(), nullptr) != 1 ||
+      EVP_EncryptInit_ex2(context.get(), cast5.get(), keys.key.data(), keys.iv.data(), nullptr) !=
+          1 ||
       EVP_CIPHER_CTX_set_padding(context.get(), pad ? 1 : 0) != 1 ||
       EVP_EncryptUpdate(context.get(), sealed.data(), &first,
                         reinterpret_cast<const unsigned char*>(plaintext.data()),
@@ -37,20 +40,25 @@ bool Encrypt(const std::string& plaintext, const SessionKeys& keys, bool pad, st
     *error = "cannot encrypt: " + TakeCryptoErrors();
     return false;
   }
-  out->assign(reinterpret_cast<const char*>(sealed.data()), static_cast<std::size_t>(first) + static_cast<std::size_t>(last));
+  out->assign(reinterpret_cast<const char*>(sealed.data()),
+              static_cast<std::size_t>(first) + static_cast<std::size_t>(last));
   return true;
 }
 
 std::string Lines(const std::string& der) {
   Base64LineEncoder encoder;
-  std::string text(Base64LineEncoder::MaxOutput(der.size()) + Base64LineEncoder::MaxOutput(0), '\0');
-  std::size_t n = encoder.Encode(reinterpret_cast<const unsigned char*>(der.data()), der.size(), text.data());
+  std::string text(Base64LineEncoder::MaxOutput(der.size()) + Base64LineEncoder::MaxOutput(0),
+                   '\0');
+  std::size_t n =
+      encoder.Encode(reinterpret_cast<const unsigned char*>(der.data()), der.size(), text.data());
   n += encoder.Finish(text.data() + n);
   text.resize(n);
   return text;
 }
 
-std::string Armoured(const std::string& der) { return kEncryptedDataBegin + Lines(der) + kEncryptedDataEnd; }
+std::string Armoured(const std::string& der) {
+  return kEncryptedDataBegin + Lines(der) + kEncryptedDataEnd;
+}
 
 std::string Body(std::string_view oid, const SessionKeys& keys, const std::string& sealed) {
   const std::string_view iv(reinterpret_cast<const char*>(keys.iv.data()), keys.iv.size());

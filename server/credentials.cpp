@@ -50,7 +50,8 @@ bool StoreCredentials(const ServerCredentials& credentials, const std::string& s
   }
   UniquePtr<BIO> certText(BIO_new(BIO_s_mem()));
   UniquePtr<BIO> keyText(BIO_new(BIO_s_mem()));
-  if (!certText || !keyText || PEM_write_bio_X509(certText.get(), credentials.certificate.get()) != 1 ||
+  if (!certText || !keyText ||
+      PEM_write_bio_X509(certText.get(), credentials.certificate.get()) != 1 ||
       PEM_write_bio_PrivateKey(keyText.get(), credentials.key.get(), nullptr, nullptr, 0, nullptr,
                                nullptr) != 1) {
     *error = "cannot write the credentials as PEM: " + TakeCryptoErrors();
@@ -65,19 +66,22 @@ SharedCredentials ReadCredentialFiles(const std::string& certificateFile,
                                       const std::string& keyFile, std::string* error) {
   auto credentials = std::make_shared<ServerCredentials>();
   UniquePtr<BIO> certBio(BIO_new_file(certificateFile.c_str(), "r"));
-  if (certBio) credentials->certificate.reset(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));
+  if (certBio)
+    credentials->certificate.reset(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));
   if (!credentials->certificate) {
     *error = "cannot read the certificate " + certificateFile + ": " + TakeCryptoErrors();
     return nullptr;
   }
   UniquePtr<BIO> keyBio(BIO_new_file(keyFile.c_str(), "r"));
-  if (keyBio) credentials->key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+  if (keyBio)
+    credentials->key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
   if (!credentials->key) {
     *error = "cannot read the private key " + keyFile + ": " + TakeCryptoErrors();
     return nullptr;
   }
   if (X509_check_private_key(credentials->certificate.get(), credentials->key.get()) != 1) {
-    *error = "the private key " + keyFile + " does not belong to the certificate " + certificateFile;
+    *error =
+        "the private key " + keyFile + " does not belong to the certificate " + certificateFile;
     TakeCryptoErrors();
     return nullptr;
   }
@@ -154,7 +158,8 @@ SharedCredentials GenerateCredentials(std::string* error) {
       X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC,
                                  reinterpret_cast<const unsigned char*>(kGeneratedSubject), -1, -1,
                                  0) == 1 &&
-      X509_set_issuer_name(cert, subject) == 1 && X509_set_pubkey(cert, credentials->key.get()) == 1 &&
+      X509_set_issuer_name(cert, subject) == 1 &&
+      X509_set_pubkey(cert, credentials->key.get()) == 1 &&
       X509_sign(cert, credentials->key.get(), EVP_sha256()) > 0;
   if (!made) {
     *error = "cannot generate the server's certificate: " + TakeCryptoErrors();
@@ -174,10 +179,12 @@ SharedCredentials LoadCredentials(const std::string& certificateFile, const std:
   if (!stateDir.empty()) {
     const std::string certPath = stateDir + "/" + kStateCertificateFile;
     const std::string keyPath = stateDir + "/" + kStateKeyFile;
-    if (FileExists(certPath) && FileExists(keyPath)) return ReadCredentialFiles(certPath, keyPath, error);
+    if (FileExists(certPath) && FileExists(keyPath))
+      return ReadCredentialFiles(certPath, keyPath, error);
   }
   SharedCredentials generated = GenerateCredentials(error);
-  if (generated && !stateDir.empty() && !StoreCredentials(*generated, stateDir, error)) return nullptr;
+  if (generated && !stateDir.empty() && !StoreCredentials(*generated, stateDir, error))
+    return nullptr;
   return generated;
 }
 

@@ -17,8 +17,10 @@ constexpr std::size_t kFileChunk = 64 * 1024;
 // version 0; content type data (1.2.840.113549.1.7.1); CAST5-CBC
 // (1.2.840.113533.7.66.10) with the initial vector as its parameter.
 constexpr unsigned char kVersion[] = {0x02, 0x01, 0x00};
-constexpr unsigned char kDataType[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
-constexpr unsigned char kCast5Oid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF6, 0x7D, 0x07, 0x42, 0x0A};
+constexpr unsigned char kDataType[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                       0xF7, 0x0D, 0x01, 0x07, 0x01};
+constexpr unsigned char kCast5Oid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                       0xF6, 0x7D, 0x07, 0x42, 0x0A};
 constexpr unsigned char kSequence = 0x30;
 constexpr unsigned char kOctetString = 0x04;
 constexpr unsigned char kImplicitContent = 0x80;  // [0] IMPLICIT OCTET STRING, primitive
@@ -34,7 +36,8 @@ void AppendLength(std::string* out, std::uint64_t length) {
   }
   unsigned char digits[8];
   int count = 0;
-  for (std::uint64_t rest = length; rest > 0; rest >>= 8) digits[count++] = static_cast<unsigned char>(rest);
+  for (std::uint64_t rest = length; rest > 0; rest >>= 8)
+    digits[count++] = static_cast<unsigned char>(rest);
   out->push_back(static_cast<char>(0x80 | count));
   while (count > 0) out->push_back(static_cast<char>(digits[--count]));
 }
@@ -87,9 +90,9 @@ std::string EncryptedDataHeadFor(std::string_view cipherOid, std::string_view iv
 
 std::string EncryptedDataHead(std::uint64_t cipherLength,
                               const std::array<unsigned char, kInitialVectorLength>& iv) {
-  return EncryptedDataHeadFor(std::string_view(reinterpret_cast<const char*>(kCast5Oid), sizeof kCast5Oid),
-                              std::string_view(reinterpret_cast<const char*>(iv.data()), iv.size()),
-                              cipherLength);
+  return EncryptedDataHeadFor(
+      std::string_view(reinterpret_cast<const char*>(kCast5Oid), sizeof kCast5Oid),
+      std::string_view(reinterpret_cast<const char*>(iv.data()), iv.size()), cipherLength);
 }
 
 std::uint64_t EncryptedDataPemLength(std::uint64_t derLength) {
@@ -147,11 +150,13 @@ bool EncryptedFileBody::Refill() {
     case 1:
       AppendEncoded(reinterpret_cast<const unsigned char*>(head_.data()), head_.size());
       ++stage_;
-      return EncryptAndEncode(reinterpret_cast<const unsigned char*>(prefix_.data()), prefix_.size());
+      return EncryptAndEncode(reinterpret_cast<const unsigned char*>(prefix_.data()),
+                              prefix_.size());
     case 2: {
       if (fileLeft_ > 0) {
         plain_.resize(kFileChunk);
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(fileLeft_, kFileChunk));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(fileLeft_, kFileChunk));
         ssize_t got;
         do {
           got = read(file_.descriptor.get(), plain_.data(), want);

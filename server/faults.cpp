@@ -15,14 +15,22 @@ struct KindName {
   FaultKind kind;
 };
 constexpr KindName kKinds[] = {
-    {"omit", FaultKind::kOmit},         {"empty", FaultKind::kEmpty},
-    {"code", FaultKind::kCode},         {"delay", FaultKind::kDelay},
-    {"withhold", FaultKind::kWithhold}, {"truncate", FaultKind::kTruncate},
-    {"overannounce", FaultKind::kOverannounce}, {"refuse", FaultKind::kRefuse},
-    {"announce", FaultKind::kAnnounce}, {"stall", FaultKind::kStall},
-    {"trickle", FaultKind::kTrickle},   {"double", FaultKind::kDouble},
-    {"unterminate", FaultKind::kUnterminate}, {"value", FaultKind::kValue},
-    {"long", FaultKind::kLong},         {"encdata", FaultKind::kEncData},
+    {"omit", FaultKind::kOmit},
+    {"empty", FaultKind::kEmpty},
+    {"code", FaultKind::kCode},
+    {"delay", FaultKind::kDelay},
+    {"withhold", FaultKind::kWithhold},
+    {"truncate", FaultKind::kTruncate},
+    {"overannounce", FaultKind::kOverannounce},
+    {"refuse", FaultKind::kRefuse},
+    {"announce", FaultKind::kAnnounce},
+    {"stall", FaultKind::kStall},
+    {"trickle", FaultKind::kTrickle},
+    {"double", FaultKind::kDouble},
+    {"unterminate", FaultKind::kUnterminate},
+    {"value", FaultKind::kValue},
+    {"long", FaultKind::kLong},
+    {"encdata", FaultKind::kEncData},
 };
 
 std::string Upper(std::string_view text) {
@@ -57,7 +65,8 @@ std::string PercentDecoded(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
         HexDigitValue(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
+      out.push_back(
+          static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2])));
       i += 2;
     } else {
       out.push_back(text[i]);
@@ -172,7 +181,8 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
     case FaultKind::kEncData: {
       const std::size_t colon = argument.find(':');
       fault.element = std::string(argument.substr(0, colon));
-      fault.code = colon == std::string_view::npos ? std::string() : PercentDecoded(argument.substr(colon + 1));
+      fault.code = colon == std::string_view::npos ? std::string()
+                                                   : PercentDecoded(argument.substr(colon + 1));
       valid = !fault.element.empty() && fault.service == "GET";
       break;
     }
@@ -199,17 +209,32 @@ DeliveryFaults DeliveryOf(const std::vector<Fault>& serviceFaults) {
   DeliveryFaults delivery;
   for (const Fault& fault : serviceFaults) {
     switch (fault.kind) {
-      case FaultKind::kRefuse: delivery.refuse = true; break;
-      case FaultKind::kWithhold: delivery.withhold = true; break;
-      case FaultKind::kDelay: delivery.delayMs = fault.amount; break;
-      case FaultKind::kTruncate: delivery.truncateAt = fault.amount; break;
+      case FaultKind::kRefuse:
+        delivery.refuse = true;
+        break;
+      case FaultKind::kWithhold:
+        delivery.withhold = true;
+        break;
+      case FaultKind::kDelay:
+        delivery.delayMs = fault.amount;
+        break;
+      case FaultKind::kTruncate:
+        delivery.truncateAt = fault.amount;
+        break;
       case FaultKind::kOverannounce:
         delivery.overannounce = fault.amount < 0 ? kDefaultOverannounce : fault.amount;
         break;
-      case FaultKind::kAnnounce: delivery.announce = static_cast<std::uint32_t>(fault.amount); break;
-      case FaultKind::kStall: delivery.stallAfter = fault.amount < 0 ? 0 : fault.amount; break;
-      case FaultKind::kTrickle: delivery.trickleMs = fault.amount < 0 ? 1 : fault.amount; break;
-      default: break;
+      case FaultKind::kAnnounce:
+        delivery.announce = static_cast<std::uint32_t>(fault.amount);
+        break;
+      case FaultKind::kStall:
+        delivery.stallAfter = fault.amount < 0 ? 0 : fault.amount;
+        break;
+      case FaultKind::kTrickle:
+        delivery.trickleMs = fault.amount < 0 ? 1 : fault.amount;
+        break;
+      default:
+        break;
     }
   }
   return delivery;

@@ -35,16 +35,30 @@
 namespace dovrel::server {
 
 enum class FaultKind {
-  kOmit, kEmpty, kCode, kDelay, kWithhold, kTruncate, kOverannounce, kRefuse,
-  kAnnounce, kStall, kTrickle, kDouble, kUnterminate, kValue, kLong, kEncData,
+  kOmit,
+  kEmpty,
+  kCode,
+  kDelay,
+  kWithhold,
+  kTruncate,
+  kOverannounce,
+  kRefuse,
+  kAnnounce,
+  kStall,
+  kTrickle,
+  kDouble,
+  kUnterminate,
+  kValue,
+  kLong,
+  kEncData,
 };
 
 struct Fault {
-  std::string service;  // INIT, KEYEXCHG, GETLIST, GET or TERMINATE
+  std::string service;   // INIT, KEYEXCHG, GETLIST, GET or TERMINATE
   std::string fileName;  // GET only: the FILE_NAME it applies to; empty: every file
   FaultKind kind = FaultKind::kOmit;
-  std::string element;  // omit, empty, double, unterminate, value, long; encdata: the shape
-  std::string code;     // code; double and value: the text; encdata: the argument
+  std::string element;       // omit, empty, double, unterminate, value, long; encdata: the shape
+  std::string code;          // code; double and value: the text; encdata: the argument
   std::int64_t amount = -1;  // delay, trickle (ms); truncate, overannounce, announce, stall,
                              // long (bytes); -1: the default
 };

@@ -36,14 +36,16 @@ unique_fd Listen(const std::string& address, int port, int* boundPort, std::stri
   sockaddr_in socketAddress{};
   socketAddress.sin_family = AF_INET;
   socketAddress.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (port < 0 || port > 65535 || inet_pton(AF_INET, address.c_str(), &socketAddress.sin_addr) != 1) {
+  if (port < 0 || port > 65535 ||
+      inet_pton(AF_INET, address.c_str(), &socketAddress.sin_addr) != 1) {
     *error = "not an IPv4 address and port: " + where;
     return unique_fd();
   }
   unique_fd listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   const int on = 1;
   if (!listener || setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-      bind(listener.get(), reinterpret_cast<const sockaddr*>(&socketAddress), sizeof socketAddress) != 0 ||
+      bind(listener.get(), reinterpret_cast<const sockaddr*>(&socketAddress),
+           sizeof socketAddress) != 0 ||
       listen(listener.get(), 64) != 0) {
     *error = "cannot listen on " + where + ": " + std::strerror(errno);
     return unique_fd();
@@ -113,8 +115,7 @@ void AcceptLoop(FileServer::State* state) {
 FileServer::State::State(const FileServerOptions& opts, SharedCredentials creds)
     : options(opts),
       credentials(std::move(creds)),
-      files(opts.root, opts.wireCharset,
-            [this](const std::string& text) { Warn(text); }),
+      files(opts.root, opts.wireCharset, [this](const std::string& text) { Warn(text); }),
       sessions(opts.maxSessions, opts.sessionIdleLimit),
       faults(opts.faults) {}
 
@@ -131,7 +132,8 @@ std::vector<Fault> FileServer::State::Faults() const {
   return faults;
 }
 
-std::unique_ptr<FileServer> FileServer::Start(const FileServerOptions& options, std::string* error) {
+std::unique_ptr<FileServer> FileServer::Start(const FileServerOptions& options,
+                                              std::string* error) {
   if (options.root.empty()) {
     *error = "no root folder given (--root DIR)";
     return nullptr;
@@ -154,7 +156,8 @@ std::unique_ptr<FileServer> FileServer::Start(const FileServerOptions& options, 
   }
   SharedCredentials credentials = options.credentials;
   if (!credentials) {
-    credentials = LoadCredentials(options.certificateFile, options.keyFile, options.stateDir, error);
+    credentials =
+        LoadCredentials(options.certificateFile, options.keyFile, options.stateDir, error);
     if (!credentials) return nullptr;
   }
 

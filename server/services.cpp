@@ -21,7 +21,8 @@ std::optional<std::string> Text(std::string_view request, const char* name) {
 }
 
 Reply Missing(const char* name) {
-  return FailureReply(kResultMissingElement, std::string("the request has no ") + name + " element");
+  return FailureReply(kResultMissingElement,
+                      std::string("the request has no ") + name + " element");
 }
 
 std::string JoinList(const std::vector<std::string>& names, std::size_t count) {
@@ -56,7 +57,8 @@ Reply CraftedGetReply(OpenedFile file, const SessionKeys& keys, const Fault& fau
     got += static_cast<std::size_t>(n);
   }
   std::string error;
-  const std::optional<std::string> text = CraftEncData(fault.element, fault.code, std::move(plaintext), keys, &error);
+  const std::optional<std::string> text =
+      CraftEncData(fault.element, fault.code, std::move(plaintext), keys, &error);
   if (!text) return FailureReply(kResultInternal, error);
   Reply reply;
   reply.Add("RESULT_CODE", kResultOk).Add("ENC_DATA", *text);
@@ -129,14 +131,19 @@ Reply HandleGet(std::string_view request, ServiceContext& context) {
   }
   OpenedFile file;
   switch (context.files.Open(*name, &file)) {
-    case FindResult::kFound: break;
-    case FindResult::kInvalidName: return FailureReply(kResultBadFileName, "not a plain file name");
-    case FindResult::kNotFound: return FailureReply(kResultFileNotFound, "no such file");
-    case FindResult::kUnreadable: return FailureReply(kResultFileUnreadable, "the file cannot be read");
+    case FindResult::kFound:
+      break;
+    case FindResult::kInvalidName:
+      return FailureReply(kResultBadFileName, "not a plain file name");
+    case FindResult::kNotFound:
+      return FailureReply(kResultFileNotFound, "no such file");
+    case FindResult::kUnreadable:
+      return FailureReply(kResultFileUnreadable, "the file cannot be read");
   }
   if (context.encData) return CraftedGetReply(std::move(file), *keys, *context.encData);
   std::string error;
-  std::unique_ptr<EncryptedFileBody> body = EncryptedFileBody::Create(std::move(file), *keys, &error);
+  std::unique_ptr<EncryptedFileBody> body =
+      EncryptedFileBody::Create(std::move(file), *keys, &error);
   if (!body) return FailureReply(kResultInternal, error);
   Reply reply;
   reply.Add("RESULT_CODE", kResultOk).AddBody("ENC_DATA", std::move(body));

@@ -18,9 +18,9 @@ void SessionTable::MakeRoom(Clock::time_point now) {
     it = Expired(it->second, now) ? entries_.erase(it) : std::next(it);
   }
   while (entries_.size() >= capacity_) {
-    auto oldest = std::min_element(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) {
-      return a.second.lastUse < b.second.lastUse;
-    });
+    auto oldest = std::min_element(
+        entries_.begin(), entries_.end(),
+        [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
     entries_.erase(oldest);
   }
 }

@@ -53,14 +53,16 @@ bool SleepUnlessStopped(int milliseconds, const StopSignal& stop) {
   }
 }
 
-bool ReadExact(int fd, void* buffer, std::size_t length, Deadline deadline, const StopSignal& stop) {
+bool ReadExact(int fd, void* buffer, std::size_t length, Deadline deadline,
+               const StopSignal& stop) {
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t got = 0;
   while (got < length) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    if (WaitFor(fd, POLLIN, static_cast<int>(left.count()), stop) != WaitResult::kReady) return false;
+    if (WaitFor(fd, POLLIN, static_cast<int>(left.count()), stop) != WaitResult::kReady)
+      return false;
     const ssize_t n = recv(fd, bytes + got, length - got, MSG_DONTWAIT);
     if (n == 0) return false;
     if (n < 0) {

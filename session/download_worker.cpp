@@ -89,7 +89,8 @@ class Worker {
 
     // The reply goes straight through to a temporary file beside the local
     // path; the item's outcome is decided once all of it is in.
-    auto reply = std::make_unique<ReplyStream>(item.localPath, IsTextModePath(item.localPath), job_.keys);
+    auto reply =
+        std::make_unique<ReplyStream>(item.localPath, IsTextModePath(item.localPath), job_.keys);
     ItemEnd end = Receive(request, requestLength, *reply);
     if (end != ItemEnd::kDone) return end;
     if (!reply->ResultCodeIsZero() || !reply->HasEncryptedData()) return ItemEnd::kFailed;

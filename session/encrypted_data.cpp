@@ -63,11 +63,13 @@ std::ptrdiff_t DecryptEncryptedData(const char* data, std::size_t length, int ar
   BufferSink sink(output, capacity);
   bool decrypted = false;
   if (armour == kArmourDer) {
-    auto body = std::make_unique<EncryptedDataStream>(secret, sink, error, kSiteDerUnreadable, capacity);
+    auto body =
+        std::make_unique<EncryptedDataStream>(secret, sink, error, kSiteDerUnreadable, capacity);
     body->Feed(reinterpret_cast<const unsigned char*>(data), length);
     decrypted = body->Finish();
   } else {
-    auto body = std::make_unique<EncryptedDataStream>(secret, sink, error, kSitePemUnreadable, capacity);
+    auto body =
+        std::make_unique<EncryptedDataStream>(secret, sink, error, kSitePemUnreadable, capacity);
     PemBodyStream pem(*body, error);
     pem.Feed(data, length);
     decrypted = pem.Finish();

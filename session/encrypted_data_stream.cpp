@@ -98,7 +98,8 @@ std::size_t EncryptedDataStream::Advance(const unsigned char* bytes, std::size_t
       } else if (header_.identifier == kContentPrimitive) {
         contentDepth_ = depth_;
         remaining_ = header_.length;
-        if (Accept(header_, kContentPrimitive, false) && StartContent()) step_ = Step::kContentBytes;
+        if (Accept(header_, kContentPrimitive, false) && StartContent())
+          step_ = Step::kContentBytes;
       } else if (Accept(header_, kContentSegments, true)) {
         contentDepth_ = depth_;
         if (StartContent() && Push(header_)) step_ = Step::kSegment;
@@ -252,7 +253,8 @@ bool EncryptedDataStream::IsEndOfContents() const {
 bool EncryptedDataStream::Accept(const Header& header, unsigned char identifier,
                                  bool allowIndefinite) {
   const bool constructed = (identifier & kConstructed) != 0;
-  if (header.identifier != identifier || (header.indefinite && (!allowIndefinite || !constructed))) {
+  if (header.identifier != identifier ||
+      (header.indefinite && (!allowIndefinite || !constructed))) {
     FailUnreadable();
     return false;
   }

@@ -45,8 +45,18 @@ class EncryptedDataStream {
 
  private:
   enum class Step {
-    kBody, kVersion, kInfo, kContentType, kAlgorithm, kContent, kSegment, kContentBytes,
-    kInfoEnd, kBodyEnd, kDone, kFailed,
+    kBody,
+    kVersion,
+    kInfo,
+    kContentType,
+    kAlgorithm,
+    kContent,
+    kSegment,
+    kContentBytes,
+    kInfoEnd,
+    kBodyEnd,
+    kDone,
+    kFailed,
   };
   struct Header {
     unsigned char identifier = 0;
@@ -93,7 +103,7 @@ class EncryptedDataStream {
 
   Frame frames_[kMaxFrames] = {};
   int depth_ = 0;
-  int contentDepth_ = 0;  // frames open when the content began
+  int contentDepth_ = 0;         // frames open when the content began
   std::uint64_t remaining_ = 0;  // of the current primitive content string
   std::uint64_t contentSeen_ = 0;
 

@@ -49,7 +49,8 @@ void FileContents::Search(const unsigned char* bytes, std::size_t length) {
   if (zeroSeen_) return;
   const char* text = reinterpret_cast<const char*>(bytes);
   const void* zero = std::memchr(text, '\0', length);
-  const std::size_t textLength = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : length;
+  const std::size_t textLength =
+      zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : length;
   if (!key_.Found()) {
     const std::size_t at = key_.Find(text, textLength);
     if (at != StreamSearch::kNotHere) fileStart_ = position_ + at + kSeparator;
@@ -88,7 +89,8 @@ void FileContents::Search(const unsigned char* bytes, std::size_t length) {
 bool FileContents::TakeFileBytes(const unsigned char* bytes, std::size_t length) {
   if (!spilling_ && sizeComplete_) {
     if (size_ < 0) return true;  // refused at the end
-    const std::uint64_t wanted = static_cast<std::uint64_t>(size_) - std::min<std::uint64_t>(written_, size_);
+    const std::uint64_t wanted =
+        static_cast<std::uint64_t>(size_) - std::min<std::uint64_t>(written_, size_);
     const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, length));
     if (take == 0) return true;
     written_ += take;
@@ -116,7 +118,8 @@ bool FileContents::CopySpill(std::uint64_t size) {
   if (!spill_.Rewind() || !file_.Open()) return false;
   unsigned char buffer[16384];
   for (std::uint64_t copied = 0; copied < size;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, size - copied));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, size - copied));
     const std::size_t got = spill_.Read(buffer, want);
     if (got == 0 || !file_.Write(buffer, got, textMode_)) return false;
     copied += got;

@@ -23,7 +23,8 @@ bool WriteWithCrLf(std::FILE* file, const unsigned char* bytes, std::size_t size
   static const unsigned char kCrLf[2] = {'\r', '\n'};
   const unsigned char* end = bytes + size;
   while (bytes < end) {
-    auto* feed = static_cast<const unsigned char*>(std::memchr(bytes, '\n', static_cast<std::size_t>(end - bytes)));
+    auto* feed = static_cast<const unsigned char*>(
+        std::memchr(bytes, '\n', static_cast<std::size_t>(end - bytes)));
     const unsigned char* stop = feed != nullptr ? feed : end;
     if (!WriteAll(file, bytes, static_cast<std::size_t>(stop - bytes))) return false;
     if (feed == nullptr) break;
@@ -35,8 +36,8 @@ bool WriteWithCrLf(std::FILE* file, const unsigned char* bytes, std::size_t size
 
 // Differs between processes and between the files of one process.
 unsigned long long NameSeed() {
-  static const unsigned long long start = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  static const unsigned long long start =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   static std::atomic<unsigned> counter{0};
   return start * 6364136223846793005ull + counter++ * 1442695040888963407ull;
 }

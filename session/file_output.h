@@ -50,6 +50,6 @@ bool StoreFile(const char* path, const unsigned char* bytes, std::size_t size, b
 namespace platform {
 bool MoveFileOver(const char* from, const char* to);  // atomic where the platform allows
 std::FILE* CreateNewFile(const char* path);           // read and write, binary; fails if it exists
-}
+}  // namespace platform
 
 }  // namespace dovrel

@@ -15,8 +15,8 @@ bool MoveFileOver(const char* from, const char* to) {
 }
 
 std::FILE* CreateNewFile(const char* path) {
-  int descriptor = ::_open(path, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                           _S_IREAD | _S_IWRITE);
+  int descriptor =
+      ::_open(path, _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
   if (descriptor < 0) return nullptr;
   std::FILE* file = ::_fdopen(descriptor, "w+b");
   if (file == nullptr) ::_close(descriptor);

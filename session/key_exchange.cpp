@@ -66,10 +66,9 @@ class Session {
     if (sealed < 0) return KeyExchangeResult::kCryptoFailed;
     envelope[static_cast<std::size_t>(sealed)] = '\0';
 
-    length = BuildRequest({{"SERVICE_CODE", "KEYEXCHG"},
-                           {"SKEY", keys_->skey},
-                           {"ENVELOP_DATA", envelope.data()}},
-                          request, sizeof request);
+    length = BuildRequest(
+        {{"SERVICE_CODE", "KEYEXCHG"}, {"SKEY", keys_->skey}, {"ENVELOP_DATA", envelope.data()}},
+        request, sizeof request);
     if (length < 0) return KeyExchangeResult::kCryptoFailed;  // the envelope cannot be sent
     if (Exchange(request, length) < 0) return KeyExchangeResult::kNoConnection;
 
@@ -86,12 +85,17 @@ class Session {
 
   static const char* MessageFor(KeyExchangeResult result) {
     switch (result) {
-      case KeyExchangeResult::kNoConnection: return kNoConnectionText;
-      case KeyExchangeResult::kNoSkey: return kNoSkeyText;
-      case KeyExchangeResult::kNoSignedData: return kKeyExchangeNoSignedDataText;
-      case KeyExchangeResult::kNoResultCode: return kKeyExchangeNoResultCodeText;
+      case KeyExchangeResult::kNoConnection:
+        return kNoConnectionText;
+      case KeyExchangeResult::kNoSkey:
+        return kNoSkeyText;
+      case KeyExchangeResult::kNoSignedData:
+        return kKeyExchangeNoSignedDataText;
+      case KeyExchangeResult::kNoResultCode:
+        return kKeyExchangeNoResultCodeText;
       case KeyExchangeResult::kOpened:
-      case KeyExchangeResult::kCryptoFailed: return nullptr;
+      case KeyExchangeResult::kCryptoFailed:
+        return nullptr;
     }
     return nullptr;
   }

@@ -22,16 +22,18 @@ class KeyExchangeHost {
 
 enum class KeyExchangeResult {
   kOpened,
-  kNoConnection,       // an Exchange got no reply at all
-  kNoSkey,             // the INIT reply lacks SKEY
-  kNoSignedData,       // the INIT reply lacks SERVER_SIGNED_DATA
-  kCryptoFailed,       // no certificate in the signed data, or no envelope made
-  kNoResultCode,       // the KEYEXCHG reply lacks RESULT_CODE
+  kNoConnection,  // an Exchange got no reply at all
+  kNoSkey,        // the INIT reply lacks SKEY
+  kNoSignedData,  // the INIT reply lacks SERVER_SIGNED_DATA
+  kCryptoFailed,  // no certificate in the signed data, or no envelope made
+  kNoResultCode,  // the KEYEXCHG reply lacks RESULT_CODE
 };
 
 inline constexpr char kPreparingText[] = "데이터를 암호화하기 위한 준비과정중입니다";
-inline constexpr char kKeyExchangeNoSignedDataText[] = "정상적인 데이터가 전송되지 않았습니다(SERVERSIGNEDDATA)";
-inline constexpr char kKeyExchangeNoResultCodeText[] = "정상적인 데이터가 전송되지 않았습니다(RESULT_CODE)";
+inline constexpr char kKeyExchangeNoSignedDataText[] =
+    "정상적인 데이터가 전송되지 않았습니다(SERVERSIGNEDDATA)";
+inline constexpr char kKeyExchangeNoResultCodeText[] =
+    "정상적인 데이터가 전송되지 않았습니다(RESULT_CODE)";
 
 // Draws a fresh session key and initial vector; false when the generator fails.
 bool DrawSessionKeys(SessionKeys* keys);

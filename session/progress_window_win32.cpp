@@ -139,8 +139,8 @@ int ProgressWindow::Run(HWND owner) {
     // A worker that still runs (the window was ended by OK) only sets flags of
     // its own copy from now on; what it has finished so far counts.
     for (int i = 0; i < count_; ++i) {
-      items_[i].done = __atomic_load_n(&run_->items[static_cast<std::size_t>(i)].done,
-                                       __ATOMIC_ACQUIRE);
+      items_[i].done =
+          __atomic_load_n(&run_->items[static_cast<std::size_t>(i)].done, __ATOMIC_ACQUIRE);
     }
     run_.reset();
   }
@@ -192,7 +192,8 @@ INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void ProgressWindow::Open() {
   SessionKeys keys;
   WindowHost host(window_, busy_);
-  if (OpenSecureSession(parameters_, &keys, host, exchangeTimeouts_) != KeyExchangeResult::kOpened) {
+  if (OpenSecureSession(parameters_, &keys, host, exchangeTimeouts_) !=
+      KeyExchangeResult::kOpened) {
     EndDialog(window_, 2);
     return;
   }

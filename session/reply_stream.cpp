@@ -76,10 +76,10 @@ void ReplyStream::ScanEncryptedData(const char* bytes, std::size_t length) {
   const std::size_t at = encClose_.Find(bytes, length);
   const std::size_t tag = encClose_.Pattern().size();
   // Stream positions relative to this piece's start; held bytes lie before it.
-  const std::ptrdiff_t end = at != StreamSearch::kNotHere
-                                 ? static_cast<std::ptrdiff_t>(at) - static_cast<std::ptrdiff_t>(tag)
-                                 : static_cast<std::ptrdiff_t>(length) -
-                                       static_cast<std::ptrdiff_t>(encClose_.Pending());
+  const std::ptrdiff_t end =
+      at != StreamSearch::kNotHere
+          ? static_cast<std::ptrdiff_t>(at) - static_cast<std::ptrdiff_t>(tag)
+          : static_cast<std::ptrdiff_t>(length) - static_cast<std::ptrdiff_t>(encClose_.Pending());
   const std::ptrdiff_t from = -static_cast<std::ptrdiff_t>(held);
   if (end <= from) return;
   const std::ptrdiff_t heldUsed = std::min<std::ptrdiff_t>(end, 0) - from;

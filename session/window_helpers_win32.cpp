@@ -12,7 +12,8 @@ Area ToArea(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bo
 std::string WideToPage(UINT page, std::wstring_view wide) {
   if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) return std::string();
   const int length = static_cast<int>(wide.size());
-  const int needed = WideCharToMultiByte(page, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  const int needed =
+      WideCharToMultiByte(page, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return std::string();
   std::string out(static_cast<std::size_t>(needed), '\0');
   WideCharToMultiByte(page, 0, wide.data(), length, &out[0], needed, nullptr, nullptr);

@@ -88,7 +88,8 @@ int ReceiveTickedFiles(ReceiveParameters& parameters, ReceiveView& view,
   return received;
 }
 
-bool ChangeReceiveFolder(ReceiveParameters& parameters, ReceiveView& view, LeadBytePredicate isLead) {
+bool ChangeReceiveFolder(ReceiveParameters& parameters, ReceiveView& view,
+                         LeadBytePredicate isLead) {
   const std::string current = FieldText(parameters.receiveFolder);
   std::string chosen;
   if (view.ChooseFolder(current, &chosen) != 1) return false;

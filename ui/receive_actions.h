@@ -16,7 +16,8 @@ inline constexpr char kNothingToReceiveText[] = "전송 받을 파일이 없습�
 inline constexpr char kNothingTickedText[] = "전송 받으려는 파일을 체크하십시오";
 inline constexpr char kNoFolderText[] = "수신파일 저장폴더를 지정하지 않았습니다";
 inline constexpr char kMissingFolderFormat[] = "수신파일저장폴더로 지정한\n%s 가 존재하지 않습니다";
-inline constexpr char kNotDirectoryFormat[] = "수신파일저장폴더로 지정한\n%s 는 디렉토리가 아닙니다";
+inline constexpr char kNotDirectoryFormat[] =
+    "수신파일저장폴더로 지정한\n%s 는 디렉토리가 아닙니다";
 inline constexpr char kCaptionTransferResult[] = "전송 결과";
 
 // What the commands touch of the window. ANSI texts are the controls' own.
@@ -50,6 +51,7 @@ int ReceiveTickedFiles(ReceiveParameters& parameters, ReceiveView& view,
                        const DirectorySource& files, LeadBytePredicate isLead);
 
 // Change folder: true when a new folder was taken (and stored).
-bool ChangeReceiveFolder(ReceiveParameters& parameters, ReceiveView& view, LeadBytePredicate isLead);
+bool ChangeReceiveFolder(ReceiveParameters& parameters, ReceiveView& view,
+                         LeadBytePredicate isLead);
 
 }  // namespace dovrel

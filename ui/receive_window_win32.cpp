@@ -54,7 +54,9 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
 
   // FileListView
   std::string DateText() override { return ControlTextAnsi(Item(kDateEdit)); }
-  void SetDateText(const std::string& text) override { SetWindowTextA(Item(kDateEdit), text.c_str()); }
+  void SetDateText(const std::string& text) override {
+    SetWindowTextA(Item(kDateEdit), text.c_str());
+  }
   void FocusDateEdit() override {
     SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kDateEdit)), TRUE);
   }
@@ -145,15 +147,26 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
     }
     if (notification != BN_CLICKED) return FALSE;
     switch (id) {
-      case kChangeFolder: ChangeReceiveFolder(parameters_, *this, IsAnsiLeadByte); break;
-      case kSearch: QueryFileList(parameters_, *this, serverFiles_); break;
-      case kSearchAll: SearchAllFiles(parameters_, *this, serverFiles_); break;
-      case kReadAgain: RefreshLocalList(); break;
+      case kChangeFolder:
+        ChangeReceiveFolder(parameters_, *this, IsAnsiLeadByte);
+        break;
+      case kSearch:
+        QueryFileList(parameters_, *this, serverFiles_);
+        break;
+      case kSearchAll:
+        SearchAllFiles(parameters_, *this, serverFiles_);
+        break;
+      case kReadAgain:
+        RefreshLocalList();
+        break;
       case kReceive:
         ReceiveTickedFiles(parameters_, *this, PlatformDirectorySource(), IsAnsiLeadByte);
         break;
-      case kClose: EndDialog(window_, 1); break;
-      default: return FALSE;
+      case kClose:
+        EndDialog(window_, 1);
+        break;
+      default:
+        return FALSE;
     }
     return TRUE;
   }

@@ -25,7 +25,8 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
 
 }  // namespace
 
-BoxWatch::BoxWatch(std::wstring caption, DWORD timeoutMs) : caption_(std::move(caption)), timeoutMs_(timeoutMs) {
+BoxWatch::BoxWatch(std::wstring caption, DWORD timeoutMs)
+    : caption_(std::move(caption)), timeoutMs_(timeoutMs) {
   thread_ = std::thread([this] {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs_) {

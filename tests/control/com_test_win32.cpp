@@ -47,15 +47,16 @@ int RunProgram(std::wstring commandLine, std::string* output = nullptr, DWORD ti
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                      &startup, &process);
+  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, nullptr, &startup, &process);
   CloseHandle(writeEnd);
   DWORD code = static_cast<DWORD>(-1);
   if (started) {
     std::string collected;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) collected.append(buffer, got);
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+      collected.append(buffer, got);
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
       GetExitCodeProcess(process.hProcess, &code);
     } else {
@@ -76,17 +77,20 @@ Function Export(HMODULE module, const char* name) {
 }
 
 int RegisterModule(bool unregister = false) {
-  return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + kModule + L"\"");
+  return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" +
+                    kModule + L"\"");
 }
 
 // The value's text, "<no key>" or "<no value>".
 std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullptr) {
   HKEY raw = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return L"<no key>";
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS)
+    return L"<no key>";
   unique_hkey key(raw);
   wchar_t data[1024] = {};
   DWORD size = sizeof data - sizeof(wchar_t);
-  if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
+      ERROR_SUCCESS) {
     return L"<no value>";
   }
   return data;
@@ -189,11 +193,25 @@ TEST(Creation, ByProgIdAndClassIdWithTheInterfaceTable) {
   com_ptr<IUnknown> object = Create();
   ASSERT_TRUE(object);
   const IID* const answered[] = {
-      &IID_IPelgrath,        &IID_IDispatch,          &IID_IViewObjectEx,        &IID_IViewObject2,
-      &IID_IViewObject,      &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject, &IID_IOleWindow,
-      &IID_IOleInPlaceActiveObject, &IID_IOleControl, &IID_IOleObject,          &IID_IPersistStreamInit,
-      &IID_IPersist,         &IID_ISpecifyPropertyPages, &IID_IQuickActivate,  &IID_IPersistStorage,
-      &IID_IDataObject,      &IID_IProvideClassInfo,  &IID_IProvideClassInfo2,
+      &IID_IPelgrath,
+      &IID_IDispatch,
+      &IID_IViewObjectEx,
+      &IID_IViewObject2,
+      &IID_IViewObject,
+      &IID_IOleInPlaceObjectWindowless,
+      &IID_IOleInPlaceObject,
+      &IID_IOleWindow,
+      &IID_IOleInPlaceActiveObject,
+      &IID_IOleControl,
+      &IID_IOleObject,
+      &IID_IPersistStreamInit,
+      &IID_IPersist,
+      &IID_ISpecifyPropertyPages,
+      &IID_IQuickActivate,
+      &IID_IPersistStorage,
+      &IID_IDataObject,
+      &IID_IProvideClassInfo,
+      &IID_IProvideClassInfo2,
   };
   void* first = nullptr;
   for (const IID* iid : answered) {
@@ -214,7 +232,8 @@ TEST(Creation, ByProgIdAndClassIdWithTheInterfaceTable) {
     EXPECT_EQ(refused, nullptr);
   }
   MULTI_QI misc{&IID_IOleObject, nullptr, S_OK};
-  ASSERT_EQ(object.get()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&misc.pItf)), S_OK);
+  ASSERT_EQ(object.get()->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&misc.pItf)),
+            S_OK);
   com_ptr<IOleObject> ole(static_cast<IOleObject*>(misc.pItf));
   DWORD status = 0;
   EXPECT_EQ(ole.get()->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
@@ -239,13 +258,15 @@ TEST(Creation, AggregatedInAnOuterObject) {
   void* raw = nullptr;
   EXPECT_EQ(CoCreateInstance(CLSID_Pelgrath, &outer, CLSCTX_INPROC_SERVER, IID_IPelgrath, &raw),
             CLASS_E_NOAGGREGATION);
-  ASSERT_EQ(CoCreateInstance(CLSID_Pelgrath, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &raw), S_OK);
+  ASSERT_EQ(CoCreateInstance(CLSID_Pelgrath, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &raw),
+            S_OK);
   com_ptr<IUnknown> inner(static_cast<IUnknown*>(raw));
   void* pelgrath = nullptr;
   ASSERT_EQ(inner.get()->QueryInterface(IID_IPelgrath, &pelgrath), S_OK);
   EXPECT_EQ(outer.references, 2u);  // the inner's interfaces count on the outer
   void* again = nullptr;
-  EXPECT_EQ(static_cast<IUnknown*>(pelgrath)->QueryInterface(IID_IOleObject, &again), E_NOINTERFACE);
+  EXPECT_EQ(static_cast<IUnknown*>(pelgrath)->QueryInterface(IID_IOleObject, &again),
+            E_NOINTERFACE);
   EXPECT_EQ(outer.queries, 1);  // asked of the outer object
   static_cast<IUnknown*>(pelgrath)->Release();
   EXPECT_EQ(outer.references, 1u);
@@ -254,7 +275,8 @@ TEST(Creation, AggregatedInAnOuterObject) {
 std::wstring ExpectedFailureBox(const char* server, const std::wstring& wideServer) {
   char reason[256];
   entry::ResolveServerAddress(server, reason, sizeof reason);
-  return wideServer + L" 접속에 실패하였습니다\n(" + std::wstring(reason, reason + strlen(reason)) + L")";
+  return wideServer + L" 접속에 실패하였습니다\n(" + std::wstring(reason, reason + strlen(reason)) +
+         L")";
 }
 
 TEST(Dispatch, NamesAndInvokeByDispatchId) {
@@ -270,7 +292,8 @@ TEST(Dispatch, NamesAndInvokeByDispatchId) {
   EXPECT_EQ(id, 1);
   wchar_t unknown[] = L"SendFile";
   names[0] = unknown;
-  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id),
+            DISP_E_UNKNOWNNAME);
 
   // A server named in Korean (percent-encoded code page 949) that no name service knows.
   unique_bstr options(SysAllocString(L"CONNECTIP=%C7%D1%B1%B9.invalid&DATE=20261208"));
@@ -282,8 +305,8 @@ TEST(Dispatch, NamesAndInvokeByDispatchId) {
   VARIANT result;
   VariantInit(&result);
   test::BoxWatch box(L"오류");
-  EXPECT_EQ(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result, nullptr,
-                             nullptr),
+  EXPECT_EQ(dispatch->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters,
+                             &result, nullptr, nullptr),
             S_OK);
   EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
   EXPECT_FALSE(box.Owned());
@@ -344,11 +367,11 @@ TEST(Container, SitedActivatedAndReleasedInAtlAxWin) {
   auto init = Export<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");
   auto getControl = Export<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl");
   ASSERT_TRUE(init != nullptr && getControl != nullptr && init());
-  HWND frame = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                               nullptr, nullptr, nullptr);
+  HWND frame = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                               200, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(frame, nullptr);
-  HWND host = CreateWindowExW(0, L"AtlAxWin", L"Dovrel.Pelgrath", WS_CHILD | WS_VISIBLE, 10, 10, 100, 50, frame,
-                              nullptr, nullptr, nullptr);
+  HWND host = CreateWindowExW(0, L"AtlAxWin", L"Dovrel.Pelgrath", WS_CHILD | WS_VISIBLE, 10, 10,
+                              100, 50, frame, nullptr, nullptr, nullptr);
   ASSERT_NE(host, nullptr);
   {
     IUnknown* raw = nullptr;
@@ -388,7 +411,8 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
   } scripts[] = {
       {L"dovrel-test.js",
        "var control = new ActiveXObject(\"Dovrel.Pelgrath\");\r\n"
-       "WScript.Echo(\"[\" + control.ReceiveFile(\"CONNECTIP=\\uD55C\\uAD6D.invalid&CONNECTPORT=1\") + \"]\");\r\n"},
+       "WScript.Echo(\"[\" + "
+       "control.ReceiveFile(\"CONNECTIP=\\uD55C\\uAD6D.invalid&CONNECTPORT=1\") + \"]\");\r\n"},
       {L"dovrel-test.vbs",
        "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
        "WScript.Echo \"[\" & control.ReceiveFile(\"connectip=%C7%D1%B1%B9.invalid\") & \"]\"\r\n"},
@@ -399,7 +423,8 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
     std::string output;
     test::BoxWatch box(L"오류");
     EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0) << s.script;
-    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid")) << s.script;
+    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"))
+        << s.script;
     EXPECT_NE(output.find("[0]"), std::string::npos) << s.script << output;
     DeleteFileW(path.c_str());
   }
@@ -408,8 +433,8 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
 // Forgets the machine's receive folder, so the next session asks for one.
 void ForgetReceiveFolder() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morvanta\\Orsenn", 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) ==
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morvanta\\Orsenn", 0,
+                    KEY_SET_VALUE | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
     RegDeleteValueW(key, L"PayListPath");
     RegCloseKey(key);
   }
@@ -437,11 +462,13 @@ std::string ArrivingBytes(const std::filesystem::path& source) {
 TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
   test::TestServer server("plain");
   ASSERT_TRUE(server.Ready()) << server.Error();
-  const std::filesystem::path day = std::filesystem::u8path(test::FixtureRoot()) / test::kSampleDate;
+  const std::filesystem::path day =
+      std::filesystem::u8path(test::FixtureRoot()) / test::kSampleDate;
   std::set<std::string> served;
-  for (const auto& entry : std::filesystem::directory_iterator(day)) served.insert(entry.path().filename().u8string());
-  const std::string options =
-      "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) + "&DATE=" + test::kSampleDate;
+  for (const auto& entry : std::filesystem::directory_iterator(day))
+    served.insert(entry.path().filename().u8string());
+  const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
+                              "&DATE=" + test::kSampleDate;
   const struct {
     const wchar_t* file;
     const char* script;

@@ -49,11 +49,14 @@ TEST(SessionOptions, KeysDefaultsAndConversions) {
       {"key-less text", "&&", kDefaultServerAddress, 41900, "20261208", ""},
       {"all four", "DATE=20240105&CONNECTIP=10.1.2.3&CONNECTPORT=8080&USERID=u01", "10.1.2.3", 8080,
        "20240105", "u01"},
-      {"mixed-case keys", "date=20240105&ConnectPort=9&connectip=h&UserId=x", "h", 9, "20240105", "x"},
-      {"a key given twice", "USERID=first&OTHER=1&USERID=second", kDefaultServerAddress, 41900, "20261208",
-       "second"},
-      {"the twenty-first pair", Pairs(20) + "USERID=late", kDefaultServerAddress, 41900, "20261208", ""},
-      {"the twentieth pair", Pairs(19) + "USERID=last", kDefaultServerAddress, 41900, "20261208", "last"},
+      {"mixed-case keys", "date=20240105&ConnectPort=9&connectip=h&UserId=x", "h", 9, "20240105",
+       "x"},
+      {"a key given twice", "USERID=first&OTHER=1&USERID=second", kDefaultServerAddress, 41900,
+       "20261208", "second"},
+      {"the twenty-first pair", Pairs(20) + "USERID=late", kDefaultServerAddress, 41900, "20261208",
+       ""},
+      {"the twentieth pair", Pairs(19) + "USERID=last", kDefaultServerAddress, 41900, "20261208",
+       "last"},
       {"port 0", "CONNECTPORT=0", kDefaultServerAddress, 41900, "20261208", ""},
       {"port without digits", "CONNECTPORT=xyz", kDefaultServerAddress, 41900, "20261208", ""},
       {"port 8080xyz", "CONNECTPORT=8080xyz", kDefaultServerAddress, 8080, "20261208", ""},
@@ -63,11 +66,12 @@ TEST(SessionOptions, KeysDefaultsAndConversions) {
       {"empty date", "DATE=", kDefaultServerAddress, 41900, "20261208", ""},
       {"short date kept", "DATE=2024", kDefaultServerAddress, 41900, "2024", ""},
       {"empty server", "CONNECTIP=", "", 41900, "20261208", ""},
-      {"encoded Korean user", "USERID=%B1%E8+a", kDefaultServerAddress, 41900, "20261208", gim + " a"},
-      {"cut before a split pair", "USERID=" + a126 + "%B1%E8", kDefaultServerAddress, 41900, "20261208",
-       a126},
-      {"a pair that just fits", "USERID=" + a125 + "%B1%E8", kDefaultServerAddress, 41900, "20261208",
-       a125 + gim},
+      {"encoded Korean user", "USERID=%B1%E8+a", kDefaultServerAddress, 41900, "20261208",
+       gim + " a"},
+      {"cut before a split pair", "USERID=" + a126 + "%B1%E8", kDefaultServerAddress, 41900,
+       "20261208", a126},
+      {"a pair that just fits", "USERID=" + a125 + "%B1%E8", kDefaultServerAddress, 41900,
+       "20261208", a125 + gim},
       {"long date cut", "DATE=" + std::string(300, '1'), kDefaultServerAddress, 41900,
        "1111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111"
        "111111111111111111111111111111111111",
@@ -89,7 +93,8 @@ TEST(SessionOptions, TodayInLocalCalendar) {
   const struct {
     std::tm now;
     const char* date;
-  } cases[] = {{Day(2026, 1, 1), "20260101"}, {Day(2026, 12, 31), "20261231"}, {Day(999, 2, 3), "09990203"}};
+  } cases[] = {
+      {Day(2026, 1, 1), "20260101"}, {Day(2026, 12, 31), "20261231"}, {Day(999, 2, 3), "09990203"}};
   for (const auto& c : cases) {
     char date[kShortTextSize];
     FormatSearchDate(c.now, date, sizeof date);
@@ -131,7 +136,9 @@ class FakePlatform : public SessionPlatform {
     CopyAnsiText(text, capacity, "Authoritative answer host not found");
     return 11001;
   }
-  void ShowConnectFailure(const char* text) override { calls.push_back(std::string("box ") + text); }
+  void ShowConnectFailure(const char* text) override {
+    calls.push_back(std::string("box ") + text);
+  }
   int LoadFolder(char* buffer, std::size_t size) override {
     calls.push_back("load");
     CopyAnsiText(buffer, size, stored.c_str());
@@ -149,7 +156,8 @@ class FakePlatform : public SessionPlatform {
   void RunReceiveWindow(const ReceiveParameters& p) override {
     if (nested) {  // the page calls again while this session's window is open
       const std::string options = std::exchange(nested, nullptr);
-      calls.push_back("nested " + std::to_string(RunReceiveSession(options.data(), options.size(), *this)));
+      calls.push_back("nested " +
+                      std::to_string(RunReceiveSession(options.data(), options.size(), *this)));
     }
     calls.push_back("window " + FieldText(p.receiveFolder) + "|" + FieldText(p.searchDate) + "|" +
                     FieldText(p.serverAddress) + "|" + std::to_string(p.serverPort) + "|" +
@@ -174,14 +182,31 @@ TEST(ReceiveSession, StepsInOrder) {
     int status;
     std::vector<std::string> calls;
   } cases[] = {
-      {"unresolvable server", "CONNECTIP=nowhere&CONNECTPORT=1", "C:\\Stored", 1, 0,
+      {"unresolvable server",
+       "CONNECTIP=nowhere&CONNECTPORT=1",
+       "C:\\Stored",
+       1,
+       0,
        {"resolve nowhere", "box nowhere" + AnsiText(" 접속에 실패하였습니다") +
                                "\n(Authoritative answer host not found)"}},
-      {"stored folder", options, "C:\\Stored", 1, 1,
+      {"stored folder",
+       options,
+       "C:\\Stored",
+       1,
+       1,
        {"resolve bank.example", "load", "window C:\\Stored|20261208|10.0.0.7|41900|u01"}},
-      {"no stored folder", options, "", 1, 1,
-       {"resolve bank.example", "load", "prompt []", "save C:\\Pay", "window C:\\Pay|20261208|10.0.0.7|41900|u01"}},
-      {"prompt cancelled", options, "", 2, 1,
+      {"no stored folder",
+       options,
+       "",
+       1,
+       1,
+       {"resolve bank.example", "load", "prompt []", "save C:\\Pay",
+        "window C:\\Pay|20261208|10.0.0.7|41900|u01"}},
+      {"prompt cancelled",
+       options,
+       "",
+       2,
+       1,
        {"resolve bank.example", "load", "prompt []", "window |20261208|10.0.0.7|41900|u01"}},
   };
   for (const auto& c : cases) {
@@ -195,9 +220,10 @@ TEST(ReceiveSession, StepsInOrder) {
   outer.stored = "C:\\Stored";
   outer.nested = "CONNECTIP=bank.example&DATE=20240105&CONNECTPORT=7&USERID=inner";
   EXPECT_EQ(RunReceiveSession(options.data(), options.size(), outer), 1);
-  EXPECT_EQ(outer.calls, (std::vector<std::string>{"resolve bank.example", "load", "resolve bank.example", "load",
-                                                   "window C:\\Stored|20240105|10.0.0.7|7|inner", "nested 1",
-                                                   "window C:\\Stored|20261208|10.0.0.7|41900|u01"}));
+  EXPECT_EQ(outer.calls, (std::vector<std::string>{
+                             "resolve bank.example", "load", "resolve bank.example", "load",
+                             "window C:\\Stored|20240105|10.0.0.7|7|inner", "nested 1",
+                             "window C:\\Stored|20261208|10.0.0.7|41900|u01"}));
 
   FakePlatform defaults;  // null options: the compiled-in server
   EXPECT_EQ(RunReceiveSession(nullptr, 0, defaults), 0);

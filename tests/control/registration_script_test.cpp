@@ -24,7 +24,8 @@ class MemoryRegistry : public RegistryEditor {
     keys[path];
     return true;
   }
-  bool SetValue(const std::string& path, const std::string& name, const std::string& data) override {
+  bool SetValue(const std::string& path, const std::string& name,
+                const std::string& data) override {
     keys[path][name] = data;
     return true;
   }
@@ -35,8 +36,9 @@ class MemoryRegistry : public RegistryEditor {
   }
   bool DeleteTree(const std::string& path) override {
     for (auto it = keys.begin(); it != keys.end();) {
-      it = it->first == path || it->first.compare(0, path.size() + 1, path + "\\") == 0 ? keys.erase(it)
-                                                                                      : std::next(it);
+      it = it->first == path || it->first.compare(0, path.size() + 1, path + "\\") == 0
+               ? keys.erase(it)
+               : std::next(it);
     }
     return true;
   }
@@ -127,7 +129,8 @@ TEST(RegistrationScript, RefusesMalformedScripts) {
   };
   std::vector<ScriptKey> keys;
   for (const char* text : bad) EXPECT_FALSE(ParseRegistrationScript(text, {}, &keys)) << text;
-  ASSERT_TRUE(ParseRegistrationScript("HKCR { 'a ''b''' = s 'it''s' { val v = s '' } }", {}, &keys));
+  ASSERT_TRUE(
+      ParseRegistrationScript("HKCR { 'a ''b''' = s 'it''s' { val v = s '' } }", {}, &keys));
   ASSERT_EQ(keys.size(), 1u);
   EXPECT_EQ(keys[0].name, "a 'b'");
   EXPECT_EQ(keys[0].defaultValue, "it's");

@@ -26,8 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t at = 0; at < length && fits; at += piece) {
     const std::size_t n = length - at < piece ? length - at : piece;
     std::size_t produced = 0;
-    fits = decoder.Feed(text.data() + at, n, pieces.data() + written, capacity - written, &produced);
-    if (fits && produced > capacity - written) fuzz::Fail("Base64Decoder produced more than it had room for");
+    fits =
+        decoder.Feed(text.data() + at, n, pieces.data() + written, capacity - written, &produced);
+    if (fits && produced > capacity - written)
+      fuzz::Fail("Base64Decoder produced more than it had room for");
     if (fits) written += produced;
   }
   if (fits && written != decoder.Written()) fuzz::Fail("Base64Decoder's counts disagree");
@@ -47,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::size_t count = 0;
   auto copy = DecodeBase64(text.data(), length, &count);
-  if (copy && wholeCount >= 0 && (count != static_cast<std::size_t>(wholeCount) ||
-                                  std::memcmp(copy.get(), whole.data(), count) != 0))
+  if (copy && wholeCount >= 0 &&
+      (count != static_cast<std::size_t>(wholeCount) ||
+       std::memcmp(copy.get(), whole.data(), count) != 0))
     fuzz::Fail("DecodeBase64 differs");
   return 0;
 }

@@ -9,7 +9,8 @@
 
 namespace {
 
-const char* const kNames[] = {"RESULT_CODE", "ENC_DATA", "FILE_LIST", "SKEY", "file_size", "certList", "dn", "A"};
+const char* const kNames[] = {"RESULT_CODE", "ENC_DATA", "FILE_LIST", "SKEY",
+                              "file_size",   "certList", "dn",        "A"};
 
 }  // namespace
 
@@ -25,14 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto view = FindElementText(document, name);
   const bool found = FindElement(text.c_str(), name, out.data(), capacity);
   if (out[capacity] != '\x5A') fuzz::Fail("FindElement wrote past its capacity");
-  if (found != (view && view->size() < capacity)) fuzz::Fail("FindElement disagrees with FindElementText");
+  if (found != (view && view->size() < capacity))
+    fuzz::Fail("FindElement disagrees with FindElementText");
   if (found && (std::string_view(out.data()) != *view)) fuzz::Fail("FindElement copied other text");
 
   std::vector<char> value(capacity + 1, '\x5A');
   const auto parameter = FindParameterText(document, name);
   const int result = FindParameter(text.c_str(), name, value.data(), capacity);
   if (value[capacity] != '\x5A') fuzz::Fail("FindParameter wrote past its capacity");
-  if ((result == 0) != parameter.has_value()) fuzz::Fail("FindParameter disagrees with FindParameterText");
+  if ((result == 0) != parameter.has_value())
+    fuzz::Fail("FindParameter disagrees with FindParameterText");
   if (result == 0 && std::string_view(value.data()) != parameter->substr(0, capacity - 1))
     fuzz::Fail("FindParameter copied other text");
 

@@ -29,9 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stored = taken && contents.Store();
   }
   const std::optional<std::string> expected = test::FileFromPlaintext(plain, textMode);
-  if (stored != expected.has_value()) fuzz::Fail("the reader and the whole-text rules disagree on the outcome");
+  if (stored != expected.has_value())
+    fuzz::Fail("the reader and the whole-text rules disagree on the outcome");
   std::ifstream file(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (bytes != (expected ? *expected : std::string("old"))) fuzz::Fail("the reader stored other bytes");
+  if (bytes != (expected ? *expected : std::string("old")))
+    fuzz::Fail("the reader stored other bytes");
   return 0;
 }

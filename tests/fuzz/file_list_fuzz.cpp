@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (names.size() > maximum) fuzz::Fail("more names than asked for");
   const char* previousEnd = text.data();
   for (std::string_view name : names) {
-    if (name.empty() || name.find('|') != std::string_view::npos) fuzz::Fail("a name is empty or holds |");
+    if (name.empty() || name.find('|') != std::string_view::npos)
+      fuzz::Fail("a name is empty or holds |");
     if (name.data() < previousEnd || name.data() + name.size() > text.data() + text.size())
       fuzz::Fail("a name is not a later part of the text");
     previousEnd = name.data() + name.size();

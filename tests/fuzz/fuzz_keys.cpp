@@ -7,8 +7,10 @@ namespace dovrel::fuzz {
 
 SessionKeys FuzzKeys() {
   SessionKeys keys;
-  for (unsigned i = 0; i < sizeof keys.sessionKey; ++i) keys.sessionKey[i] = static_cast<unsigned char>(1 + i);
-  for (unsigned i = 0; i < sizeof keys.initVector; ++i) keys.initVector[i] = static_cast<unsigned char>(0x11 + i);
+  for (unsigned i = 0; i < sizeof keys.sessionKey; ++i)
+    keys.sessionKey[i] = static_cast<unsigned char>(1 + i);
+  for (unsigned i = 0; i < sizeof keys.initVector; ++i)
+    keys.initVector[i] = static_cast<unsigned char>(0x11 + i);
   return keys;
 }
 

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stored = stream.ResultCodeIsZero() && stream.HasEncryptedData() && stream.Store();
   }
   const std::optional<std::string> expected = test::WholeReplyFile(reply, keys, textMode);
-  if (stored != expected.has_value()) fuzz::Fail("the streaming path and the whole-reply rules disagree on the outcome");
+  if (stored != expected.has_value())
+    fuzz::Fail("the streaming path and the whole-reply rules disagree on the outcome");
   if (ReadAll(path) != (expected ? *expected : std::string("old")))
     fuzz::Fail("the streaming path stored other bytes than the whole-reply rules");
   return 0;

@@ -33,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   ClearOptionList(entries.data(), filled);
   for (int i = 0; i < filled; ++i)
-    if (entries[i].key[0] != '\0' || entries[i].value[0] != '\0') fuzz::Fail("an entry was not cleared");
+    if (entries[i].key[0] != '\0' || entries[i].value[0] != '\0')
+      fuzz::Fail("an entry was not cleared");
   return 0;
 }

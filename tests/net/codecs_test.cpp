@@ -17,11 +17,19 @@ struct Base64Case {
 
 TEST(DecodeBase64, DecodesPaddingSkippedCharactersAndShortGroups) {
   const Base64Case cases[] = {
-      {"QUJD", true, "ABC"},          {"QUI=", true, "AB"},        {"QQ==", true, "A"},
-      {"QQ", true, "A"},              {"QU\nJD", true, "ABC"},     {"Q U J D", true, "ABC"},
-      {"QUJDRA", true, "ABCD"},       {"", true, ""},              {"QUJD=", false, ""},
-      {"Q=", false, ""},              {"QUJDRA==QUJD", true, "ABCD"},  // stops at the first pad
-      {"Q", true, ""},                {"\r\n-*QUJD\r\n", true, "ABC"},
+      {"QUJD", true, "ABC"},
+      {"QUI=", true, "AB"},
+      {"QQ==", true, "A"},
+      {"QQ", true, "A"},
+      {"QU\nJD", true, "ABC"},
+      {"Q U J D", true, "ABC"},
+      {"QUJDRA", true, "ABCD"},
+      {"", true, ""},
+      {"QUJD=", false, ""},
+      {"Q=", false, ""},
+      {"QUJDRA==QUJD", true, "ABCD"},  // stops at the first pad
+      {"Q", true, ""},
+      {"\r\n-*QUJD\r\n", true, "ABC"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -57,9 +65,8 @@ TEST(DecodeUrlText, DecodesBlanksAndEscapesAndKeepsShortEscapes) {
     const char* source;
     std::string decoded;
   } const cases[] = {
-      {"a+b%41%62", "a bAb"}, {"%3d%3D", "=="},   {"100%", "100%"},
-      {"%4", "%4"},           {"%zz", "%zz"},     {"%%41", "%A"},
-      {"\xb0\xa1", "\xb0\xa1"},
+      {"a+b%41%62", "a bAb"}, {"%3d%3D", "=="}, {"100%", "100%"},         {"%4", "%4"},
+      {"%zz", "%zz"},         {"%%41", "%A"},   {"\xb0\xa1", "\xb0\xa1"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.source);
@@ -81,7 +88,9 @@ std::vector<std::pair<std::string, std::string>> Parse(const std::string& text, 
   int n = ParseOptionList(text.data(), text.size(), entries.data(), maximum);
   std::vector<std::pair<std::string, std::string>> out;
   out.reserve(static_cast<std::size_t>(n > 0 ? n : 0));
-  for (int i = 0; i < n; ++i) out.emplace_back(entries[static_cast<std::size_t>(i)].key, entries[static_cast<std::size_t>(i)].value);
+  for (int i = 0; i < n; ++i)
+    out.emplace_back(entries[static_cast<std::size_t>(i)].key,
+                     entries[static_cast<std::size_t>(i)].value);
   return out;
 }
 

@@ -81,7 +81,8 @@ TEST_F(ExchangeTest, AnEmptyReplyReturnsZeroAtOnce) {
   ASSERT_TRUE(peer.Listening());
   auto start = Clock::now();
   EXPECT_EQ(Run(peer), 0);
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 1000);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(),
+            1000);
   EXPECT_STREQ(reply_, "");
   peer.Stop();
   EXPECT_TRUE(receipt);

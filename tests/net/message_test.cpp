@@ -28,8 +28,9 @@ TEST(BuildRequest, KeepsElementOrderAndRefusesWhatDoesNotFit) {
   ASSERT_GT(BuildRequest({{"service_code", "GET"}, {"skey", "k"}, {"FILE_NAME", "a&b<c>"}}, out,
                          sizeof out),
             0);
-  EXPECT_NE(std::strstr(out, "<SERVICE_CODE>GET</SERVICE_CODE><SKEY>k</SKEY>"
-                             "<FILE_NAME>a&b<c></FILE_NAME></MORVANTA_XML>"),
+  EXPECT_NE(std::strstr(out,
+                        "<SERVICE_CODE>GET</SERVICE_CODE><SKEY>k</SKEY>"
+                        "<FILE_NAME>a&b<c></FILE_NAME></MORVANTA_XML>"),
             nullptr);
   char tiny[107];
   EXPECT_EQ(BuildRequest({{"SERVICE_CODE", "INIT"}}, tiny, sizeof tiny - 1), -1);
@@ -114,12 +115,21 @@ TEST(ParseLeadingInteger, ReadsLikeTheServerCodesAreMeant) {
   struct {
     const char* text;
     std::int32_t value;
-  } const cases[] = {{"0000", 0},           {"0001", 1},           {"  12x", 12},
-                     {"-5", -5},            {"+7", 7},             {"OK", 0},
-                     {"", 0},               {" - 3", 0},           {"2147483647", INT32_MAX},
-                     {"2147483648", INT32_MAX},                    {"-2147483648", INT32_MIN},
-                     {"-2147483649", INT32_MIN},                   {"4294967296", INT32_MAX},
-                     {"99999999999999999999999", INT32_MAX},       {"-99999999999999999999999", INT32_MIN}};
+  } const cases[] = {{"0000", 0},
+                     {"0001", 1},
+                     {"  12x", 12},
+                     {"-5", -5},
+                     {"+7", 7},
+                     {"OK", 0},
+                     {"", 0},
+                     {" - 3", 0},
+                     {"2147483647", INT32_MAX},
+                     {"2147483648", INT32_MAX},
+                     {"-2147483648", INT32_MIN},
+                     {"-2147483649", INT32_MIN},
+                     {"4294967296", INT32_MAX},
+                     {"99999999999999999999999", INT32_MAX},
+                     {"-99999999999999999999999", INT32_MIN}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ParseLeadingInteger(c.text), c.value);

@@ -140,7 +140,8 @@ TEST(SendInChunks, WaitsBeforeEveryChunkOfAtMost4096Bytes) {
       {10000, 4096, 0, 0, "w 4096@0 w 4096@4096 w 1808@8192", 10000},
       {4096, 4096, 0, 0, "w 4096@0", 4096},
       {0, 4096, 0, 0, "", 0},
-      {5000, 3000, 0, 0, "w 4096@0 w 2000@3000", 5000},  // the next chunk starts where the send stopped
+      {5000, 3000, 0, 0, "w 4096@0 w 2000@3000",
+       5000},  // the next chunk starts where the send stopped
       {10000, 4096, 2, 0, "w 4096@0 w", 4096},
       {10000, 4096, 0, 2, "w 4096@0 w 4096@4096", 4096},
   };
@@ -173,7 +174,8 @@ TEST(ClientSocket, WaitsOnlyForAConnectInProgress) {
   const std::pair<int, bool> cases[] = {
       {EINPROGRESS, true}, {EAGAIN, false}, {EWOULDBLOCK, false}, {ECONNREFUSED, false}};
 #endif
-  for (const auto& [error, waits] : cases) EXPECT_EQ(platform::IsConnectInProgress(error), waits) << error;
+  for (const auto& [error, waits] : cases)
+    EXPECT_EQ(platform::IsConnectInProgress(error), waits) << error;
 }
 
 TEST(ParseIPv4, AcceptsDottedAddressesOnly) {

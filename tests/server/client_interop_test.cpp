@@ -37,8 +37,8 @@ TEST(ServerClientInteropTest, TheClientsHelpersOpenWhatTheServerSends) {
   char name[256] = {};
   char certificate[3072] = {};
   CryptoErrorRecord record{};
-  ASSERT_EQ(ReadServerCertificate(signedData.c_str(), signedData.size(), name, sizeof name, certificate,
-                                  sizeof certificate, &record),
+  ASSERT_EQ(ReadServerCertificate(signedData.c_str(), signedData.size(), name, sizeof name,
+                                  certificate, sizeof certificate, &record),
             0)
       << record.message;
   EXPECT_STREQ(name, "CN=dovrel-fileserver");
@@ -54,7 +54,8 @@ TEST(ServerClientInteropTest, TheClientsHelpersOpenWhatTheServerSends) {
       << record.message;
   const std::string exchange = Call(server->Port(), Request({{"SERVICE_CODE", "KEYEXCHG"},
                                                              {"SKEY", skey.c_str()},
-                                                             {"ENVELOP_DATA", envelope}})).reply;
+                                                             {"ENVELOP_DATA", envelope}}))
+                                   .reply;
   ASSERT_EQ(ElementOf(exchange, "RESULT_CODE"), std::optional<std::string>("0000")) << exchange;
 
   for (const auto& [file, contents] : std::vector<std::pair<std::string, std::string>>{
@@ -62,12 +63,13 @@ TEST(ServerClientInteropTest, TheClientsHelpersOpenWhatTheServerSends) {
     const std::string get = Call(server->Port(), Request({{"SERVICE_CODE", "GET"},
                                                           {"SKEY", skey.c_str()},
                                                           {"USERID", "u01"},
-                                                          {"FILE_NAME", file.c_str()}})).reply;
+                                                          {"FILE_NAME", file.c_str()}}))
+                                .reply;
     const std::string encData = ElementOf(get, "ENC_DATA").value_or("");
     std::vector<unsigned char> plain(encData.size());
-    const std::ptrdiff_t n = DecryptEncryptedData(encData.data(), encData.size(), kArmourPem,
-                                                  keys.key.data(), keys.key.size(), keys.iv.data(),
-                                                  keys.iv.size(), plain.data(), plain.size(), &record);
+    const std::ptrdiff_t n = DecryptEncryptedData(
+        encData.data(), encData.size(), kArmourPem, keys.key.data(), keys.key.size(),
+        keys.iv.data(), keys.iv.size(), plain.data(), plain.size(), &record);
     ASSERT_GT(n, 0) << file << ": " << record.message;
     const std::string expected =
         "file_size=" + std::to_string(contents.size()) + "&file_contents=" + contents;

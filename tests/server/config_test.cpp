@@ -36,7 +36,8 @@ TEST(ServerFaultTest, ParsesEachKind) {
       {"INIT:trickle:0", "INIT", FaultKind::kTrickle, "", "", 0},
       {"GET:double:result_code:0001", "GET", FaultKind::kDouble, "RESULT_CODE", "0001", -1},
       {"GET:unterminate:ENC_DATA", "GET", FaultKind::kUnterminate, "ENC_DATA", "", -1},
-      {"GETLIST:value:FILE_LIST:a%7C..%5Cb:c", "GETLIST", FaultKind::kValue, "FILE_LIST", "a|..\\b:c", -1},
+      {"GETLIST:value:FILE_LIST:a%7C..%5Cb:c", "GETLIST", FaultKind::kValue, "FILE_LIST",
+       "a|..\\b:c", -1},
       {"INIT:long:SKEY:5000", "INIT", FaultKind::kLong, "SKEY", "", 5000},
       {"GET:encdata:cipher:aes256", "GET", FaultKind::kEncData, "cipher", "aes256", -1},
       {"GET:encdata:plain:a%00b", "GET", FaultKind::kEncData, "plain", std::string("a\0b", 3), -1},
@@ -54,12 +55,28 @@ TEST(ServerFaultTest, ParsesEachKind) {
 }
 
 TEST(ServerFaultTest, RefusesMalformedSwitches) {
-  for (const char* text : {"", "INIT", "LOGIN:refuse", "INIT:explode", "INIT:omit", "INIT:omit:",
-                           "INIT:code", "INIT:delay", "INIT:delay:-5", "INIT:delay:abc",
-                           "INIT:delay:99999999", "INIT:refuse:1", "GET:truncate:x",
-                           "GET:announce", "GET:announce:4294967296", "GET:trickle:5000",
-                           "GET:double:RESULT_CODE", "GET:value::x", "GET:long:SKEY",
-                           "GET:long:SKEY:99999999", "INIT:encdata:garbage", "GET:encdata"}) {
+  for (const char* text : {"",
+                           "INIT",
+                           "LOGIN:refuse",
+                           "INIT:explode",
+                           "INIT:omit",
+                           "INIT:omit:",
+                           "INIT:code",
+                           "INIT:delay",
+                           "INIT:delay:-5",
+                           "INIT:delay:abc",
+                           "INIT:delay:99999999",
+                           "INIT:refuse:1",
+                           "GET:truncate:x",
+                           "GET:announce",
+                           "GET:announce:4294967296",
+                           "GET:trickle:5000",
+                           "GET:double:RESULT_CODE",
+                           "GET:value::x",
+                           "GET:long:SKEY",
+                           "GET:long:SKEY:99999999",
+                           "INIT:encdata:garbage",
+                           "GET:encdata"}) {
     std::string error;
     EXPECT_FALSE(ParseFault(text, &error).has_value()) << text;
     EXPECT_FALSE(error.empty()) << text;
@@ -91,21 +108,23 @@ TEST(ServerFaultTest, ShapeFaultsRewriteTheDocument) {
                      &reply);
   ReplyReader reader(&reply);
   std::string document(reply.Length(), '\0');
-  ASSERT_EQ(reader.Read(document.data(), document.size()), static_cast<std::ptrdiff_t>(document.size()));
-  EXPECT_NE(document.find("<RESULT_CODE>0000</RESULT_CODE><RESULT_CODE>9999</RESULT_CODE>"
-                          "<FILE_LIST>a.txt<FILE_COUNT>-3</FILE_COUNT><RESULT_MSG>AAAA</RESULT_MSG>"),
-            std::string::npos)
+  ASSERT_EQ(reader.Read(document.data(), document.size()),
+            static_cast<std::ptrdiff_t>(document.size()));
+  EXPECT_NE(
+      document.find("<RESULT_CODE>0000</RESULT_CODE><RESULT_CODE>9999</RESULT_CODE>"
+                    "<FILE_LIST>a.txt<FILE_COUNT>-3</FILE_COUNT><RESULT_MSG>AAAA</RESULT_MSG>"),
+      std::string::npos)
       << document;
 }
 
 TEST(ServerCommandLineTest, ReadsEveryOption) {
   CommandLine commandLine;
   std::string error;
-  ASSERT_TRUE(ParseCommandLine({"--root", "/srv/files", "--bind=0.0.0.0", "--port", "0", "--cert",
-                                "c.pem", "--key", "k.pem", "--state", "/var/lib/x", "--charset",
-                                "EUC-KR", "--max-connections", "4", "--fault", "GET:refuse",
-                                "--fault=INIT:omit:SKEY"},
-                               &commandLine, &error))
+  ASSERT_TRUE(ParseCommandLine(
+      {"--root", "/srv/files", "--bind=0.0.0.0", "--port", "0", "--cert", "c.pem", "--key", "k.pem",
+       "--state", "/var/lib/x", "--charset", "EUC-KR", "--max-connections", "4", "--fault",
+       "GET:refuse", "--fault=INIT:omit:SKEY"},
+      &commandLine, &error))
       << error;
   const FileServerOptions& options = commandLine.options;
   EXPECT_EQ(options.root, "/srv/files");
@@ -153,7 +172,8 @@ TEST(ServerCommandLineTest, RefusesWhatItDoesNotUnderstand) {
   for (const auto& arguments : cases) {
     CommandLine commandLine;
     std::string error;
-    EXPECT_FALSE(ParseCommandLine(arguments, &commandLine, &error)) << ::testing::PrintToString(arguments);
+    EXPECT_FALSE(ParseCommandLine(arguments, &commandLine, &error))
+        << ::testing::PrintToString(arguments);
     EXPECT_FALSE(error.empty());
   }
 }

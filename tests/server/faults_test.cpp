@@ -36,7 +36,8 @@ class RawClient {
     return SendBytes(std::string(reinterpret_cast<char*>(head), sizeof head) + document);
   }
   bool SendBytes(const std::string& bytes) {
-    return socket_.Send(bytes.data(), static_cast<int>(bytes.size()), 2000) == static_cast<int>(bytes.size());
+    return socket_.Send(bytes.data(), static_cast<int>(bytes.size()), 2000) ==
+           static_cast<int>(bytes.size());
   }
   // Reads the length, then whatever follows until the server closes, the
   // announced count has arrived, or `quietMs` pass without a byte.
@@ -94,13 +95,15 @@ class ServerFaultsTest : public ::testing::Test {
   }
 
   std::string GetListRequest() {
-    return Request({{"SERVICE_CODE", "GETLIST"}, {"SKEY", "k"}, {"USERID", "u"}, {"DATE", "20240102"}});
+    return Request(
+        {{"SERVICE_CODE", "GETLIST"}, {"SKEY", "k"}, {"USERID", "u"}, {"DATE", "20240102"}});
   }
 
   // Connects `client` to the server and sends `document` as one request frame.
   ::testing::AssertionResult SendOnNewConnection(RawClient* client, const std::string& document) {
     if (!client->Connect(server_->Port())) return ::testing::AssertionFailure() << "cannot connect";
-    if (!client->SendFrame(document)) return ::testing::AssertionFailure() << "cannot send the request";
+    if (!client->SendFrame(document))
+      return ::testing::AssertionFailure() << "cannot send the request";
     return ::testing::AssertionSuccess();
   }
 
@@ -132,7 +135,8 @@ TEST_F(ServerFaultsTest, EmptyAlsoEmptiesTheStreamedFileData) {
   const std::string reply = Call(server_->Port(), Request({{"SERVICE_CODE", "GET"},
                                                            {"SKEY", session->skey.c_str()},
                                                            {"USERID", "u"},
-                                                           {"FILE_NAME", "a.txt"}})).reply;
+                                                           {"FILE_NAME", "a.txt"}}))
+                                .reply;
   EXPECT_EQ(ElementOf(reply, "ENC_DATA"), std::optional<std::string>(""));
   EXPECT_EQ(ElementOf(reply, "RESULT_CODE"), std::optional<std::string>("0000"));
 }
@@ -207,7 +211,8 @@ TEST_F(ServerFaultsTest, TruncateWithoutCountSendsHalf) {
 TEST_F(ServerFaultsTest, OverannounceClaimsMoreThanItSendsAndWaitsForTheReceipt) {
   Switch("TERMINATE:overannounce:50");
   RawClient client;
-  ASSERT_TRUE(SendOnNewConnection(&client, Request({{"SERVICE_CODE", "TERMINATE"}, {"SKEY", "k"}})));
+  ASSERT_TRUE(
+      SendOnNewConnection(&client, Request({{"SERVICE_CODE", "TERMINATE"}, {"SKEY", "k"}})));
   const RawReply reply = client.Read(2000, 400);
   ASSERT_TRUE(reply.gotLength);
   EXPECT_EQ(reply.announced, reply.bytes.size() + 50);

@@ -58,7 +58,8 @@ std::string EncodeInPieces(const std::string& bytes, std::size_t piece) {
   for (std::size_t i = 0; i < bytes.size(); i += piece) {
     const std::size_t n = std::min(piece, bytes.size() - i);
     std::string chunk(Base64LineEncoder::MaxOutput(n), '\0');
-    chunk.resize(encoder.Encode(reinterpret_cast<const unsigned char*>(bytes.data()) + i, n, chunk.data()));
+    chunk.resize(
+        encoder.Encode(reinterpret_cast<const unsigned char*>(bytes.data()) + i, n, chunk.data()));
     out += chunk;
   }
   std::string last(Base64LineEncoder::MaxOutput(0), '\0');
@@ -108,9 +109,11 @@ TEST(ServerEncryptedBodyTest, HeadParsesWithOpenSslAcrossLengthForms) {
     const ASN1_TYPE* parameter = data->enc_data->algorithm->parameter;
     ASSERT_NE(parameter, nullptr);
     ASSERT_EQ(parameter->type, V_ASN1_OCTET_STRING);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(parameter->value.octet_string)),
-                          static_cast<std::size_t>(ASN1_STRING_length(parameter->value.octet_string))),
-              std::string(iv.begin(), iv.end()));
+    EXPECT_EQ(
+        std::string(
+            reinterpret_cast<const char*>(ASN1_STRING_get0_data(parameter->value.octet_string)),
+            static_cast<std::size_t>(ASN1_STRING_length(parameter->value.octet_string))),
+        std::string(iv.begin(), iv.end()));
     EXPECT_EQ(static_cast<std::uint64_t>(ASN1_STRING_length(data->enc_data->enc_data)), length);
     PKCS7_ENCRYPT_free(data);
   }
@@ -128,9 +131,17 @@ TEST(ServerFileNameTest, OnlyPlainNamesPass) {
     std::string name;
     bool plain;
   } cases[] = {
-      {"a.txt", true},   {"107abc.dat", true}, {"with blank", true}, {".hidden", true},
-      {"", false},       {".", false},         {"..", false},        {"../x", false},
-      {"a/b", false},    {"a\\b", false},      {"/etc/passwd", false},
+      {"a.txt", true},
+      {"107abc.dat", true},
+      {"with blank", true},
+      {".hidden", true},
+      {"", false},
+      {".", false},
+      {"..", false},
+      {"../x", false},
+      {"a/b", false},
+      {"a\\b", false},
+      {"/etc/passwd", false},
       {std::string("a\0b", 3), false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsPlainFileName(c.name), c.plain) << c.name;
@@ -140,8 +151,8 @@ TEST(ServerFileNameTest, DatesAreEightDigits) {
   const struct {
     std::string text;
     bool date;
-  } cases[] = {{"20240131", true}, {"00000000", true}, {"2024013", false},
-               {"202401311", false}, {"abcdefgh", false}, {"2024-1-1", false}, {"../../..", false}};
+  } cases[] = {{"20240131", true},  {"00000000", true},  {"2024013", false}, {"202401311", false},
+               {"abcdefgh", false}, {"2024-1-1", false}, {"../../..", false}};
   for (const auto& c : cases) EXPECT_EQ(IsDateText(c.text), c.date) << c.text;
 }
 
@@ -175,7 +186,8 @@ TEST(ServerKeyTextTest, ReadsExactlyThirtyTwoAndSixteenHexDigits) {
 
 TEST(ServerRequestLogTest, ListsTheElementsOfARequestInOrder) {
   const std::string document =
-      "<?xml version=\"1.0\" encodeing=\"ISO-8859-1\"?><MORVANTA_XML><SERVICE_CODE>GET</SERVICE_CODE>"
+      "<?xml version=\"1.0\" "
+      "encodeing=\"ISO-8859-1\"?><MORVANTA_XML><SERVICE_CODE>GET</SERVICE_CODE>"
       "<SKEY>a<b</SKEY><FILE_NAME></FILE_NAME></MORVANTA_XML>";
   const auto elements = ListElements(document);
   ASSERT_EQ(elements.size(), 3u);
@@ -204,7 +216,8 @@ TEST(ServerRequestLogTest, DropsTheOldestBeyondItsCapacity) {
 using Direction = bool (WireText::*)(std::string_view, std::string*) const;
 
 // One direction of the wire's conversion; nothing when the text does not convert.
-std::optional<std::string> Converted(const WireText& wire, Direction direction, std::string_view text) {
+std::optional<std::string> Converted(const WireText& wire, Direction direction,
+                                     std::string_view text) {
   std::string out;
   if (!(wire.*direction)(text, &out)) return std::nullopt;
   return out;
@@ -213,10 +226,16 @@ std::optional<std::string> Converted(const WireText& wire, Direction direction, 
 TEST(ServerCharsetTest, ConvertsKoreanBetweenUtf8AndCp949) {
   const std::unique_ptr<WireText> wire = MakeIconvWireText(kDefaultWireCharset);
   ASSERT_NE(wire, nullptr);
-  const auto toWire = [&](std::string_view utf8) { return Converted(*wire, &WireText::FromUtf8, utf8); };
-  const auto fromWire = [&](std::string_view text) { return Converted(*wire, &WireText::ToUtf8, text); };
-  EXPECT_EQ(toWire("\xea\xb0\x80\xeb\x82\x98.txt"), std::optional<std::string>("\xb0\xa1\xb3\xaa.txt"));
-  EXPECT_EQ(fromWire("\xb0\xa1\xb3\xaa.txt"), std::optional<std::string>("\xea\xb0\x80\xeb\x82\x98.txt"));
+  const auto toWire = [&](std::string_view utf8) {
+    return Converted(*wire, &WireText::FromUtf8, utf8);
+  };
+  const auto fromWire = [&](std::string_view text) {
+    return Converted(*wire, &WireText::ToUtf8, text);
+  };
+  EXPECT_EQ(toWire("\xea\xb0\x80\xeb\x82\x98.txt"),
+            std::optional<std::string>("\xb0\xa1\xb3\xaa.txt"));
+  EXPECT_EQ(fromWire("\xb0\xa1\xb3\xaa.txt"),
+            std::optional<std::string>("\xea\xb0\x80\xeb\x82\x98.txt"));
   EXPECT_EQ(toWire("\xf0\x9f\x98\x80.txt"), std::nullopt);  // an emoji has no CP949 form
   EXPECT_EQ(toWire("\xff\xfe"), std::nullopt);              // not UTF-8 at all
   EXPECT_EQ(MakeIconvWireText("NO-SUCH-CODE-PAGE"), nullptr);

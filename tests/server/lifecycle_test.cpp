@@ -32,7 +32,8 @@ void WriteCredentialFiles(const TempFolder& folder, std::string* certFile, std::
   UniquePtr<BIO> cert(BIO_new_file(certFile->c_str(), "w"));
   UniquePtr<BIO> key(BIO_new_file(keyFile->c_str(), "w"));
   PEM_write_bio_X509(cert.get(), TestCredentials()->certificate.get());
-  PEM_write_bio_PrivateKey(key.get(), TestCredentials()->key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+  PEM_write_bio_PrivateKey(key.get(), TestCredentials()->key.get(), nullptr, nullptr, 0, nullptr,
+                           nullptr);
 }
 
 TEST(ServerStartTest, RefusesAMissingRootFolder) {
@@ -56,7 +57,8 @@ TEST(ServerStartTest, RefusesABusyPortAndABadAddress) {
   FileServerOptions options = TestOptions(folder.Text());
   options.port = first->Port();
   EXPECT_FALSE(FileServer::Start(options, &error));
-  EXPECT_NE(error.find("cannot listen on 127.0.0.1:" + std::to_string(first->Port())), std::string::npos)
+  EXPECT_NE(error.find("cannot listen on 127.0.0.1:" + std::to_string(first->Port())),
+            std::string::npos)
       << error;
   EXPECT_NE(error.find("in use"), std::string::npos) << error;
 
@@ -98,7 +100,8 @@ TEST(ServerStopTest, ReturnsPromptlyWithSilentAndWaitingClients) {
     socket->Send(head, sizeof head, 2000);
     socket->Send(document.data(), static_cast<int>(document.size()), 2000);
   }
-  for (int i = 0; i < 100 && server->Requests().size() < 2; ++i) std::this_thread::sleep_for(milliseconds(10));
+  for (int i = 0; i < 100 && server->Requests().size() < 2; ++i)
+    std::this_thread::sleep_for(milliseconds(10));
   ASSERT_EQ(server->Requests().size(), 2u);
 
   const auto start = SteadyClock::now();
@@ -125,9 +128,11 @@ TEST(ServerCredentialsTest, GeneratedOnesAreKeptInTheStateFolder) {
     EXPECT_EQ(EVP_PKEY_get_bits(server->Credentials().key.get()), 2048);
   }
   EXPECT_TRUE(std::filesystem::exists(options.stateDir + "/server-cert.pem"));
-  const auto keyPermissions = std::filesystem::status(options.stateDir + "/server-key.pem").permissions();
-  EXPECT_EQ(keyPermissions & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
-            std::filesystem::perms::none);
+  const auto keyPermissions =
+      std::filesystem::status(options.stateDir + "/server-key.pem").permissions();
+  EXPECT_EQ(
+      keyPermissions & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+      std::filesystem::perms::none);
   std::unique_ptr<FileServer> again = FileServer::Start(options, &error);
   ASSERT_TRUE(again) << error;
   EXPECT_EQ(X509_cmp(again->Credentials().certificate.get(), firstCertificate.get()), 0);
@@ -143,7 +148,8 @@ TEST(ServerCredentialsTest, ReadsGivenFilesAndRefusesHalfAPair) {
   options.keyFile = keyFile;
   std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
   ASSERT_TRUE(server) << error;
-  EXPECT_EQ(X509_cmp(server->Credentials().certificate.get(), TestCredentials()->certificate.get()), 0);
+  EXPECT_EQ(X509_cmp(server->Credentials().certificate.get(), TestCredentials()->certificate.get()),
+            0);
 
   options.keyFile.clear();
   EXPECT_FALSE(FileServer::Start(options, &error));
@@ -214,8 +220,8 @@ TEST(ServerExecutableTest, PrintsItsPortServesAndEndsOnSigterm) {
   folder.Write("20240102/a.txt", "a");
   std::string certFile, keyFile;
   WriteCredentialFiles(folder, &certFile, &keyFile);
-  Child child = Launch({"--root", folder.Text(), "--port", "0", "--cert", certFile, "--key", keyFile,
-                        "--fault", "GETLIST:code:0005"});
+  Child child = Launch({"--root", folder.Text(), "--port", "0", "--cert", certFile, "--key",
+                        keyFile, "--fault", "GETLIST:code:0005"});
   ASSERT_GT(child.pid, 0);
   const std::string line = ReadLine(child.out, 20000);
   const std::string prefix = "listening on 127.0.0.1:";
@@ -225,7 +231,8 @@ TEST(ServerExecutableTest, PrintsItsPortServesAndEndsOnSigterm) {
 
   const std::string init = Call(port, InitRequest()).reply;
   EXPECT_EQ(ElementOf(init, "RESULT_CODE"), std::optional<std::string>("0000"));
-  const std::string list = Call(port, Request({{"SERVICE_CODE", "GETLIST"}, {"DATE", "20240102"}})).reply;
+  const std::string list =
+      Call(port, Request({{"SERVICE_CODE", "GETLIST"}, {"DATE", "20240102"}})).reply;
   EXPECT_EQ(ElementOf(list, "RESULT_CODE"), std::optional<std::string>("0005"));
   EXPECT_EQ(ElementOf(list, "FILE_LIST"), std::optional<std::string>("a.txt"));
 
@@ -247,8 +254,8 @@ TEST(ServerExecutableTest, ExplainsWhyItCannotStart) {
     std::string message;
   } cases[] = {
       {{"--root", folder.Text() + "/missing", "--port", "0"}, "root folder not found"},
-      {{"--root", folder.Text(), "--port", std::to_string(holder->Port()), "--cert", certFile, "--key",
-        keyFile},
+      {{"--root", folder.Text(), "--port", std::to_string(holder->Port()), "--cert", certFile,
+        "--key", keyFile},
        "cannot listen"},
       {{"--port", "0"}, "--root DIR is required"},
   };

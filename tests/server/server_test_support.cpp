@@ -44,7 +44,8 @@ std::optional<std::string> DecodeBody(const std::string& body, std::string* prob
                                       reinterpret_cast<const unsigned char*>(body.data()),
                                       static_cast<int>(body.size()));
   total = n;
-  const int final = EVP_DecodeFinal(context, reinterpret_cast<unsigned char*>(der.data()) + total, &n);
+  const int final =
+      EVP_DecodeFinal(context, reinterpret_cast<unsigned char*>(der.data()) + total, &n);
   EVP_ENCODE_CTX_free(context);
   if (update < 0 || final != 1) {
     *problem = "the body is not base64";
@@ -104,13 +105,16 @@ std::string Request(std::initializer_list<Element> elements) {
 
 std::string InitRequest() { return Request({{"SERVICE_CODE", "INIT"}}); }
 
-CallResult Call(int port, const std::string& request, ExchangeTimeouts timeouts, std::size_t capacity) {
+CallResult Call(int port, const std::string& request, ExchangeTimeouts timeouts,
+                std::size_t capacity) {
   CallResult call;
   std::string buffer(capacity, '\0');
   call.result = Exchange("127.0.0.1", port, request.data(), static_cast<int>(request.size()),
                          buffer.data(), buffer.size(), timeouts);
-  if (call.result > 0) buffer.resize(static_cast<std::size_t>(call.result));
-  else buffer.clear();
+  if (call.result > 0)
+    buffer.resize(static_cast<std::size_t>(call.result));
+  else
+    buffer.clear();
   call.reply = std::move(buffer);
   return call;
 }
@@ -136,8 +140,7 @@ UniquePtr<X509> CertificateFromSignedData(const std::string& value, std::string*
     return nullptr;
   }
   const unsigned char* cursor = reinterpret_cast<const unsigned char*>(der->data());
-  UniquePtr<PKCS7_SIGNED> body(
-      d2i_PKCS7_SIGNED(nullptr, &cursor, static_cast<long>(der->size())));
+  UniquePtr<PKCS7_SIGNED> body(d2i_PKCS7_SIGNED(nullptr, &cursor, static_cast<long>(der->size())));
   if (!body || body->cert == nullptr || sk_X509_num(body->cert) < 1) {
     *problem = "certList holds no SignedData with certificates";
     return nullptr;
@@ -196,7 +199,8 @@ std::optional<std::string> DecryptEncData(const std::string& pem, const SessionK
   }
   PKCS7_ENC_CONTENT* content = data->enc_data;
   const ASN1_TYPE* parameter = content->algorithm->parameter;
-  if (ASN1_INTEGER_get(data->version) != 0 || OBJ_obj2nid(content->content_type) != NID_pkcs7_data ||
+  if (ASN1_INTEGER_get(data->version) != 0 ||
+      OBJ_obj2nid(content->content_type) != NID_pkcs7_data ||
       OBJ_obj2nid(content->algorithm->algorithm) != NID_cast5_cbc || parameter == nullptr ||
       parameter->type != V_ASN1_OCTET_STRING ||
       ASN1_STRING_length(parameter->value.octet_string) != 8 ||
@@ -212,10 +216,13 @@ std::optional<std::string> DecryptEncData(const std::string& pem, const SessionK
   std::string plain(static_cast<std::size_t>(sealedLength) + 8, '\0');
   int n = 0;
   int last = 0;
-  if (!cast5 || EVP_DecryptInit_ex2(context.get(), cast5.get(), keys.key.data(), keys.iv.data(), nullptr) != 1 ||
+  if (!cast5 ||
+      EVP_DecryptInit_ex2(context.get(), cast5.get(), keys.key.data(), keys.iv.data(), nullptr) !=
+          1 ||
       EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(plain.data()), &n,
                         ASN1_STRING_get0_data(content->enc_data), sealedLength) != 1 ||
-      EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(plain.data()) + n, &last) != 1) {
+      EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(plain.data()) + n,
+                          &last) != 1) {
     *problem = "the content does not decrypt under the session's key";
     return std::nullopt;
   }
@@ -246,8 +253,8 @@ std::optional<OpenedSession> OpenSession(int port, std::string* problem) {
   return session;
 }
 
-std::optional<std::string> GetFile(int port, const OpenedSession& session, const std::string& wireName,
-                                   std::string* problem) {
+std::optional<std::string> GetFile(int port, const OpenedSession& session,
+                                   const std::string& wireName, std::string* problem) {
   const CallResult get = Call(port, Request({{"SERVICE_CODE", "GET"},
                                              {"SKEY", session.skey.c_str()},
                                              {"USERID", "u01"},

@@ -81,7 +81,7 @@ struct OpenedSession {
 std::optional<OpenedSession> OpenSession(int port, std::string* problem);
 
 // GET of one file; the decrypted plaintext, or nothing with `problem` set.
-std::optional<std::string> GetFile(int port, const OpenedSession& session, const std::string& wireName,
-                                   std::string* problem);
+std::optional<std::string> GetFile(int port, const OpenedSession& session,
+                                   const std::string& wireName, std::string* problem);
 
 }  // namespace dovrel::server::test

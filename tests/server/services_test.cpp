@@ -57,7 +57,9 @@ class ServerServicesTest : public ::testing::Test {
   }
 
   std::string Get(const std::string& skey, const std::string& name) {
-    return Reply({{"SERVICE_CODE", "GET"}, {"SKEY", skey.c_str()}, {"USERID", "u01"},
+    return Reply({{"SERVICE_CODE", "GET"},
+                  {"SKEY", skey.c_str()},
+                  {"USERID", "u01"},
                   {"FILE_NAME", name.c_str()}});
   }
 
@@ -98,17 +100,16 @@ TEST_F(ServerServicesTest, FilesArriveWholeUnderTheSessionKey) {
   const struct {
     std::string wireName, contents;
   } cases[] = {
-      {"empty.dat", ""},
-      {"a.txt", "hello\nworld\n"},  // the newest date's file of that name
-      {"b.bin", "b"},
-      {kKoreanCp949, "\xed\x95\x9c\xea\xb8\x80 text"},
+      {"empty.dat", ""},   {"a.txt", "hello\nworld\n"},  // the newest date's file of that name
+      {"b.bin", "b"},      {kKoreanCp949, "\xed\x95\x9c\xea\xb8\x80 text"},
       {"big.bin", binary},
   };
   for (const auto& c : cases) {
-    const std::optional<std::string> plain = GetFile(server_->Port(), *session, c.wireName, &problem);
+    const std::optional<std::string> plain =
+        GetFile(server_->Port(), *session, c.wireName, &problem);
     ASSERT_TRUE(plain) << c.wireName << ": " << problem;
-    EXPECT_TRUE(*plain == FileText(c.contents)) << c.wireName << " came out as " << plain->size()
-                                                << " bytes";
+    EXPECT_TRUE(*plain == FileText(c.contents))
+        << c.wireName << " came out as " << plain->size() << " bytes";
   }
 }
 
@@ -129,11 +130,13 @@ TEST_F(ServerServicesTest, GetRefusesMissingAndPathLikeNames) {
   const std::optional<OpenedSession> session = OpenSession(server_->Port(), &problem);
   ASSERT_TRUE(session) << problem;
   folder_.Write("secret.txt", "outside the date folders");
-  std::filesystem::create_symlink(folder_.Text() + "/secret.txt", folder_.Text() + "/20240102/link.txt");
+  std::filesystem::create_symlink(folder_.Text() + "/secret.txt",
+                                  folder_.Text() + "/20240102/link.txt");
   for (const std::string name : {"missing.txt", "../secret.txt", "20240102/a.txt", "..\\secret.txt",
                                  ".", "..", "", "/etc/passwd", "link.txt", "hidden.txt"}) {
     const std::string reply = Get(session->skey, name);
-    EXPECT_NE(ParseLeadingInteger(ElementOf(reply, "RESULT_CODE").value_or("0").c_str()), 0) << name;
+    EXPECT_NE(ParseLeadingInteger(ElementOf(reply, "RESULT_CODE").value_or("0").c_str()), 0)
+        << name;
     EXPECT_FALSE(ElementOf(reply, "RESULT_MSG").value_or("").empty()) << name;
     EXPECT_FALSE(ElementOf(reply, "ENC_DATA")) << name;
   }
@@ -151,9 +154,11 @@ TEST_F(ServerServicesTest, KeyExchangeRefusesBadEnvelopesAndUnknownSessions) {
       {"unknown-session", good},
   };
   for (const auto& c : cases) {
-    const std::string reply = Reply({{"SERVICE_CODE", "KEYEXCHG"}, {"SKEY", c.skey.c_str()},
+    const std::string reply = Reply({{"SERVICE_CODE", "KEYEXCHG"},
+                                     {"SKEY", c.skey.c_str()},
                                      {"ENVELOP_DATA", c.envelope.c_str()}});
-    EXPECT_NE(ParseLeadingInteger(ElementOf(reply, "RESULT_CODE").value_or("0").c_str()), 0) << c.envelope;
+    EXPECT_NE(ParseLeadingInteger(ElementOf(reply, "RESULT_CODE").value_or("0").c_str()), 0)
+        << c.envelope;
     EXPECT_FALSE(ElementOf(reply, "RESULT_MSG").value_or("").empty());
   }
   const std::string reply =
@@ -176,7 +181,8 @@ TEST_F(ServerServicesTest, GetListListsOneDate) {
   const std::string reply = GetList("20240102");
   EXPECT_EQ(ElementOf(reply, "RESULT_CODE"), std::optional<std::string>("0000"));
   EXPECT_EQ(ElementOf(reply, "FILE_COUNT"), std::optional<std::string>("3"));
-  EXPECT_EQ(ElementOf(reply, "FILE_LIST"), std::optional<std::string>("a.txt|empty.dat|" + kKoreanCp949));
+  EXPECT_EQ(ElementOf(reply, "FILE_LIST"),
+            std::optional<std::string>("a.txt|empty.dat|" + kKoreanCp949));
 }
 
 TEST_F(ServerServicesTest, GetListOfAllDatesListsNewestFirstAndEachNameOnce) {
@@ -213,8 +219,9 @@ TEST_F(ServerServicesTest, GetListFitsTheClientsReplyBuffer) {
     std::snprintf(name, sizeof name, "20240106/%03d-%s.dat", i, std::string(90, 'n').c_str());
     folder_.Write(name, "");
   }
-  const CallResult call = Call(server_->Port(), Request({{"SERVICE_CODE", "GETLIST"}, {"SKEY", "x"},
-                                                         {"USERID", "u"}, {"DATE", "20240106"}}));
+  const CallResult call = Call(
+      server_->Port(),
+      Request({{"SERVICE_CODE", "GETLIST"}, {"SKEY", "x"}, {"USERID", "u"}, {"DATE", "20240106"}}));
   EXPECT_LE(call.reply.size(), kListReplyLimit);
   const long count = ParseLeadingInteger(ElementOf(call.reply, "FILE_COUNT").value_or("").c_str());
   EXPECT_GT(count, 100);
@@ -226,9 +233,11 @@ TEST_F(ServerServicesTest, GetListFitsTheClientsReplyBuffer) {
 
 TEST_F(ServerServicesTest, UnknownServiceAndMissingElementsGetFailureReplies) {
   for (const std::string& reply :
-       {Reply({{"SERVICE_CODE", "LOGIN"}}), Reply({{"USERID", "u01"}}), Reply({{"SERVICE_CODE", "GETLIST"}}),
-        Reply({{"SERVICE_CODE", "GET"}, {"SKEY", "x"}}), Reply({{"SERVICE_CODE", "KEYEXCHG"}})}) {
-    EXPECT_NE(ParseLeadingInteger(ElementOf(reply, "RESULT_CODE").value_or("0").c_str()), 0) << reply;
+       {Reply({{"SERVICE_CODE", "LOGIN"}}), Reply({{"USERID", "u01"}}),
+        Reply({{"SERVICE_CODE", "GETLIST"}}), Reply({{"SERVICE_CODE", "GET"}, {"SKEY", "x"}}),
+        Reply({{"SERVICE_CODE", "KEYEXCHG"}})}) {
+    EXPECT_NE(ParseLeadingInteger(ElementOf(reply, "RESULT_CODE").value_or("0").c_str()), 0)
+        << reply;
     EXPECT_FALSE(ElementOf(reply, "RESULT_MSG").value_or("").empty()) << reply;
   }
 }

@@ -12,14 +12,14 @@ TEST(StaysFlat, AllowsNoiseAndCatchesGrowth) {
   };
   const Case cases[] = {
       {{10000, 8}, {10000, 8}, true},
-      {{10000, 8}, {9000, 6}, true},                             // shrinking is flat
-      {{10000, 8}, {10000 + kMemorySlackKib, 8}, true},          // the fixed slack
+      {{10000, 8}, {9000, 6}, true},                     // shrinking is flat
+      {{10000, 8}, {10000 + kMemorySlackKib, 8}, true},  // the fixed slack
       {{10000, 8}, {10000 + kMemorySlackKib + 1, 8}, false},
-      {{100000, 8}, {105000, 8}, true},                          // a twentieth of a large baseline
+      {{100000, 8}, {105000, 8}, true},  // a twentieth of a large baseline
       {{100000, 8}, {105001, 8}, false},
       {{10000, 8}, {10000, 8 + kHandleSlack}, true},
       {{10000, 8}, {10000, 9 + kHandleSlack}, false},
-      {{-1, 8}, {10000, 8}, false},                              // unread figures are never flat
+      {{-1, 8}, {10000, 8}, false},  // unread figures are never flat
       {{10000, 8}, {10000, -1}, false},
   };
   for (const Case& c : cases) {

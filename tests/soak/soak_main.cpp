@@ -44,10 +44,12 @@ bool RunSession(int port, const std::string& folder) {
     std::string wire;
     if (!PlatformWireText().FromUtf8(utf8, &wire)) return false;
     bool listed = false;
-    for (const TransferItem& file : serverFiles) listed = listed || FieldText(file.fileName) == wire;
+    for (const TransferItem& file : serverFiles)
+      listed = listed || FieldText(file.fileName) == wire;
     TransferItem item;
     SetFieldText(item.fileName, wire);
-    if (!listed || !MakeLocalPath(folder, wire, PlatformWireText(), item.localPath, sizeof item.localPath)) {
+    if (!listed ||
+        !MakeLocalPath(folder, wire, PlatformWireText(), item.localPath, sizeof item.localPath)) {
       std::fprintf(stderr, "dovrel_soak: %s is not listed or has no local path\n", utf8);
       return false;
     }
@@ -72,8 +74,8 @@ bool RunSession(int port, const std::string& folder) {
 }
 
 void Print(int session, const char* what, const ProcessFigures& figures) {
-  std::printf("session %5d (%s): %s %lld KiB, %s %lld\n", session, what, kMemoryLabel, figures.memoryKib,
-              kHandlesLabel, figures.handles);
+  std::printf("session %5d (%s): %s %lld KiB, %s %lld\n", session, what, kMemoryLabel,
+              figures.memoryKib, kHandlesLabel, figures.handles);
   std::fflush(stdout);
 }
 
@@ -105,7 +107,8 @@ int Run(int sessions) {
       server.InProcess()->ClearRequests();
     }
 #endif
-    const bool checkpoint = session == 1 || session == warmUp || session == sessions / 2 || session == sessions;
+    const bool checkpoint =
+        session == 1 || session == warmUp || session == sessions / 2 || session == sessions;
     if (!checkpoint) continue;
     const ProcessFigures figures = ReadProcessFigures();
     if (session == 1) Print(session, "first", figures);
@@ -116,8 +119,9 @@ int Run(int sessions) {
     if (session == sessions / 2 && session > warmUp) Print(session, "middle", figures);
     if (session == sessions && session > warmUp) Print(session, "last", figures);
     if (session == sessions && !StaysFlat(baseline, figures)) {
-      std::printf("NOT FLAT: grew beyond %lld KiB (or a twentieth) of memory or %lld %s since session %d\n",
-                  kMemorySlackKib, kHandleSlack, kHandlesLabel, warmUp);
+      std::printf(
+          "NOT FLAT: grew beyond %lld KiB (or a twentieth) of memory or %lld %s since session %d\n",
+          kMemorySlackKib, kHandleSlack, kHandlesLabel, warmUp);
       return 1;
     }
   }

@@ -30,9 +30,11 @@ std::size_t PeerConnection::Read(void* buffer, std::size_t length, int timeoutMs
   char* bytes = static_cast<char*>(buffer);
   std::size_t have = 0;
   while (have < length) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left < 0) break;
-    int n = peer_platform::ReceiveSome(socket_, bytes + have, length - have, static_cast<int>(left));
+    int n =
+        peer_platform::ReceiveSome(socket_, bytes + have, length - have, static_cast<int>(left));
     if (n <= 0) break;
     have += static_cast<std::size_t>(n);
   }

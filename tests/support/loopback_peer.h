@@ -69,10 +69,11 @@ int UnusedLoopbackPort();
 
 namespace peer_platform {
 bool Start();
-PeerSocket Listen(int* port);                   // -1 on failure
+PeerSocket Listen(int* port);                           // -1 on failure
 PeerSocket Accept(PeerSocket listener, int timeoutMs);  // -1 on time-out or failure
 int SendSome(PeerSocket s, const void* data, std::size_t length);
-int ReceiveSome(PeerSocket s, void* buffer, std::size_t length, int timeoutMs);  // 0 closed, -1 time-out/error
+int ReceiveSome(PeerSocket s, void* buffer, std::size_t length,
+                int timeoutMs);  // 0 closed, -1 time-out/error
 void CloseSocket(PeerSocket s);
 }  // namespace peer_platform
 

@@ -43,7 +43,8 @@ PeerSocket Accept(PeerSocket listener, int timeoutMs) {
 }
 
 int SendSome(PeerSocket s, const void* data, std::size_t length) {
-  return ::send(static_cast<SOCKET>(s), static_cast<const char*>(data), static_cast<int>(length), 0);
+  return ::send(static_cast<SOCKET>(s), static_cast<const char*>(data), static_cast<int>(length),
+                0);
 }
 
 int ReceiveSome(PeerSocket s, void* buffer, std::size_t length, int timeoutMs) {

@@ -66,14 +66,16 @@ class DownloadWorkerTest : public ::testing::Test {
     TransferItem item;
     const std::string wire = ToWire(utf8Name);
     SetFieldText(item.fileName, wire);
-    if (!MakeLocalPath(folder_.Text(), wire, PlatformWireText(), item.localPath, sizeof item.localPath))
+    if (!MakeLocalPath(folder_.Text(), wire, PlatformWireText(), item.localPath,
+                       sizeof item.localPath))
       item.localPath[0] = '\0';
     items_.push_back(item);
   }
 
   std::string LocalPath(std::size_t index) const { return items_[index].localPath; }
 
-  WorkerEnd Run(int port, const SessionKeys& keys, WorkerTimeouts timeouts = {3000, 3000, 5000, 3000}) {
+  WorkerEnd Run(int port, const SessionKeys& keys,
+                WorkerTimeouts timeouts = {3000, 3000, 5000, 3000}) {
     TransferJob job;
     std::strcpy(job.parameters.serverAddress, "127.0.0.1");
     job.parameters.serverPort = port;
@@ -124,11 +126,13 @@ TEST_F(DownloadWorkerTest, ReceivesEverySampleFileAsTheServerHoldsIt) {
   auto statuses = view_.TextsOf(kStatusText);
   ASSERT_GE(statuses.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 4),
-            (std::vector<std::string>{kConnectingText, kWaitingText, kTransferringText, kDecryptingText}));
+            (std::vector<std::string>{kConnectingText, kWaitingText, kTransferringText,
+                                      kDecryptingText}));
   EXPECT_EQ(view_.positions.back(), 100);
   // Cancel is off while each file is decrypted and stored, and on again after.
   std::vector<bool> cancelStates;
-  for (std::size_t i = 0; i < kSampleFiles.size(); ++i) cancelStates.insert(cancelStates.end(), {false, true});
+  for (std::size_t i = 0; i < kSampleFiles.size(); ++i)
+    cancelStates.insert(cancelStates.end(), {false, true});
   EXPECT_EQ(view_.cancelStates, cancelStates);
 
 #ifndef _WIN32
@@ -205,7 +209,8 @@ struct GetFault {
   bool terminated;
 };
 
-class DownloadWorkerFault : public DownloadWorkerTest, public ::testing::WithParamInterface<GetFault> {};
+class DownloadWorkerFault : public DownloadWorkerTest,
+                            public ::testing::WithParamInterface<GetFault> {};
 
 TEST_P(DownloadWorkerFault, EndsAsTheReplyDeserves) {
   const GetFault& c = GetParam();
@@ -334,7 +339,8 @@ TEST_F(DownloadWorkerTest, ShowsDecryptionOnlyForAReplyWithEncryptedData) {
     EXPECT_EQ(items_[0].done, c.done ? 1 : 0);
     const auto statuses = view_.TextsOf(kStatusText);
     EXPECT_EQ(statuses.back() == kDecryptingText, c.decrypting);
-    const std::vector<bool> expected = c.decrypting ? std::vector<bool>{false, true} : std::vector<bool>{};
+    const std::vector<bool> expected =
+        c.decrypting ? std::vector<bool>{false, true} : std::vector<bool>{};
     EXPECT_EQ(view_.cancelStates, expected);
   }
 }
@@ -363,7 +369,8 @@ TEST_F(DownloadWorkerTest, ReceivesA256MiBFileInUnder64MiBOfMemory) {
   EXPECT_EQ(Run(server.Port(), keys, {3000, 3000, 60000, 60000}), WorkerEnd::kFinished);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak resident memory " << usage.ru_maxrss / 1024 << " MiB";
+  EXPECT_LT(usage.ru_maxrss, 64 * 1024)
+      << "peak resident memory " << usage.ru_maxrss / 1024 << " MiB";
   ASSERT_EQ(items_[0].done, 1);
 
   ASSERT_EQ(std::filesystem::file_size(LocalPath(0)), kFileSize);
@@ -372,7 +379,8 @@ TEST_F(DownloadWorkerTest, ReceivesA256MiBFileInUnder64MiBOfMemory) {
   std::vector<unsigned char> actual(1 << 20);
   for (std::uint64_t at = 0; at < kFileSize; at += expected.size()) {
     test::StreamedGetReply::FileBytes(kSeed, at, expected.data(), expected.size());
-    stored.read(reinterpret_cast<char*>(actual.data()), static_cast<std::streamsize>(actual.size()));
+    stored.read(reinterpret_cast<char*>(actual.data()),
+                static_cast<std::streamsize>(actual.size()));
     ASSERT_TRUE(stored && actual == expected) << "at " << at;
   }
 }
@@ -418,8 +426,7 @@ TEST_F(DownloadWorkerTest, ALengthNearTheLimitIsReceivedAndAShortReplyBreaks) {
             1);  // no temporary file left behind
   EXPECT_EQ(server.gets.load(), 1);
   EXPECT_EQ(server.terminates.load(), 0);
-  EXPECT_EQ(view_.TextsOf(kSizeTextControl).back(),
-            SizeText(start.size(), 0xFFFFFFF0u));
+  EXPECT_EQ(view_.TextsOf(kSizeTextControl).back(), SizeText(start.size(), 0xFFFFFFF0u));
 }
 
 TEST_F(DownloadWorkerTest, AReplyThatStopsMidWayBreaksTheTransferWithoutTerminate) {
@@ -488,12 +495,19 @@ TEST(DefaultTimeouts, AreTheProtocolsWaits) {
   const ExchangeTimeouts exchange;
   const TransferJob job;
   const int cases[][2] = {
-      {file.connectMs, 10000},     {file.sendMs, 10000},     {file.replyLengthMs, 300000},
-      {file.payloadMs, 10000},     {exchange.connectMs, 10000}, {exchange.sendMs, 10000},
-      {exchange.replyLengthMs, 20000}, {exchange.payloadMs, 10000},
-      {job.timeouts.replyLengthMs, 300000}, {job.terminateTimeouts.replyLengthMs, 20000},
+      {file.connectMs, 10000},
+      {file.sendMs, 10000},
+      {file.replyLengthMs, 300000},
+      {file.payloadMs, 10000},
+      {exchange.connectMs, 10000},
+      {exchange.sendMs, 10000},
+      {exchange.replyLengthMs, 20000},
+      {exchange.payloadMs, 10000},
+      {job.timeouts.replyLengthMs, 300000},
+      {job.terminateTimeouts.replyLengthMs, 20000},
   };
-  for (std::size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i][0], cases[i][1]) << "case " << i;
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(cases[i][0], cases[i][1]) << "case " << i;
 }
 
 TEST_F(DownloadThreadTest, CancelStopsBeforeTheNextItemAndDoneIsSetLast) {

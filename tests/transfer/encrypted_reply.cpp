@@ -17,10 +17,11 @@
 namespace dovrel::test {
 namespace {
 
-std::vector<unsigned char> EncryptCast5(const std::string& plaintext, const SessionKeys& keys, bool pad) {
+std::vector<unsigned char> EncryptCast5(const std::string& plaintext, const SessionKeys& keys,
+                                        bool pad) {
   EnsureCryptoProviders();
   std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
-                                                                         &EVP_CIPHER_CTX_free);
+                                                                          &EVP_CIPHER_CTX_free);
   std::vector<unsigned char> out(plaintext.size() + 16);
   int n = 0;
   int last = 0;
@@ -38,8 +39,10 @@ std::vector<unsigned char> EncryptCast5(const std::string& plaintext, const Sess
 
 SessionKeys FixedKeys() {
   SessionKeys keys;
-  for (std::size_t i = 0; i < sizeof keys.sessionKey; ++i) keys.sessionKey[i] = static_cast<unsigned char>(0x10 + i);
-  for (std::size_t i = 0; i < sizeof keys.initVector; ++i) keys.initVector[i] = static_cast<unsigned char>(0xA0 + i);
+  for (std::size_t i = 0; i < sizeof keys.sessionKey; ++i)
+    keys.sessionKey[i] = static_cast<unsigned char>(0x10 + i);
+  for (std::size_t i = 0; i < sizeof keys.initVector; ++i)
+    keys.initVector[i] = static_cast<unsigned char>(0xA0 + i);
   std::strcpy(keys.skey, "test-session");
   return keys;
 }
@@ -53,11 +56,12 @@ std::string EncryptedDataPem(const std::string& plaintext, const SessionKeys& ke
   ASN1_OCTET_STRING_set(iv, keys.initVector, sizeof keys.initVector);
   X509_ALGOR_set0(body->enc_data->algorithm, OBJ_nid2obj(NID_cast5_cbc), V_ASN1_OCTET_STRING, iv);
   body->enc_data->enc_data = ASN1_OCTET_STRING_new();
-  ASN1_OCTET_STRING_set(body->enc_data->enc_data, cipherText.data(), static_cast<int>(cipherText.size()));
+  ASN1_OCTET_STRING_set(body->enc_data->enc_data, cipherText.data(),
+                        static_cast<int>(cipherText.size()));
 
   BIO* memory = BIO_new(BIO_s_mem());
-  PEM_ASN1_write_bio(reinterpret_cast<i2d_of_void*>(i2d_PKCS7_ENCRYPT), "PKCS7 ENCRYPTED DATA", memory,
-                     body, nullptr, nullptr, 0, nullptr, nullptr);
+  PEM_ASN1_write_bio(reinterpret_cast<i2d_of_void*>(i2d_PKCS7_ENCRYPT), "PKCS7 ENCRYPTED DATA",
+                     memory, body, nullptr, nullptr, 0, nullptr, nullptr);
   char* data = nullptr;
   long length = BIO_get_mem_data(memory, &data);
   std::string pem(data, static_cast<std::size_t>(length));
@@ -93,8 +97,9 @@ std::uint64_t Base64LinesLength(std::uint64_t bytes) {
   return bytes / 48 * 65 + (rest == 0 ? 0 : (rest + 2) / 3 * 4 + 1);
 }
 
-constexpr char kReplyHead[] = "<MORVANTA_XML><RESULT_CODE>0000</RESULT_CODE><ENC_DATA>"
-                              "-----BEGIN PKCS7 ENCRYPTED DATA-----\n";
+constexpr char kReplyHead[] =
+    "<MORVANTA_XML><RESULT_CODE>0000</RESULT_CODE><ENC_DATA>"
+    "-----BEGIN PKCS7 ENCRYPTED DATA-----\n";
 constexpr char kReplyTail[] = "-----END PKCS7 ENCRYPTED DATA-----\n</ENC_DATA></MORVANTA_XML>";
 
 }  // namespace
@@ -102,10 +107,12 @@ constexpr char kReplyTail[] = "-----END PKCS7 ENCRYPTED DATA-----\n</ENC_DATA></
 struct StreamedGetReply::State {
   std::uint32_t seed = 0;
   std::uint64_t fileSize = 0;
-  std::string prefix;          // the plaintext's text before the file's bytes
+  std::string prefix;           // the plaintext's text before the file's bytes
   std::uint64_t plainDone = 0;  // plaintext bytes encrypted so far
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> cipher{nullptr, &EVP_CIPHER_CTX_free};
-  std::unique_ptr<EVP_ENCODE_CTX, decltype(&EVP_ENCODE_CTX_free)> encoder{nullptr, &EVP_ENCODE_CTX_free};
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> cipher{nullptr,
+                                                                         &EVP_CIPHER_CTX_free};
+  std::unique_ptr<EVP_ENCODE_CTX, decltype(&EVP_ENCODE_CTX_free)> encoder{nullptr,
+                                                                          &EVP_ENCODE_CTX_free};
   std::string pending;  // made, not yet handed out
   std::size_t handed = 0;
   int stage = 0;  // 0: head and DER header, 1: content, 2: tail, 3: done
@@ -113,7 +120,8 @@ struct StreamedGetReply::State {
   std::vector<unsigned char> encoded = std::vector<unsigned char>(48 * 256 / 48 * 65 + 256);
 };
 
-void StreamedGetReply::FileBytes(std::uint32_t seed, std::uint64_t from, unsigned char* out, std::size_t count) {
+void StreamedGetReply::FileBytes(std::uint32_t seed, std::uint64_t from, unsigned char* out,
+                                 std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     std::uint64_t x = (from + i) * 0x9E3779B97F4A7C15ull ^ seed;
     x ^= x >> 29;
@@ -121,7 +129,8 @@ void StreamedGetReply::FileBytes(std::uint32_t seed, std::uint64_t from, unsigne
   }
 }
 
-StreamedGetReply::StreamedGetReply(const SessionKeys& keys, std::uint64_t fileSize, std::uint32_t seed)
+StreamedGetReply::StreamedGetReply(const SessionKeys& keys, std::uint64_t fileSize,
+                                   std::uint32_t seed)
     : state_(std::make_unique<State>()) {
   EnsureCryptoProviders();
   State& s = *state_;
@@ -132,15 +141,17 @@ StreamedGetReply::StreamedGetReply(const SessionKeys& keys, std::uint64_t fileSi
   const std::uint64_t content = (plain / 8 + 1) * 8;
   const std::string version("\x02\x01\x00", 3);
   const std::string type("\x06\x09\x2a\x86\x48\x86\xf7\x0d\x01\x07\x01", 11);
-  const std::string algorithm = std::string("\x30\x15\x06\x09\x2a\x86\x48\x86\xf6\x7d\x07\x42\x0a\x04\x08", 15) +
-                                std::string(reinterpret_cast<const char*>(keys.initVector), 8);
+  const std::string algorithm =
+      std::string("\x30\x15\x06\x09\x2a\x86\x48\x86\xf6\x7d\x07\x42\x0a\x04\x08", 15) +
+      std::string(reinterpret_cast<const char*>(keys.initVector), 8);
   const std::string contentHeader = DerHeader(0x80, content);
   const std::uint64_t info = type.size() + algorithm.size() + contentHeader.size() + content;
   const std::string infoHeader = DerHeader(0x30, info);
-  s.derHeader = DerHeader(0x30, version.size() + infoHeader.size() + info) + version + infoHeader + type +
-                algorithm + contentHeader;
+  s.derHeader = DerHeader(0x30, version.size() + infoHeader.size() + info) + version + infoHeader +
+                type + algorithm + contentHeader;
   const std::uint64_t der = s.derHeader.size() + content;
-  length_ = (sizeof kMessageHeader - 1) + (sizeof kReplyHead - 1) + Base64LinesLength(der) + (sizeof kReplyTail - 1);
+  length_ = (sizeof kMessageHeader - 1) + (sizeof kReplyHead - 1) + Base64LinesLength(der) +
+            (sizeof kReplyTail - 1);
 
   s.cipher.reset(EVP_CIPHER_CTX_new());
   EVP_EncryptInit_ex(s.cipher.get(), EVP_cast5_cbc(), nullptr, keys.sessionKey, keys.initVector);
@@ -175,12 +186,14 @@ void StreamedGetReply::Refill() {
   switch (s.stage) {
     case 0:
       s.pending = std::string(kMessageHeader) + kReplyHead;
-      encode(reinterpret_cast<const unsigned char*>(s.derHeader.data()), static_cast<int>(s.derHeader.size()));
+      encode(reinterpret_cast<const unsigned char*>(s.derHeader.data()),
+             static_cast<int>(s.derHeader.size()));
       s.stage = 1;
       return;
     case 1: {
       const std::uint64_t total = s.prefix.size() + s.fileSize;
-      std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof plain, total - s.plainDone));
+      std::size_t count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(sizeof plain, total - s.plainDone));
       for (std::size_t i = 0; i < count; ++i) {
         const std::uint64_t at = s.plainDone + i;
         if (at < s.prefix.size()) plain[i] = static_cast<unsigned char>(s.prefix[at]);

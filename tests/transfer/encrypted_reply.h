@@ -17,7 +17,8 @@ SessionKeys FixedKeys();
 
 // With `pad` false the plaintext (a whole number of blocks) is encrypted as
 // it is, so its last block decides whether the padding checks out.
-std::string EncryptedDataPem(const std::string& plaintext, const SessionKeys& keys, bool pad = true);
+std::string EncryptedDataPem(const std::string& plaintext, const SessionKeys& keys,
+                             bool pad = true);
 
 // A whole reply document with RESULT_CODE 0000 and ENC_DATA.
 std::string GetReply(const std::string& plaintext, const SessionKeys& keys);
@@ -43,7 +44,8 @@ class StreamedGetReply {
   // The next bytes of the reply; 0 at its end.
   std::size_t Next(char* out, std::size_t capacity);
   // The file's bytes from the start, as the reply carries them.
-  static void FileBytes(std::uint32_t seed, std::uint64_t from, unsigned char* out, std::size_t count);
+  static void FileBytes(std::uint32_t seed, std::uint64_t from, unsigned char* out,
+                        std::size_t count);
 
  private:
   void Refill();

@@ -68,11 +68,14 @@ TEST(StoreFile, StoresAtPathsOfUpTo259CharactersUnderAShortTemporaryName) {
   std::string base = folder.Text();
   const std::size_t room = 259 - base.size() - 1;  // for the separator
   ASSERT_GT(room, 20u);
-  const std::string deep(room - 11, 'd');         // leaves room for "/" and a 10-character name
+  const std::string deep(room - 11, 'd');  // leaves room for "/" and a 10-character name
   folder.MakeFolder(deep);
   const std::string inside = (folder.Path() / deep).string();
-  for (const std::string& name : {std::string("x.dat"), std::string("abcdef.txt"), std::string("a")}) {
-    const std::string path = inside + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)) + name;
+  for (const std::string& name :
+       {std::string("x.dat"), std::string("abcdef.txt"), std::string("a")}) {
+    const std::string path =
+        inside + std::string(1, static_cast<char>(std::filesystem::path::preferred_separator)) +
+        name;
     SCOPED_TRACE(path.size());
     ASSERT_LE(path.size(), 259u);
     for (int i = 0; i < 3; ++i) {
@@ -85,7 +88,9 @@ TEST(StoreFile, StoresAtPathsOfUpTo259CharactersUnderAShortTemporaryName) {
       EXPECT_EQ(temporary.substr(0, inside.size() + 2), inside + path[inside.size()] + "~");
     }
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(inside), std::filesystem::directory_iterator()), 3);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(inside),
+                          std::filesystem::directory_iterator()),
+            3);
 }
 
 TEST(StoreFile, NeverOverwritesAFileThatHoldsTheTemporaryName) {

@@ -62,7 +62,8 @@ TEST(KeyExchange, OpensASessionWithTheReferenceServer) {
   EXPECT_EQ(requests[0].service, "INIT");
   EXPECT_EQ(requests[1].service, "KEYEXCHG");
   EXPECT_EQ(requests[1].Element("SKEY"), outcome.keys.skey);
-  EXPECT_EQ(requests[1].Element("ENVELOP_DATA").rfind("-----BEGIN PKCS7 ENVELOPED DATA-----\n", 0), 0u);
+  EXPECT_EQ(requests[1].Element("ENVELOP_DATA").rfind("-----BEGIN PKCS7 ENVELOPED DATA-----\n", 0),
+            0u);
   EXPECT_EQ(server.InProcess()->SessionCount(), 1u);
 #endif
 }
@@ -107,17 +108,17 @@ TEST_P(KeyExchangeFailure, StopsThePopupThenShowsItsMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     ServerFaults, KeyExchangeFailure,
-    ::testing::Values(
-        FailureCase{"no-skey", KeyExchangeResult::kNoSkey, kNoSkeyText},
-        FailureCase{"no-signed-data", KeyExchangeResult::kNoSignedData, kKeyExchangeNoSignedDataText},
-        FailureCase{"bad-signed-data", KeyExchangeResult::kCryptoFailed, nullptr},
-        FailureCase{"no-keyexchg-result", KeyExchangeResult::kNoResultCode,
-                    kKeyExchangeNoResultCodeText},
-        // A reply length that never comes reads as an empty reply: SKEY is missing.
-        FailureCase{"init-silent", KeyExchangeResult::kNoSkey, kNoSkeyText},
-        // Any RESULT_CODE opens the session, an error code or an empty one too.
-        FailureCase{"keyexchg-error-code", KeyExchangeResult::kOpened, nullptr},
-        FailureCase{"keyexchg-empty-result", KeyExchangeResult::kOpened, nullptr}),
+    ::testing::Values(FailureCase{"no-skey", KeyExchangeResult::kNoSkey, kNoSkeyText},
+                      FailureCase{"no-signed-data", KeyExchangeResult::kNoSignedData,
+                                  kKeyExchangeNoSignedDataText},
+                      FailureCase{"bad-signed-data", KeyExchangeResult::kCryptoFailed, nullptr},
+                      FailureCase{"no-keyexchg-result", KeyExchangeResult::kNoResultCode,
+                                  kKeyExchangeNoResultCodeText},
+                      // A reply length that never comes reads as an empty reply: SKEY is missing.
+                      FailureCase{"init-silent", KeyExchangeResult::kNoSkey, kNoSkeyText},
+                      // Any RESULT_CODE opens the session, an error code or an empty one too.
+                      FailureCase{"keyexchg-error-code", KeyExchangeResult::kOpened, nullptr},
+                      FailureCase{"keyexchg-empty-result", KeyExchangeResult::kOpened, nullptr}),
     [](const ::testing::TestParamInfo<FailureCase>& param) {
       std::string name = param.param.scenario;
       for (char& c : name) {
@@ -155,7 +156,8 @@ TEST(KeyExchange, AnEmptySkeyIsAcceptedAndEchoedEmpty) {
 TEST(KeyExchange, AnOverlongSkeyIsRefusedLikeAMissingOne) {
   test::LoopbackPeer peer([](test::PeerConnection& c) {
     c.ReadRequest();
-    c.SendReply("<SKEY>" + std::string(200, 'k') + "</SKEY><SERVER_SIGNED_DATA>x</SERVER_SIGNED_DATA>");
+    c.SendReply("<SKEY>" + std::string(200, 'k') +
+                "</SKEY><SERVER_SIGNED_DATA>x</SERVER_SIGNED_DATA>");
     c.ReadReceipt();
   });
   ASSERT_TRUE(peer.Listening());

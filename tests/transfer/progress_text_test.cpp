@@ -16,14 +16,14 @@ TEST(SizeText, ShowsEachThresholdAsTheWindowDoes) {
       {1024, 3000000, "1KB of 2.9MB"},
       {1048575, 3000000, "1024KB of 2.9MB"},
       {1048576, 3000000, "1.0MB of 2.9MB"},
-      {0, 256, "1Byte of 0.3KB"},         // 0.25 rounds half away from zero
-      {2559, 10000, "3KB of 9.8KB"},      // 2560 shown: 2.5KB rounds up
-      {1535, 1048576, "2KB of 1.0MB"},    // 1536 = 1.5KB
+      {0, 256, "1Byte of 0.3KB"},       // 0.25 rounds half away from zero
+      {2559, 10000, "3KB of 9.8KB"},    // 2560 shown: 2.5KB rounds up
+      {1535, 1048576, "2KB of 1.0MB"},  // 1536 = 1.5KB
       {0, 1048575, "1Byte of 1024.0KB"},
       {0, 0, "1Byte of 0.0KB"},
       {3 * 1048576 / 2 - 1, 3 * 1048576, "1.5MB of 3.0MB"},  // 1.5MB exactly
-      {1101004, 64 * 1048576, "1.1MB of 64.0MB"},  // 1101005 shown: just above 1.05MB
-      {1101003, 64 * 1048576, "1.0MB of 64.0MB"},  // 1101004 shown: just below
+      {1101004, 64 * 1048576, "1.1MB of 64.0MB"},            // 1101005 shown: just above 1.05MB
+      {1101003, 64 * 1048576, "1.0MB of 64.0MB"},            // 1101004 shown: just below
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.received) + " of " + std::to_string(c.total));
@@ -32,9 +32,9 @@ TEST(SizeText, ShowsEachThresholdAsTheWindowDoes) {
 }
 
 TEST(FixedPoint, RoundsHalvesAwayFromZeroAndNothingElse) {
-  EXPECT_EQ(FixedPoint(256, 10, 1), "0.3");   // 0.25
-  EXPECT_EQ(FixedPoint(255, 10, 1), "0.2");   // 0.249...
-  EXPECT_EQ(FixedPoint(1536, 10, 0), "2");    // 1.5
+  EXPECT_EQ(FixedPoint(256, 10, 1), "0.3");  // 0.25
+  EXPECT_EQ(FixedPoint(255, 10, 1), "0.2");  // 0.249...
+  EXPECT_EQ(FixedPoint(1536, 10, 0), "2");   // 1.5
   EXPECT_EQ(FixedPoint(1535, 10, 0), "1");
   EXPECT_EQ(FixedPoint(2621440, 20, 1), "2.5");
   EXPECT_EQ(FixedPoint(std::uint64_t{1} << 40, 20, 1), "1048576.0");

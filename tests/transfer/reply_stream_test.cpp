@@ -40,13 +40,16 @@ using test::ObjectIdentifierDer;
 struct Outcome {
   bool stored = false;
   std::string bytes;  // the file on disk afterwards
-  bool operator==(const Outcome& other) const { return stored == other.stored && bytes == other.bytes; }
+  bool operator==(const Outcome& other) const {
+    return stored == other.stored && bytes == other.bytes;
+  }
 };
 
 // Random text with what matters to the rules: line feeds, zero bytes,
 // ampersands and key fragments.
 std::string RandomBytes(std::mt19937& random, std::size_t size, bool binary) {
-  static const char* const kFragments[] = {"\n", "&", "=", "file_", "&file_size=3", "file_contents", "\r\n"};
+  static const char* const kFragments[] = {
+      "\n", "&", "=", "file_", "&file_size=3", "file_contents", "\r\n"};
   std::string out;
   std::uniform_int_distribution<int> byte(binary ? 0 : 32, binary ? 255 : 126);
   while (out.size() < size) {
@@ -63,34 +66,46 @@ std::string RandomBytes(std::mt19937& random, std::size_t size, bool binary) {
 std::string RandomPlaintext(std::mt19937& random, const std::string& file) {
   const std::string n = std::to_string(file.size());
   switch (random() % 16) {
-    case 0: return "file_contents=" + file + "&file_size=" + n;  // the bytes before the size
-    case 1: return "x=1&&FILE_SIZE=" + n + "&a=b&file_contents=" + file;
-    case 2: return "file_size=" + std::to_string(file.size() + random() % 3) + "&file_contents=" + file;
-    case 3: return "file_size=" + n + "&" + std::string(1, '\0') + "file_contents=" + file;
-    case 4: return "file_size= +" + n + "&file_contents:" + file;
-    case 5: return "file_size=" + n + "&contents=" + file;
-    case 6: return "file_size=-" + n + "&file_contents=" + file;
-    case 7: return "file_contents=" + file;
-    default: return test::FilePlaintext(file);
+    case 0:
+      return "file_contents=" + file + "&file_size=" + n;  // the bytes before the size
+    case 1:
+      return "x=1&&FILE_SIZE=" + n + "&a=b&file_contents=" + file;
+    case 2:
+      return "file_size=" + std::to_string(file.size() + random() % 3) + "&file_contents=" + file;
+    case 3:
+      return "file_size=" + n + "&" + std::string(1, '\0') + "file_contents=" + file;
+    case 4:
+      return "file_size= +" + n + "&file_contents:" + file;
+    case 5:
+      return "file_size=" + n + "&contents=" + file;
+    case 6:
+      return "file_size=-" + n + "&file_contents=" + file;
+    case 7:
+      return "file_contents=" + file;
+    default:
+      return test::FilePlaintext(file);
   }
 }
 
 // The EncryptedData body in one of the forms the readers must take alike.
-std::string RandomBody(std::mt19937& random, const std::string& ciphertext, const SessionKeys& keys) {
+std::string RandomBody(std::mt19937& random, const std::string& ciphertext,
+                       const SessionKeys& keys) {
   const std::string version = Der(0x02, std::string(1, '\0'));
   const std::string type = ObjectIdentifierDer("1.2.840.113549.1.7.1");
   const char* oid = random() % 20 == 0 ? "1.2.3.4.5" : "1.2.840.113533.7.66.10";
-  const std::string algorithm = Der(0x30, ObjectIdentifierDer(oid) + Der(0x04, test::IvBytes(keys)));
+  const std::string algorithm =
+      Der(0x30, ObjectIdentifierDer(oid) + Der(0x04, test::IvBytes(keys)));
   const std::string end(2, '\0');
   const std::size_t half = ciphertext.size() / 2;
   switch (random() % 6) {
     case 0:  // indefinite lengths, the content in segments
       return "\x30\x80" + version + "\x30\x80" + type + algorithm + "\xa0\x80" +
-             Der(0x04, ciphertext.substr(0, half)) + Der(0x04, ciphertext.substr(half)) + end + end + end;
+             Der(0x04, ciphertext.substr(0, half)) + Der(0x04, ciphertext.substr(half)) + end +
+             end + end;
     case 1:
       return Der(0x30, version + Der(0x30, type + algorithm +
-                                              Der(0xa0, Der(0x04, ciphertext.substr(0, half)) +
-                                                            Der(0x04, ciphertext.substr(half)))));
+                                               Der(0xa0, Der(0x04, ciphertext.substr(0, half)) +
+                                                             Der(0x04, ciphertext.substr(half)))));
     case 2:  // bytes after the body
       return Der(0x30, version + Der(0x30, type + algorithm + Der(0x80, ciphertext))) + "trailing";
     case 3:  // no content
@@ -111,29 +126,69 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
   const std::string begin = kEncryptedDataBegin;
   const std::string endMarker = kEncryptedDataEnd;
   switch (random() % 20) {
-    case 0: pem = Lines(pem, "\r\n"); break;
-    case 1: pem = Lines(pem, ""); break;
-    case 2: pem.insert(begin.size() + 10, "-<\t\x01 -"); break;
-    case 3: pem = pem.substr(0, pem.size() / 2) + "\n" + endMarker; break;  // body cut short
-    case 4: pem = endMarker + "\n" + pem; break;
-    case 5: pem = pem.substr(0, pem.find(endMarker)); break;
-    case 6: pem = "junk\n" + pem + "trail"; break;
-    case 7: pem.insert(begin.size() + 1, "Q="); break;
-    case 8: pem.insert(pem.find(endMarker), "</ENC_DATA>"); break;
-    case 9: pem = begin + endMarker.substr(5) + pem; break;  // END overlapping BEGIN
-    default: break;
+    case 0:
+      pem = Lines(pem, "\r\n");
+      break;
+    case 1:
+      pem = Lines(pem, "");
+      break;
+    case 2:
+      pem.insert(begin.size() + 10, "-<\t\x01 -");
+      break;
+    case 3:
+      pem = pem.substr(0, pem.size() / 2) + "\n" + endMarker;
+      break;  // body cut short
+    case 4:
+      pem = endMarker + "\n" + pem;
+      break;
+    case 5:
+      pem = pem.substr(0, pem.find(endMarker));
+      break;
+    case 6:
+      pem = "junk\n" + pem + "trail";
+      break;
+    case 7:
+      pem.insert(begin.size() + 1, "Q=");
+      break;
+    case 8:
+      pem.insert(pem.find(endMarker), "</ENC_DATA>");
+      break;
+    case 9:
+      pem = begin + endMarker.substr(5) + pem;
+      break;  // END overlapping BEGIN
+    default:
+      break;
   }
   // The last holds a zero byte, which ends the number.
-  static const std::string kCodes[] = {"0000", "0001", "", " -0", "abc", "00 1", std::string("\t+0\0" "7", 5)};
-  const std::string code = "<RESULT_CODE>" + (random() % 2 == 0 ? kCodes[0] : kCodes[random() % 7]) + "</RESULT_CODE>";
+  static const std::string kCodes[] = {"0000",
+                                       "0001",
+                                       "",
+                                       " -0",
+                                       "abc",
+                                       "00 1",
+                                       std::string("\t+0\0"
+                                                   "7",
+                                                   5)};
+  const std::string code =
+      "<RESULT_CODE>" + (random() % 2 == 0 ? kCodes[0] : kCodes[random() % 7]) + "</RESULT_CODE>";
   const std::string enc = "<ENC_DATA>" + pem + "</ENC_DATA>";
   std::string inside;
   switch (random() % 8) {
-    case 0: inside = enc + code; break;  // RESULT_CODE after ENC_DATA
-    case 1: inside = code + "<ENC_DATA>" + pem; break;  // never closed
-    case 2: inside = code; break;
-    case 3: inside = "<ENC_DATA>x" + code + "</ENC_DATA>" + enc; break;
-    default: inside = code + enc; break;
+    case 0:
+      inside = enc + code;
+      break;  // RESULT_CODE after ENC_DATA
+    case 1:
+      inside = code + "<ENC_DATA>" + pem;
+      break;  // never closed
+    case 2:
+      inside = code;
+      break;
+    case 3:
+      inside = "<ENC_DATA>x" + code + "</ENC_DATA>" + enc;
+      break;
+    default:
+      inside = code + enc;
+      break;
   }
   return std::string(kMessageHeader) + "<MORVANTA_XML>" + inside + "</MORVANTA_XML>";
 }
@@ -177,8 +232,10 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
     const bool pad = random() % 5 != 0;
     if (!pad) plaintext += std::string(8 - plaintext.size() % 8, static_cast<char>(random() % 3));
     const SessionKeys& encryptKeys = random() % 15 == 0 ? otherKeys : keys;
-    const std::string ciphertext = test::EncryptWith("CAST5-CBC", test::KeyBytes(keys), test::IvBytes(encryptKeys), plaintext, pad);
-    const std::string pem = test::PemArmour("PKCS7 ENCRYPTED DATA", RandomBody(random, ciphertext, keys));
+    const std::string ciphertext = test::EncryptWith("CAST5-CBC", test::KeyBytes(keys),
+                                                     test::IvBytes(encryptKeys), plaintext, pad);
+    const std::string pem =
+        test::PemArmour("PKCS7 ENCRYPTED DATA", RandomBody(random, ciphertext, keys));
     const std::string reply = RandomReply(random, pem);
     const std::string path = folder.File(text ? "r.txt" : "r.dat");
 
@@ -187,10 +244,13 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
     const std::size_t maxPiece = std::size_t{1} << (random() % 16);
     SCOPED_TRACE("reply " + std::to_string(i) + ", pieces up to " + std::to_string(maxPiece));
     const Outcome streamed = Streamed(reply, keys, path, random, maxPiece);
-    ASSERT_TRUE(streamed == reference) << streamed.stored << " vs " << reference.stored << ", "
-                                       << streamed.bytes.size() << " vs " << reference.bytes.size() << " bytes";
+    ASSERT_TRUE(streamed == reference)
+        << streamed.stored << " vs " << reference.stored << ", " << streamed.bytes.size() << " vs "
+        << reference.bytes.size() << " bytes";
     stored += streamed.stored ? 1 : 0;
-    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()), 1)
+    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1)
         << "a temporary file was left behind";
     std::filesystem::remove(path);
   }
@@ -204,20 +264,23 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
 // a length no memory could hold is never taken on trust.
 TEST(ReplyStream, ReadsTheEncryptedDataHeaderOnlyFromBytesThatArrived) {
   const SessionKeys keys = test::FixedKeys();
-  const std::string ciphertext = test::EncryptWith("CAST5-CBC", test::KeyBytes(keys), test::IvBytes(keys), test::FilePlaintext("abc"));
+  const std::string ciphertext = test::EncryptWith("CAST5-CBC", test::KeyBytes(keys),
+                                                   test::IvBytes(keys), test::FilePlaintext("abc"));
   const std::string inner = Der(0x02, std::string(1, '\0')) +
                             Der(0x30, ObjectIdentifierDer("1.2.840.113549.1.7.1") +
-                                          Der(0x30, ObjectIdentifierDer("1.2.840.113533.7.66.10") + Der(0x04, test::IvBytes(keys))) +
+                                          Der(0x30, ObjectIdentifierDer("1.2.840.113533.7.66.10") +
+                                                        Der(0x04, test::IvBytes(keys))) +
                                           Der(0x80, ciphertext));
   const std::string bodies[] = {
-      std::string("\x30\x84\x7f\xff\xff\xff", 6) + inner,               // outer length far too long
+      std::string("\x30\x84\x7f\xff\xff\xff", 6) + inner,  // outer length far too long
       std::string("\x30\x88\xff\xff\xff\xff\xff\xff\xff\xff", 10) + inner,  // beyond 64 bits' use
-      Der(0x30, inner).substr(0, 20),                                    // cut inside the header
+      Der(0x30, inner).substr(0, 20),                                       // cut inside the header
   };
   test::TempFolder folder;
   std::mt19937 random(7);
   for (const std::string& body : bodies) {
-    const std::string reply = std::string(kMessageHeader) + "<RESULT_CODE>0</RESULT_CODE><ENC_DATA>" +
+    const std::string reply = std::string(kMessageHeader) +
+                              "<RESULT_CODE>0</RESULT_CODE><ENC_DATA>" +
                               test::PemArmour("PKCS7 ENCRYPTED DATA", body) + "</ENC_DATA>";
     for (std::size_t piece : {1, 5, 4096}) {
       const Outcome out = Streamed(reply, keys, folder.File("x.dat"), random, piece);
@@ -238,7 +301,8 @@ TEST(ReplyStream, AFullDiskLeavesTheOldFile) {
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
-  for (const std::string& plaintext : {test::FilePlaintext(file), "file_contents=" + file + "&file_size=100000"}) {
+  for (const std::string& plaintext :
+       {test::FilePlaintext(file), "file_contents=" + file + "&file_size=100000"}) {
     const std::string reply = test::GetReply(plaintext, keys);
     rlimit small = saved;
     small.rlim_cur = 4096;
@@ -247,7 +311,9 @@ TEST(ReplyStream, AFullDiskLeavesTheOldFile) {
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_FALSE(out.stored);
     EXPECT_EQ(out.bytes, "old");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
     // Without the limit the same reply is stored.
     EXPECT_TRUE(Streamed(reply, keys, folder.File("full.dat"), random, 2048).stored);
   }

@@ -38,7 +38,8 @@ std::optional<std::string> WholeReplyPlaintext(const std::string& reply, const S
   std::unique_ptr<PKCS7_ENCRYPT, decltype(&PKCS7_ENCRYPT_free)> body(
       d2i_PKCS7_ENCRYPT(nullptr, &p, static_cast<long>(derLength)), &PKCS7_ENCRYPT_free);
   if (body == nullptr || body->enc_data->enc_data == nullptr) return std::nullopt;
-  const EVP_CIPHER* cipher = EVP_get_cipherbyname(OBJ_nid2sn(OBJ_obj2nid(body->enc_data->algorithm->algorithm)));
+  const EVP_CIPHER* cipher =
+      EVP_get_cipherbyname(OBJ_nid2sn(OBJ_obj2nid(body->enc_data->algorithm->algorithm)));
   if (cipher == nullptr) return std::nullopt;
   // Ciphers wanting more key or initial vector than a session has are refused.
   if (EVP_CIPHER_get_key_length(cipher) > static_cast<int>(sizeof keys.sessionKey) ||
@@ -46,16 +47,19 @@ std::optional<std::string> WholeReplyPlaintext(const std::string& reply, const S
     return std::nullopt;
   const ASN1_OCTET_STRING* content = body->enc_data->enc_data;
   std::string plain(static_cast<std::size_t>(content->length) + 16, '\0');
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
+                                                                          &EVP_CIPHER_CTX_free);
   int n = 0;
   int last = 0;
   if (EVP_DecryptInit_ex(context.get(), cipher, nullptr, keys.sessionKey, keys.initVector) != 1 ||
-      EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(plain.data()), &n, content->data,
-                        content->length) != 1) {
+      EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(plain.data()), &n,
+                        content->data, content->length) != 1) {
     ERR_clear_error();
     return std::nullopt;
   }
-  if (EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(plain.data()) + n, &last) != 1) last = 0;
+  if (EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(plain.data()) + n,
+                          &last) != 1)
+    last = 0;
   ERR_clear_error();
   plain.resize(static_cast<std::size_t>(n) + static_cast<std::size_t>(last));
   if (plain.empty()) return std::nullopt;
@@ -71,7 +75,8 @@ std::optional<std::string> FileFromPlaintext(const std::string& plain, bool text
   const std::size_t key = beforeZero.find("file_contents");
   if (key == std::string::npos || s < 0) return std::nullopt;
   const std::size_t start = key + 14;
-  if (start > plain.size() || static_cast<unsigned long long>(s) > plain.size() - start) return std::nullopt;
+  if (start > plain.size() || static_cast<unsigned long long>(s) > plain.size() - start)
+    return std::nullopt;
   std::string bytes = plain.substr(start, static_cast<std::size_t>(s));
   if (!textMode) return bytes;
   std::string converted;

@@ -45,8 +45,8 @@ TEST(CentreOnOwner, CentresAndKeepsInsideTheBound) {
     int width, height;
     int x, y;
   } cases[] = {
-      {{100, 100, 501, 401}, 101, 51, 250, 225},   // (100+501)/2 - 101/2 = 300 - 50
-      {{0, 0, 100, 100}, 300, 300, 0, 0},          // would start left of and above the area
+      {{100, 100, 501, 401}, 101, 51, 250, 225},      // (100+501)/2 - 101/2 = 300 - 50
+      {{0, 0, 100, 100}, 300, 300, 0, 0},             // would start left of and above the area
       {{1200, 900, 1280, 1000}, 300, 300, 980, 700},  // would stick out right and below
       {screen, 400, 200, 440, 400},
   };
@@ -64,9 +64,9 @@ TEST(ReceiveFolderRules, AcceptsANonEmptyTextThatFitsTheCallersBuffer) {
     std::size_t callerSize;
     bool accepted;
   } cases[] = {
-      {258, 259, 260, true}, {259, 260, 260, false}, {0, 1, 260, false},
-      {259, 259, 260, true},  // written without its zero
-      {10, 11, 11, false},    {10, 11, 12, true},
+      {258, 259, 260, true}, {259, 260, 260, false},
+      {0, 1, 260, false},    {259, 259, 260, true},  // written without its zero
+      {10, 11, 11, false},   {10, 11, 12, true},
   };
   for (const auto& c : cases) {
     char local[kFolderValueBuffer] = {};

@@ -235,10 +235,9 @@ TEST(QueryFileListTest, NamesTooLongForAPathAreLeftOut) {
 }
 
 TEST(QueryFileListTest, ResultCodeOkReadsAsZero) {
-  ScriptedServer server({Reply({{"RESULT_CODE", "OK"}, {"SKEY", ""}}),
-                         Reply({{"RESULT_CODE", " OK"},
-                                {"FILE_COUNT", "1"},
-                                {"FILE_LIST", "a.txt"}})});
+  ScriptedServer server(
+      {Reply({{"RESULT_CODE", "OK"}, {"SKEY", ""}}),
+       Reply({{"RESULT_CODE", " OK"}, {"FILE_COUNT", "1"}, {"FILE_LIST", "a.txt"}})});
   RecordingView view("20240102");
   ReceiveParameters parameters = Parameters(server.Port());
   std::vector<TransferItem> list;
@@ -267,19 +266,28 @@ std::vector<FailureCase> FailureCases() {
       {"init code absent", {Reply({{"SKEY", "S-1"}})}, kNoResultCodeText, 1},
       {"init code lower case",
        {std::string("<MORVANTA_XML><result_code>0</result_code><SKEY>S</SKEY></MORVANTA_XML>")},
-       kNoResultCodeText, 1},
-      {"init code 7", {Reply({{"RESULT_CODE", "7"}, {"RESULT_MSG", "busy"}, {"SKEY", "S"}})},
-       CodeMessage("7", "busy"), 1},
+       kNoResultCodeText,
+       1},
+      {"init code 7",
+       {Reply({{"RESULT_CODE", "7"}, {"RESULT_MSG", "busy"}, {"SKEY", "S"}})},
+       CodeMessage("7", "busy"),
+       1},
       {"init code -5 without message", {Reply({{"RESULT_CODE", "-5"}})}, CodeMessage("-5", ""), 1},
       {"init skey absent", {Reply({{"RESULT_CODE", "0"}})}, kNoSkeyText, 1},
       {"init skey too long", {InitOk(std::string(128, 'k').c_str())}, kNoSkeyText, 1},
       {"list closed", {InitOk(), std::nullopt}, kNoConnectionText, 2},
-      {"list code absent", {InitOk(), Reply({{"FILE_COUNT", "1"}, {"FILE_LIST", "a"}})},
-       kNoResultCodeText, 2},
-      {"list code 12", {InitOk(), Reply({{"RESULT_CODE", "12"}, {"RESULT_MSG", "no user"}})},
-       CodeMessage("12", "no user"), 2},
-      {"list count absent", {InitOk(), Reply({{"RESULT_CODE", "0"}, {"FILE_LIST", "a"}})},
-       kNoFileCountText, 2},
+      {"list code absent",
+       {InitOk(), Reply({{"FILE_COUNT", "1"}, {"FILE_LIST", "a"}})},
+       kNoResultCodeText,
+       2},
+      {"list code 12",
+       {InitOk(), Reply({{"RESULT_CODE", "12"}, {"RESULT_MSG", "no user"}})},
+       CodeMessage("12", "no user"),
+       2},
+      {"list count absent",
+       {InitOk(), Reply({{"RESULT_CODE", "0"}, {"FILE_LIST", "a"}})},
+       kNoFileCountText,
+       2},
       {"list count 0", {InitOk(), ListReply("0", "a.txt")}, kNoFilesText, 2},
       {"list count negative", {InitOk(), ListReply("-3", "a.txt")}, kNoFilesText, 2},
       {"list count not a number", {InitOk(), ListReply("abc", "a.txt")}, kNoFilesText, 2},
@@ -323,8 +331,7 @@ TEST(QueryFileListTest, OverlongServerMessageIsCut) {
   ReceiveParameters parameters = Parameters(server.Port());
   std::vector<TransferItem> list;
   EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 0);
-  EXPECT_EQ(view.events.back(),
-            Box(FormatServerError(9, std::string(kServerMessageLimit, 'm'))));
+  EXPECT_EQ(view.events.back(), Box(FormatServerError(9, std::string(kServerMessageLimit, 'm'))));
 }
 
 TEST(QueryFileListTest, NoServerListeningCannotConnect) {

@@ -61,9 +61,10 @@ ReceiveParameters WithFolder(const std::string& folder) {
 
 TEST(MatchesTxtPatternTest, EndsInTxtWithAnyLetterCase) {
   const std::pair<const char*, bool> cases[] = {
-      {"107A.txt", true}, {"107b.TXT", true}, {"x.TxT", true}, {".txt", true},
-      {"107c.dat", false}, {"107d.txt.bak", false}, {"txt", false}, {"107e.txta", false},
-      {"107ftxt", false}, {"", false},
+      {"107A.txt", true}, {"107b.TXT", true},   {"x.TxT", true},
+      {".txt", true},     {"107c.dat", false},  {"107d.txt.bak", false},
+      {"txt", false},     {"107e.txta", false}, {"107ftxt", false},
+      {"", false},
   };
   for (const auto& [name, expected] : cases) EXPECT_EQ(MatchesTxtPattern(name), expected) << name;
 }
@@ -157,10 +158,9 @@ TEST(RefreshLocalListTest, DescendsDepthFirstInEnumerationOrder) {
 
   EXPECT_EQ(view.folderText, root);
   EXPECT_EQ(view.clears, 1);
-  EXPECT_EQ(view.Names(),
-            (std::vector<std::string>{"107z.txt", "sub.txt\\107b.txt",
-                                      "sub.txt\\deeper.TXT\\107c.txt", "sub.txt\\107d.txt",
-                                      "107a.txt"}));
+  EXPECT_EQ(view.Names(), (std::vector<std::string>{"107z.txt", "sub.txt\\107b.txt",
+                                                    "sub.txt\\deeper.TXT\\107c.txt",
+                                                    "sub.txt\\107d.txt", "107a.txt"}));
   EXPECT_EQ(source.listed, (std::vector<std::string>{root, sub, deeper}));
   ASSERT_FALSE(view.styles.empty());
   EXPECT_EQ(view.styles.back(), kLocalListStyle);
@@ -198,8 +198,8 @@ TEST(RefreshLocalListTest, LeavesOutPathsLongerThan259Characters) {
   source.AddFile(root, fits);
   source.AddFile(root, tooLong);
   // A folder is entered only when its search pattern (path + "\*.txt") fits.
-  const std::string enterable = source.AddDirectory(root, std::string(8, 'e') + ".txt");    // 253
-  const std::string notEnterable = source.AddDirectory(root, std::string(9, 'n') + ".txt"); // 254
+  const std::string enterable = source.AddDirectory(root, std::string(8, 'e') + ".txt");     // 253
+  const std::string notEnterable = source.AddDirectory(root, std::string(9, 'n') + ".txt");  // 254
   source.AddFile(enterable, "107.txt");
   source.AddFile(notEnterable, "107.txt");
 

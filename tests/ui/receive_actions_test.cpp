@@ -74,8 +74,16 @@ TEST(ReceiveTickedFiles, EachCheckStopsWithItsMessageInOrder) {
       {{}, {}, "", kNothingToReceiveText, kMbAlert},
       {{"a.txt"}, {}, "", kNothingTickedText, kMbAlert},
       {{"a.txt"}, {0}, "", kNoFolderText, kMbOk},
-      {{"a.txt"}, {0}, "C:\\none", "수신파일저장폴더로 지정한\nC:\\none 가 존재하지 않습니다", kMbOk},
-      {{"a.txt"}, {0}, "C:\\file", "수신파일저장폴더로 지정한\nC:\\file 는 디렉토리가 아닙니다", kMbOk},
+      {{"a.txt"},
+       {0},
+       "C:\\none",
+       "수신파일저장폴더로 지정한\nC:\\none 가 존재하지 않습니다",
+       kMbOk},
+      {{"a.txt"},
+       {0},
+       "C:\\file",
+       "수신파일저장폴더로 지정한\nC:\\file 는 디렉토리가 아닙니다",
+       kMbOk},
   };
   for (const auto& c : cases) {
     FakeReceiveView view;
@@ -101,10 +109,12 @@ TEST(ReceiveTickedFiles, ReceivesTheTickedRowsAndSumsUp) {
   EXPECT_EQ(ReceiveTickedFiles(parameters, view, FakeFiles(), IsCp949LeadByte), 2);
   EXPECT_EQ(view.transferFolder, "C:\\recv");
   EXPECT_EQ(FieldText(parameters.receiveFolder), "C:\\recv");
-  EXPECT_EQ(view.paths, (std::vector<std::string>{"C:\\recv\\a.txt", "C:\\recv\\b.txt", "C:\\recv\\d.txt"}));
+  EXPECT_EQ(view.paths,
+            (std::vector<std::string>{"C:\\recv\\a.txt", "C:\\recv\\b.txt", "C:\\recv\\d.txt"}));
   EXPECT_EQ(view.received, (std::vector<std::string>{"a.txt", "d.txt"}));
-  EXPECT_EQ(view.messages, std::vector<std::string>{
-      "파일 수신 결과 입니다\n    총 파일수 :   3\n    성공 :   2\n    실패 :   1"});
+  EXPECT_EQ(view.messages,
+            std::vector<std::string>{
+                "파일 수신 결과 입니다\n    총 파일수 :   3\n    성공 :   2\n    실패 :   1"});
   EXPECT_EQ(view.captions, std::vector<std::string>{kCaptionTransferResult});
   EXPECT_EQ(view.refreshes, 1);
 }
@@ -127,7 +137,10 @@ TEST(ChangeReceiveFolder, TakesOnlyANewConfirmedFolder) {
     int result;
     bool taken;
   } cases[] = {
-      {"D:\\new", 2, false}, {"", 1, false}, {"c:\\RECV", 1, false}, {"D:\\new", 1, true},
+      {"D:\\new", 2, false},
+      {"", 1, false},
+      {"c:\\RECV", 1, false},
+      {"D:\\new", 1, true},
   };
   for (const auto& c : cases) {
     FakeReceiveView view;

@@ -48,13 +48,13 @@ TEST(PlatformWireTextTest, LongTextConvertsWhole) {
 TEST(PlatformWireTextTest, InvalidBytesFail) {
   const WireText& codec = PlatformWireText();
   std::string out;
-  for (const std::string& wire : {std::string("\xFF\xFF"), std::string("ab\xC0"),
-                                 std::string("\xC0\xDA\xB7")}) {
+  for (const std::string& wire :
+       {std::string("\xFF\xFF"), std::string("ab\xC0"), std::string("\xC0\xDA\xB7")}) {
     EXPECT_FALSE(codec.ToUtf8(wire, &out)) << wire;
   }
   // Not UTF-8 at all, a cut-off sequence, and a character code page 949 lacks.
-  for (const std::string& utf8 : {std::string("\xFF"), std::string("\xEC\x9E"),
-                                 std::string("\xF0\x9F\x98\x80")}) {
+  for (const std::string& utf8 :
+       {std::string("\xFF"), std::string("\xEC\x9E"), std::string("\xF0\x9F\x98\x80")}) {
     EXPECT_FALSE(codec.FromUtf8(utf8, &out)) << utf8;
   }
 }
@@ -67,7 +67,9 @@ TEST(WireToUtf8Test, MarksOnlyTheBytesThatDoNotConvert) {
   const Case cases[] = {
       {"plain", "plain"},
       {kCp949Name, kUtf8Name},
-      {"ab\xFF" "cd", "ab?cd"},
+      {"ab\xFF"
+       "cd",
+       "ab?cd"},
       {"\xC0\xDA\xFF", "자?"},
       {"\xC0\xDA\xB7", "자?"},
       {"", ""},

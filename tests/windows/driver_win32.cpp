@@ -23,7 +23,8 @@ std::wstring Wide(const std::string& utf8) {
 std::string Utf8(const std::wstring& wide) {
   if (wide.empty()) return std::string();
   const int length = static_cast<int>(wide.size());
-  const int needed = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  const int needed =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(needed), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &out[0], needed, nullptr, nullptr);
   return out;
@@ -48,7 +49,8 @@ class RemoteMemory {
   RemoteMemory(HWND window, std::size_t size) : size_(size) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
     if (process_ != nullptr) {
       address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
@@ -162,8 +164,8 @@ std::string WindowText(HWND window) {
   const LRESULT length = Send(window, WM_GETTEXTLENGTH, 0, 0);
   if (length <= 0) return std::string();
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT copied = Send(window, WM_GETTEXT, static_cast<WPARAM>(length) + 1,
-                              reinterpret_cast<LPARAM>(&text[0]));
+  const LRESULT copied =
+      Send(window, WM_GETTEXT, static_cast<WPARAM>(length) + 1, reinterpret_cast<LPARAM>(&text[0]));
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return Utf8(text);
 }
@@ -259,8 +261,8 @@ bool IsRowTicked(HWND list, int row) {
                                              HWND* box, int waitMs) {
   *box = WaitForWindow(kDialogClass, caption, waitMs);
   if (*box == nullptr) {
-    return ::testing::AssertionFailure() << "no message box \"" << caption << "\" within " << waitMs
-                                         << " ms";
+    return ::testing::AssertionFailure()
+           << "no message box \"" << caption << "\" within " << waitMs << " ms";
   }
   *text = WindowText(GetDlgItem(*box, 0xFFFF));
   return ::testing::AssertionSuccess();
@@ -311,7 +313,8 @@ UiThread::~UiThread() {
 }
 
 bool UiThread::Finished(int* result, int waitMs) {
-  if (future_.wait_for(std::chrono::milliseconds(waitMs)) != std::future_status::ready) return false;
+  if (future_.wait_for(std::chrono::milliseconds(waitMs)) != std::future_status::ready)
+    return false;
   *result = future_.get();
   return true;
 }

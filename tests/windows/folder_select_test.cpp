@@ -55,9 +55,7 @@ TEST(FolderSelectWindow, ShowsItsTextsAndTheInitialFolder) {
 }
 
 TEST(FolderSelectWindow, OkReturnsTheTypedTextUnchangedEvenEmpty) {
-  const struct {
-    std::string typedUtf8;
-  } cases[] = {{"C:\\없는\\폴더"}, {""}};
+  const struct { std::string typedUtf8; } cases[] = {{"C:\\없는\\폴더"}, {""}};
   for (const auto& c : cases) {
     const Outcome outcome = RunFolderWindow("C:\\old", [&](HWND window) {
       SetItemText(window, 202, c.typedUtf8);
@@ -90,9 +88,19 @@ TEST(FolderSelectWindow, ALongTypedPathIsCutAt259BytesOnACharacterBoundary) {
   } cases[] = {
       {"C:\\" + std::string(300, 'a'), 259},
       // "C:" and 130 two-byte syllables: 262 bytes; 259 would split a syllable.
-      {[] { std::string s = "C:"; for (int i = 0; i < 130; ++i) s += "가"; return s; }(), 258},
+      {[] {
+         std::string s = "C:";
+         for (int i = 0; i < 130; ++i) s += "가";
+         return s;
+       }(),
+       258},
       // "C:\" then syllables: 3 + 2k bytes, so exactly 259 fits.
-      {[] { std::string s = "C:\\"; for (int i = 0; i < 130; ++i) s += "가"; return s; }(), 259},
+      {[] {
+         std::string s = "C:\\";
+         for (int i = 0; i < 130; ++i) s += "가";
+         return s;
+       }(),
+       259},
   };
   for (const auto& c : cases) {
     const Outcome outcome = RunFolderWindow("", [&](HWND window) {

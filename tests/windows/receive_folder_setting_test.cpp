@@ -61,7 +61,7 @@ TEST_F(ReceiveFolderSetting, LoadsWhatFitsAndRefusesTheRest) {
       {std::string(300, 'a') + '\0', 0, ""},
       {std::string(1, '\0'), 0, ""},
       {"", 0, ""},
-      {"C:\\recv", -1, "C:\\recv"},                     // no terminating zero
+      {"C:\\recv", -1, "C:\\recv"},                        // no terminating zero
       {std::string(258, 'b'), -1, std::string(258, 'b')},  // no zero, 258 bytes
   };
   for (const auto& c : cases) {
@@ -109,14 +109,16 @@ TEST_F(ReceiveFolderSetting, AKeyThatMayOnlyBeReadStillLoads) {
   access.Trustee.ptstrName = const_cast<char*>("EVERYONE");
   PACL acl = nullptr;
   ASSERT_EQ(SetEntriesInAclA(1, &access, nullptr, &acl), ERROR_SUCCESS);
-  ASSERT_EQ(SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+  ASSERT_EQ(SetSecurityInfo(key, SE_REGISTRY_KEY,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                             nullptr, nullptr, acl, nullptr),
             ERROR_SUCCESS);
   LocalFree(acl);
   RegCloseKey(key);
 
   HKEY full = nullptr;
-  const LONG fullAccess = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_ALL_ACCESS | kView, &full);
+  const LONG fullAccess =
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_ALL_ACCESS | kView, &full);
   if (fullAccess == ERROR_SUCCESS) RegCloseKey(full);
   EXPECT_NE(fullAccess, ERROR_SUCCESS) << "the key should refuse full access";
   std::string folder;

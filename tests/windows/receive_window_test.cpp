@@ -84,8 +84,10 @@ TEST_F(ReceiveWindowTest, OpensWithTheDaysFilesTickableAndItsColumns) {
     int list, column;
     const char* title;
     int width;
-  } columns[] = {{kServerList, 0, "파일명", 200}, {kLocalList, 0, "파일명", 150},
-                 {kLocalList, 1, "수정날짜", 100}, {kLocalList, 2, "크기", 70},
+  } columns[] = {{kServerList, 0, "파일명", 200},
+                 {kLocalList, 0, "파일명", 150},
+                 {kLocalList, 1, "수정날짜", 100},
+                 {kLocalList, 2, "크기", 70},
                  {kReceivedList, 0, "파일명", 250}};
   for (const auto& c : columns) {
     EXPECT_EQ(ListColumnTitle(GetDlgItem(window, c.list), c.column), c.title);
@@ -180,7 +182,8 @@ TEST_F(ReceiveWindowTest, ReceiveChecksComeInTheirOrder) {
   SetItemText(window, 204, kSampleDate);
   PressButton(window, 205);
   // Done once the list has its tick boxes, the query's last step.
-  ASSERT_TRUE(WaitFor([&] { return ListExtendedStyle(GetDlgItem(window, kServerList)) == 0x425u; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return ListExtendedStyle(GetDlgItem(window, kServerList)) == 0x425u; }));
   SetItemText(window, 202, "");
   PressButton(window, 212);
   EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNothingTickedText));
@@ -192,12 +195,14 @@ TEST_F(ReceiveWindowTest, ReceiveChecksComeInTheirOrder) {
   const std::string missing = folder_.Text() + "\\없는폴더";
   SetItemText(window, 202, missing);
   PressButton(window, 212);
-  EXPECT_TRUE(ShowsMessage(kCaptionNotice, "수신파일저장폴더로 지정한\n" + missing + " 가 존재하지 않습니다"));
+  EXPECT_TRUE(ShowsMessage(kCaptionNotice,
+                           "수신파일저장폴더로 지정한\n" + missing + " 가 존재하지 않습니다"));
 
   const std::string file = folder_.File("a-file");
   SetItemText(window, 202, file);
   PressButton(window, 212);
-  EXPECT_TRUE(ShowsMessage(kCaptionNotice, "수신파일저장폴더로 지정한\n" + file + " 는 디렉토리가 아닙니다"));
+  EXPECT_TRUE(ShowsMessage(kCaptionNotice,
+                           "수신파일저장폴더로 지정한\n" + file + " 는 디렉토리가 아닙니다"));
   EXPECT_EQ(ListRowCount(GetDlgItem(window, kReceivedList)), 0);
   Close(window);
 }
@@ -213,9 +218,9 @@ TEST_F(ReceiveWindowTest, ReceivesTheTickedFilesAndSumsUpWhenTheServerRefusesOne
     TickRow(list, row, true);
   }
   PressButton(window, 212);
-  EXPECT_TRUE(ShowsMessage(kCaptionTransferResult,
-                           "파일 수신 결과 입니다\n    총 파일수 :   3\n    성공 :   2\n    실패 :   1",
-                           60000));
+  EXPECT_TRUE(ShowsMessage(
+      kCaptionTransferResult,
+      "파일 수신 결과 입니다\n    총 파일수 :   3\n    성공 :   2\n    실패 :   1", 60000));
   // In the order of the server list's rows.
   std::vector<std::string> expected;
   for (const std::string& name : ListColumn(list, 0)) {
@@ -249,7 +254,8 @@ TEST_F(ReceiveWindowTest, ChangeFolderStoresANewFolderAndSkipsOneThatDiffersInCa
   char stored[260] = {};
   EXPECT_EQ(LoadReceiveFolder(stored, sizeof stored), -1);
   EXPECT_EQ(std::string(stored), other.Text());
-  EXPECT_TRUE(WaitFor([&] { return Rows(window, kLocalList) == std::set<std::string>{"107there.txt"}; }));
+  EXPECT_TRUE(
+      WaitFor([&] { return Rows(window, kLocalList) == std::set<std::string>{"107there.txt"}; }));
 
   SaveReceiveFolder("sentinel");
   PressButton(window, 203);

@@ -56,8 +56,7 @@ std::unique_ptr<UiThread> OpenMainWindow(int port, const std::string& folder, HW
     return 0;
   });
   *window = WaitForWindow(kDialogClass, "자료 수신");
-  if (*window != nullptr &&
-      !WaitFor([&] { return ListRowCount(GetDlgItem(*window, 206)) > 0; })) {
+  if (*window != nullptr && !WaitFor([&] { return ListRowCount(GetDlgItem(*window, 206)) > 0; })) {
     *window = nullptr;
   }
   return ui;

@@ -13,18 +13,21 @@ void Report(const SessionStep& onStep, const char* step, HWND window) {
 
 }  // namespace
 
-::testing::AssertionResult WalkReceiveSession(const std::string& folder, std::vector<std::string>* listed,
+::testing::AssertionResult WalkReceiveSession(const std::string& folder,
+                                              std::vector<std::string>* listed,
                                               const SessionStep& onStep, int waitMs) {
   // The script host's first start in a prefix takes its time.
   HWND prompt = WaitForWindow(kDialogClass, "폴더 선택", waitMs);
   if (prompt == nullptr) return ::testing::AssertionFailure() << "no folder prompt \"폴더 선택\"";
   const std::string shown = ItemText(prompt, kFolderEdit);
-  if (!shown.empty()) return ::testing::AssertionFailure() << "the folder prompt shows \"" << shown << "\"";
+  if (!shown.empty())
+    return ::testing::AssertionFailure() << "the folder prompt shows \"" << shown << "\"";
   Report(onStep, "folder-prompt", prompt);
   SetItemText(prompt, kFolderEdit, folder);
   Report(onStep, "folder-typed", prompt);
   PressButton(prompt, IDOK);
-  if (!WaitUntilGone(prompt)) return ::testing::AssertionFailure() << "the folder prompt stayed open";
+  if (!WaitUntilGone(prompt))
+    return ::testing::AssertionFailure() << "the folder prompt stayed open";
 
   HWND window = WaitForWindow(kDialogClass, "자료 수신", waitMs);
   if (window == nullptr) return ::testing::AssertionFailure() << "no main window \"자료 수신\"";

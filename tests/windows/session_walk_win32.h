@@ -19,7 +19,8 @@ namespace dovrel::test {
 using SessionStep = std::function<void(const char* step, HWND window)>;
 
 // `listed` receives the names the main window listed.
-::testing::AssertionResult WalkReceiveSession(const std::string& folder, std::vector<std::string>* listed,
+::testing::AssertionResult WalkReceiveSession(const std::string& folder,
+                                              std::vector<std::string>* listed,
                                               const SessionStep& onStep = {}, int waitMs = 60000);
 
 }  // namespace dovrel::test

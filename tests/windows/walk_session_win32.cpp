@@ -19,10 +19,12 @@ int main(int argc, char** argv) {
   int number = 0;
   const auto shoot = [&](const char* step, HWND window) {
     const std::string path = pictures + "\\" + std::to_string(++number) + "-" + step + ".bmp";
-    if (!dovrel::test::SaveWindow(window, path)) std::fprintf(stderr, "walk_session: no picture %s\n", path.c_str());
+    if (!dovrel::test::SaveWindow(window, path))
+      std::fprintf(stderr, "walk_session: no picture %s\n", path.c_str());
   };
   std::vector<std::string> listed;
-  const ::testing::AssertionResult walked = dovrel::test::WalkReceiveSession(argv[1], &listed, shoot);
+  const ::testing::AssertionResult walked =
+      dovrel::test::WalkReceiveSession(argv[1], &listed, shoot);
   for (const std::string& name : listed) std::printf("listed %s\n", name.c_str());
   if (!walked) {
     std::fprintf(stderr, "walk_session: %s\n", walked.message());
