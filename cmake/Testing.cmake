@@ -37,3 +37,20 @@ function(dovrel_add_test_servers)
   set_tests_properties(test_servers_stop PROPERTIES FIXTURES_CLEANUP test_servers LABELS wine)
 endfunction()
 set(DOVREL_TEST_SERVERS_DIR ${CMAKE_BINARY_DIR}/test-servers)
+
+# dovrel_add_receiver_script_test(<name> <script> <native-timeout> <wine-timeout>)
+# A shell script that runs the receiver against the reference server: natively
+# as <name>, or under Wine as <name>_wine with the native server.
+function(dovrel_add_receiver_script_test name script nativeTimeout wineTimeout)
+  set(root ${PROJECT_SOURCE_DIR}/tests/fixtures/root)
+  if(CMAKE_CROSSCOMPILING AND DOVREL_NATIVE_SERVER)
+    add_test(NAME ${name}_wine
+      COMMAND bash ${script} --server ${DOVREL_NATIVE_SERVER} --root ${root} --wine
+              -- ${PROJECT_SOURCE_DIR}/tools/wine-run $<TARGET_FILE:dovrel>)
+    set_tests_properties(${name}_wine PROPERTIES LABELS wine TIMEOUT ${wineTimeout})
+  elseif(NOT CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name}
+      COMMAND bash ${script} --server $<TARGET_FILE:dovrel-fileserver> --root ${root} -- $<TARGET_FILE:dovrel>)
+    set_tests_properties(${name} PROPERTIES LABELS native TIMEOUT ${nativeTimeout})
+  endif()
+endfunction()
