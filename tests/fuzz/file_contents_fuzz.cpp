@@ -1,12 +1,11 @@
 // The decrypted-text reader (file_size, "file_contents", the line ends) fed
 // in pieces, against the same rules on the whole text.
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "session/file_contents.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_keys.h"
+#include "tests/support/temp_folder.h"
 #include "tests/transfer/whole_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -17,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string plain = input.Rest();
   const std::string path = fuzz::ScratchFolder() + "/107c";
 
-  { std::ofstream(path, std::ios::binary | std::ios::trunc) << "old"; }
+  test::WriteFileBytes(path, "old");
   bool stored = false;
   {
     FileContents contents(path.c_str(), textMode);
@@ -31,9 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<std::string> expected = test::FileFromPlaintext(plain, textMode);
   if (stored != expected.has_value())
     fuzz::Fail("the reader and the whole-text rules disagree on the outcome");
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (bytes != (expected ? *expected : std::string("old")))
+  if (test::ReadFileBytes(path) != (expected ? *expected : std::string("old")))
     fuzz::Fail("the reader stored other bytes");
   return 0;
 }

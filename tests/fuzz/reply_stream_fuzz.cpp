@@ -2,26 +2,14 @@
 // fed in pieces of any size, the same outcome and the same bytes on disk.
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <system_error>
 
 #include "session/file_names.h"
 #include "session/reply_stream.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_keys.h"
+#include "tests/support/temp_folder.h"
 #include "tests/transfer/whole_reply.h"
-
-namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace dovrel;
@@ -32,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const SessionKeys keys = fuzz::FuzzKeys();
   const std::string path = fuzz::ScratchFolder() + (textMode ? "/107f.txt" : "/107f.dat");
 
-  { std::ofstream(path, std::ios::binary | std::ios::trunc) << "old"; }
+  test::WriteFileBytes(path, "old");
   bool stored = false;
   {
     ReplyStream stream(path.c_str(), IsTextModePath(path.c_str()), keys);
@@ -48,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<std::string> expected = test::WholeReplyFile(reply, keys, textMode);
   if (stored != expected.has_value())
     fuzz::Fail("the streaming path and the whole-reply rules disagree on the outcome");
-  if (ReadAll(path) != (expected ? *expected : std::string("old")))
+  if (test::ReadFileBytes(path) != (expected ? *expected : std::string("old")))
     fuzz::Fail("the streaming path stored other bytes than the whole-reply rules");
   return 0;
 }
