@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
       return RunList(options);
     case Command::kReceive:
       return RunReceive(options);
+    case Command::kVersion:
+      std::printf("%s", VersionText().c_str());
+      return kExitOk;
     case Command::kHelp:
     case Command::kNone:
       break;

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "dovrel_version.h"
+
 namespace dovrel::cli {
 namespace {
 
@@ -26,6 +28,12 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
   if (command == "--help" || command == "-h" || command == "help") {
     options->command = Command::kHelp;
     return true;
+  }
+  if (command == "--version") {
+    options->command = Command::kVersion;
+    if (arguments.size() == 1) return true;
+    *error = "--version takes nothing more";
+    return false;
   }
   if (command == "list") {
     options->command = Command::kList;
@@ -98,6 +106,7 @@ std::string UsageText() {
          "  dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]\n"
          "  dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]\n"
          "                 --folder DIR (--all | NAME...) [--quiet]\n"
+         "  dovrel --version\n"
          "\n"
          "Lists the files that the file server holds for a date (default today;\n"
          "00000000 for every date), or receives them over a secure session into DIR.\n"
@@ -106,5 +115,7 @@ std::string UsageText() {
          "exit codes: 0 all done, 1 some files not received, 2 server or connection\n"
          "error, 3 receive folder unusable, 64 bad usage\n";
 }
+
+std::string VersionText() { return std::string("dovrel ") + DOVREL_VERSION_TEXT + "\n"; }
 
 }  // namespace dovrel::cli

@@ -3,13 +3,14 @@
 //   dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //   dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //                  --folder DIR (--all | NAME...)
+//   dovrel --version
 
 #include <string>
 #include <vector>
 
 namespace dovrel::cli {
 
-enum class Command { kNone, kHelp, kList, kReceive };
+enum class Command { kNone, kHelp, kVersion, kList, kReceive };
 
 // Exit codes: scripts tell the outcomes apart by them.
 inline constexpr int kExitOk = 0;
@@ -38,5 +39,8 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* error);
 
 std::string UsageText();
+
+// "dovrel " and the product's version number, with a line end.
+std::string VersionText();
 
 }  // namespace dovrel::cli

@@ -57,5 +57,14 @@ TEST(ParseOptions, HelpWinsAnywhere) {
   EXPECT_EQ(options.command, Command::kHelp);
 }
 
+TEST(ParseOptions, VersionStandsAlone) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"--version"}, &options, &error));
+  EXPECT_EQ(options.command, Command::kVersion);
+  EXPECT_FALSE(ParseOptions({"--version", "list"}, &options, &error));
+  EXPECT_FALSE(ParseOptions({"list", "--version"}, &options, &error));
+}
+
 }  // namespace
 }  // namespace dovrel::cli
