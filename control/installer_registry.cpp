@@ -79,11 +79,20 @@ std::string XmlText(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -112,7 +121,8 @@ bool ReadTypeLibrary(const std::string& idl, TypeLibrary* library) {
     if (kind == "library") {
       const std::string help = Attribute(attributes, R"(helpstring\(\s*\"([^\"]*)\"\s*\))");
       std::smatch version;
-      if (found || !std::regex_search(attributes, version, std::regex(R"(version\((\d+)\.(\d+)\))")))
+      if (found ||
+          !std::regex_search(attributes, version, std::regex(R"(version\((\d+)\.(\d+)\))")))
         return false;
       char text[32];
       std::snprintf(text, sizeof text, "%x.%x", static_cast<unsigned>(std::stoul(version[1].str())),
@@ -130,8 +140,8 @@ bool ReadTypeLibrary(const std::string& idl, TypeLibrary* library) {
       found = true;
     } else if (kind == "dispinterface" || HasWord(attributes, "dual") ||
                HasWord(attributes, "oleautomation")) {
-      library->interfaces.push_back(
-          {"{" + uuid + "}", (*it)[3].str(), kind == "dispinterface" && !HasWord(attributes, "dual")});
+      library->interfaces.push_back({"{" + uuid + "}", (*it)[3].str(),
+                                     kind == "dispinterface" && !HasWord(attributes, "dual")});
     }
   }
   return found;
@@ -180,7 +190,7 @@ std::string WixElements(const std::vector<Row>& rows, const std::string& idPrefi
   std::string out;
   int number = 0;
   for (const Row& row : rows) {
-    const std::string name = row.kind == Row::Kind::kCreateKey           ? "+"
+    const std::string name = row.kind == Row::Kind::kCreateKey            ? "+"
                              : row.kind == Row::Kind::kCreateAndRemoveKey ? "*"
                                                                           : row.name;
     out += "<RegistryValue Id=\"" + idPrefix + std::to_string(++number) +

@@ -74,7 +74,8 @@ com_ptr<IUnknown> Create(REFIID iid = IID_IUnknown) {
 TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
   ASSERT_EQ(RegisterModule(), 0);
   HKEY stray = nullptr;
-  ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (test::kClassKey + L"\\Stray").c_str(), &stray), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (test::kClassKey + L"\\Stray").c_str(), &stray),
+            ERROR_SUCCESS);
   RegCloseKey(stray);
   ASSERT_EQ(RegisterModule(), 0);  // the class key is replaced, not merged
 

@@ -16,7 +16,7 @@ inline const std::wstring kScriptingCategory = L"{7DD95801-9882-11CF-9FA9-00AA00
 inline const std::wstring kInitialisingCategory = L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
 
 struct RegistryEntry {
-  std::wstring key;  // below HKEY_CLASSES_ROOT
+  std::wstring key;     // below HKEY_CLASSES_ROOT
   const wchar_t* name;  // nullptr: the default value
   std::wstring value;   // or "<no value>"
 };
@@ -26,8 +26,7 @@ std::vector<RegistryEntry> ScriptEntries(const std::wstring& module);
 
 // The value's text below HKEY_CLASSES_ROOT in `view` (0 or KEY_WOW64_32KEY /
 // _64KEY), "<no key>" or "<no value>".
-std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullptr,
-                          REGSAM view = 0);
+std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullptr, REGSAM view = 0);
 
 // Runs a command line to its end (bounded); its exit code, -1 when it did not
 // start or end. Standard output is collected into `output`.

@@ -114,7 +114,8 @@ void AddKey(HKEY parent, const std::wstring& path, REGSAM view, std::vector<std:
 // regsvr32 puts none. So they are read once, in this program's own view.
 std::wstring Snapshot(REGSAM view) {
   std::vector<std::wstring> lines;
-  for (const std::wstring& root : Subtrees(view == 0)) AddKey(HKEY_CLASSES_ROOT, root, view, &lines);
+  for (const std::wstring& root : Subtrees(view == 0))
+    AddKey(HKEY_CLASSES_ROOT, root, view, &lines);
   std::sort(lines.begin(), lines.end());
   std::wstring out;
   for (const std::wstring& line : lines) out += line + L"\n";
@@ -134,7 +135,8 @@ TEST(Installer, InstallRegistersTheControlInEachViewForTheScriptHost) {
   const std::wstring script = std::wstring(temp) + L"dovrel-installed.js";
   std::ofstream(std::filesystem::path(script), std::ios::binary)
       << "var control = new ActiveXObject(\"Dovrel.Pelgrath\");\r\n"
-         "WScript.Echo(\"[\" + control.ReceiveFile(\"CONNECTIP=\\uD55C\\uAD6D.invalid\") + \"]\");\r\n";
+         "WScript.Echo(\"[\" + control.ReceiveFile(\"CONNECTIP=\\uD55C\\uAD6D.invalid\") + "
+         "\"]\");\r\n";
   for (const View& view : Views()) {
     std::vector<RegistryEntry> expected = ScriptEntries(view.Module());
     const std::vector<RegistryEntry> library = TypeLibraryEntries(view);
@@ -148,8 +150,8 @@ TEST(Installer, InstallRegistersTheControlInEachViewForTheScriptHost) {
 
     std::string output;
     BoxWatch box(L"오류");
-    EXPECT_EQ(RunProgram(view.systemFolder + L"\\cscript.exe //nologo \"" + script + L"\"", &output),
-              0);
+    EXPECT_EQ(
+        RunProgram(view.systemFolder + L"\\cscript.exe //nologo \"" + script + L"\"", &output), 0);
     EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
     EXPECT_NE(output.find("[0]"), std::string::npos) << Narrow(view.platform) << output;
   }
