@@ -6,7 +6,8 @@
 # installer-registry, so they write what DllRegisterServer writes.
 #
 # DOVREL_PACKAGED_MODULE: the module the package carries (the build's own by
-# default). DOVREL_WIN32_MODULE (win64 only): the 32-bit module to carry.
+# default; set it before the include to carry another). DOVREL_WIN32_MODULE
+# (cache, win64 only): the 32-bit module that Dovrel-x64.msi carries.
 #
 # In script mode (-P) it copies DOVREL_COPY_MODULE to DOVREL_COPY_TO, or stops
 # with an error that says how to get the module.
@@ -28,7 +29,9 @@ if(NOT DOVREL_WIXL OR NOT DOVREL_MSIBUILD OR NOT DOVREL_HOST_CXX)
     "the build machine (c++)")
 endif()
 
-set(DOVREL_PACKAGED_MODULE $<TARGET_FILE:Dovrel>)
+if(NOT DEFINED DOVREL_PACKAGED_MODULE)
+  set(DOVREL_PACKAGED_MODULE $<TARGET_FILE:Dovrel>)
+endif()
 set(package_dir ${CMAKE_BINARY_DIR}/package)
 set(work ${CMAKE_BINARY_DIR}/generated/installer)
 
