@@ -19,8 +19,8 @@
 
 #include "control/com_handles_win32.h"
 #include "control/dovrel_idl.h"
-#include "control/server_name_check.h"
 #include "tests/control/box_watch_win32.h"
+#include "tests/control/registration_checks_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
 #include "tests/windows/session_walk_win32.h"
@@ -29,46 +29,9 @@ namespace dovrel {
 namespace {
 
 const wchar_t kModule[] = DOVREL_MODULE_PATH;
-const std::wstring kClass = L"CLSID\\{4353DD09-2184-4D9A-857C-381D81148B93}";
-const std::wstring kCategories = L"CLSID\\Component Categories\\";
-const std::wstring kScripting = L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
-const std::wstring kInitialising = L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
-
-// Runs a command line to its end (bounded); its exit code, -1 when it did not
-// start or end. Standard output is collected into `output`.
-int RunProgram(std::wstring commandLine, std::string* output = nullptr, DWORD timeoutMs = 120000) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) return -1;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process);
-  CloseHandle(writeEnd);
-  DWORD code = static_cast<DWORD>(-1);
-  if (started) {
-    std::string collected;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
-      collected.append(buffer, got);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-      GetExitCodeProcess(process.hProcess, &code);
-    } else {
-      TerminateProcess(process.hProcess, 1);
-    }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    if (output != nullptr) *output = collected;
-  }
-  CloseHandle(readEnd);
-  return static_cast<int>(code);
-}
+using test::ExpectedFailureBox;
+using test::RegistryText;
+using test::RunProgram;
 
 // An export of a loaded module as the function type it has.
 template <typename Function>
@@ -79,21 +42,6 @@ Function Export(HMODULE module, const char* name) {
 int RegisterModule(bool unregister = false) {
   return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" +
                     kModule + L"\"");
-}
-
-// The value's text, "<no key>" or "<no value>".
-std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullptr) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS)
-    return L"<no key>";
-  unique_hkey key(raw);
-  wchar_t data[1024] = {};
-  DWORD size = sizeof data - sizeof(wchar_t);
-  if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
-      ERROR_SUCCESS) {
-    return L"<no value>";
-  }
-  return data;
 }
 
 std::wstring FullModulePath() {
@@ -126,42 +74,14 @@ com_ptr<IUnknown> Create(REFIID iid = IID_IUnknown) {
 TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
   ASSERT_EQ(RegisterModule(), 0);
   HKEY stray = nullptr;
-  ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (kClass + L"\\Stray").c_str(), &stray), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (test::kClassKey + L"\\Stray").c_str(), &stray),
+            ERROR_SUCCESS);
   RegCloseKey(stray);
   ASSERT_EQ(RegisterModule(), 0);  // the class key is replaced, not merged
 
   const std::wstring module = FullModulePath();
-  const struct {
-    std::wstring key;
-    const wchar_t* name;
-    std::wstring value;
-  } expected[] = {
-      {L"Dovrel.Pelgrath.1", nullptr, L"Pelgrath Class"},
-      {L"Dovrel.Pelgrath.1\\CLSID", nullptr, L"{4353DD09-2184-4D9A-857C-381D81148B93}"},
-      {L"Dovrel.Pelgrath", nullptr, L"Pelgrath Class"},
-      {L"Dovrel.Pelgrath\\CLSID", nullptr, L"{4353DD09-2184-4D9A-857C-381D81148B93}"},
-      {L"Dovrel.Pelgrath\\CurVer", nullptr, L"Dovrel.Pelgrath.1"},
-      {kCategories + kScripting, nullptr, L"0"},
-      {kCategories + kScripting + L"\\800", nullptr, L"Safe for scripting"},
-      {kCategories + kInitialising, nullptr, L"0"},
-      {kCategories + kInitialising + L"\\800", nullptr, L"Safe for initializing"},
-      {kClass, nullptr, L"Pelgrath Class"},
-      {kClass + L"\\ProgID", nullptr, L"Dovrel.Pelgrath.1"},
-      {kClass + L"\\VersionIndependentProgID", nullptr, L"Dovrel.Pelgrath"},
-      {kClass + L"\\Programmable", nullptr, L"<no value>"},
-      {kClass + L"\\InprocServer32", nullptr, module},
-      {kClass + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-      {kClass + L"\\Control", nullptr, L"<no value>"},
-      {kClass + L"\\Insertable", nullptr, L"<no value>"},
-      {kClass + L"\\ToolboxBitmap32", nullptr, module + L", 101"},
-      {kClass + L"\\MiscStatus", nullptr, L"0"},
-      {kClass + L"\\MiscStatus\\1", nullptr, L"132497"},
-      {kClass + L"\\TypeLib", nullptr, L"{F35BC737-756D-4933-885F-164789D3F51B}"},
-      {kClass + L"\\Version", nullptr, L"1.0"},
-      {kClass + L"\\Implemented Categories\\" + kScripting, nullptr, L"<no value>"},
-      {kClass + L"\\Implemented Categories\\" + kInitialising, nullptr, L"<no value>"},
-      {kClass + L"\\Stray", nullptr, L"<no key>"},
-  };
+  std::vector<test::RegistryEntry> expected = test::ScriptEntries(module);
+  expected.push_back({test::kClassKey + L"\\Stray", nullptr, L"<no key>"});
   for (const auto& e : expected) {
     EXPECT_EQ(RegistryText(e.key, e.name), e.value) << std::string(e.key.begin(), e.key.end());
   }
@@ -173,7 +93,7 @@ TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
   library->Release();
 
   ASSERT_EQ(RegisterModule(true), 0);
-  for (const wchar_t* gone : {L"Dovrel.Pelgrath.1", L"Dovrel.Pelgrath", kClass.c_str()}) {
+  for (const wchar_t* gone : {L"Dovrel.Pelgrath.1", L"Dovrel.Pelgrath", test::kClassKey.c_str()}) {
     EXPECT_EQ(RegistryText(gone), L"<no key>") << gone;
   }
   EXPECT_NE(RegistryText(L"CLSID"), L"<no key>");
@@ -270,13 +190,6 @@ TEST(Creation, AggregatedInAnOuterObject) {
   EXPECT_EQ(outer.queries, 1);  // asked of the outer object
   static_cast<IUnknown*>(pelgrath)->Release();
   EXPECT_EQ(outer.references, 1u);
-}
-
-std::wstring ExpectedFailureBox(const char* server, const std::wstring& wideServer) {
-  char reason[256];
-  entry::ResolveServerAddress(server, reason, sizeof reason);
-  return wideServer + L" 접속에 실패하였습니다\n(" + std::wstring(reason, reason + strlen(reason)) +
-         L")";
 }
 
 TEST(Dispatch, NamesAndInvokeByDispatchId) {

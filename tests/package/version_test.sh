@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The one version number everywhere it is written: each source below must read
 # as the project's version (A.B.C.D; "1,0,0,1" and "1, 0, 0, 1" read as 1.0.0.1).
-#   version_test.sh --version A.B.C.D --dll DLL --inf INF --page HTML -- DOVREL-COMMAND...
+#   version_test.sh --version A.B.C.D --dll DLL --inf INF --page HTML --msi MSI -- DOVREL-COMMAND...
 set -uo pipefail
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -9,6 +9,7 @@ while [ $# -gt 0 ]; do
     --dll) dll=$2; shift 2 ;;
     --inf) inf=$2; shift 2 ;;
     --page) page=$2; shift 2 ;;
+    --msi) msi=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
@@ -36,6 +37,7 @@ pe_versions() {
 pe_field() { sed -n "s/^$1 //p" "$work/pe"; }
 inf_value() { tr -d '\r' <"$inf" | sed -n "s/^$1=//p"; }
 codebase_version() { grep -o 'codebase="[^"]*#version=[^"]*"' "$page" | sed 's/.*#version=//; s/"$//'; }
+msi_version() { msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p'; }
 dovrel_version() { "${dovrel[@]}" --version 2>/dev/null | tr -d '\r' | sed -n 's/^dovrel //p'; }
 
 work=$(mktemp -d)
@@ -59,5 +61,6 @@ check 'Dovrel.dll "FileVersion"' "$(pe_field FileVersion)"
 check 'Dovrel.dll "ProductVersion"' "$(pe_field ProductVersion)"
 check "$(basename "$inf") FileVersion" "$(inf_value FileVersion)"
 check "$(basename "$page") codebase #version" "$(codebase_version)"
+check "$(basename "$msi") ProductVersion" "$(msi_version)"
 check "dovrel --version" "$(dovrel_version)"
 exit $((failures > 0))

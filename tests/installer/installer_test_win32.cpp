@@ -1,0 +1,205 @@
+// The Windows Installer package in a fresh Wine prefix (tests/installer/
+// fresh-prefix-test): msiexec /i registers the control in each registry view
+// the package writes and the script host can call it; msiexec /x removes it
+// all; and regsvr32 of the same files writes the same entries. The tests run
+// in order, each on what the one before it left.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/control/box_watch_win32.h"
+#include "tests/control/registration_checks_win32.h"
+
+namespace dovrel::test {
+namespace {
+
+const wchar_t kPackage[] = DOVREL_INSTALLER_PACKAGE;
+const std::wstring kTypeLibraryKey = L"TypeLib\\{F35BC737-756D-4933-885F-164789D3F51B}";
+const std::wstring kInterfaceKey = L"Interface\\{96C6B417-0482-410F-83D2-EC8C07783E14}";
+
+std::wstring Expanded(const wchar_t* text) {
+  wchar_t out[MAX_PATH] = {};
+  ExpandEnvironmentStringsW(text, out, MAX_PATH);
+  return out;
+}
+
+// A registry view the package writes, with its module and that module's tools.
+struct View {
+  REGSAM flag;
+  std::wstring folder;
+  const wchar_t* platform;
+  std::wstring systemFolder;  // its regsvr32 and cscript
+  std::wstring Module() const { return folder + L"\\Dovrel.dll"; }
+};
+
+std::vector<View> Views() {
+  wchar_t wow64[MAX_PATH] = {}, system[MAX_PATH] = {};
+  GetSystemWow64DirectoryW(wow64, MAX_PATH);
+  GetSystemDirectoryW(system, MAX_PATH);
+  std::vector<View> views = {
+      {KEY_WOW64_32KEY, Expanded(L"%ProgramFiles(x86)%\\Dovrel"), L"win32", wow64}};
+  if (sizeof(void*) == 8) {
+    views.push_back({KEY_WOW64_64KEY, Expanded(L"%ProgramW6432%\\Dovrel"), L"win64", system});
+  }
+  return views;
+}
+
+// What RegisterTypeLib writes for the module's type library. HELPDIR is one
+// value for both views: the last module's folder, as the package writes them.
+std::vector<RegistryEntry> TypeLibraryEntries(const View& view) {
+  const std::wstring library = kTypeLibraryKey + L"\\1.0";
+  const std::wstring proxy = L"{00020424-0000-0000-C000-000000000046}";
+  return {
+      {library, nullptr, L"Dovrel 1.0 Type Library"},
+      {library + L"\\0\\" + view.platform, nullptr, view.Module()},
+      {library + L"\\FLAGS", nullptr, L"8"},
+      {library + L"\\HELPDIR", nullptr, Views().back().folder},
+      {kInterfaceKey, nullptr, L"IPelgrath"},
+      {kInterfaceKey + L"\\ProxyStubClsid", nullptr, proxy},
+      {kInterfaceKey + L"\\ProxyStubClsid32", nullptr, proxy},
+      {kInterfaceKey + L"\\TypeLib", nullptr, L"{F35BC737-756D-4933-885F-164789D3F51B}"},
+      {kInterfaceKey + L"\\TypeLib", L"Version", L"1.0"},
+  };
+}
+
+// The subtrees that the registration script and the type library write:
+// those that each registry view has of its own, or the ones both views share.
+std::vector<std::wstring> Subtrees(bool shared) {
+  if (shared) return {L"Dovrel.Pelgrath.1", L"Dovrel.Pelgrath", kTypeLibraryKey};
+  return {kClassKey, kCategoriesKey + kScriptingCategory, kCategoriesKey + kInitialisingCategory,
+          kInterfaceKey};
+}
+
+// NOLINTNEXTLINE(misc-no-recursion): one level per level of the subtree
+void AddKey(HKEY parent, const std::wstring& path, REGSAM view, std::vector<std::wstring>* lines) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &raw) != ERROR_SUCCESS) return;
+  lines->push_back(path);
+  wchar_t name[256];
+  BYTE data[2048];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = 256, size = sizeof data - sizeof(wchar_t), type = 0;
+    if (RegEnumValueW(raw, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+      break;
+    data[size] = data[size + 1] = 0;
+    std::wstring text = type == REG_SZ ? reinterpret_cast<const wchar_t*>(data) : L"<not text>";
+    // Wine's LoadTypeLibEx registers the module's path in its "\\?\" form.
+    if (text.rfind(L"\\\\?\\", 0) == 0) text.erase(0, 4);
+    lines->push_back(path + L" [" + name + L"] = " + text);
+  }
+  std::vector<std::wstring> subKeys;
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = 256;
+    if (RegEnumKeyExW(raw, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    subKeys.push_back(name);
+  }
+  RegCloseKey(raw);
+  for (const std::wstring& sub : subKeys) AddKey(parent, path + L"\\" + sub, view, lines);
+}
+
+// Every key and value of the subtrees in `view`, one line each, sorted: the
+// shared ones for view 0. Windows shares the ProgID and TypeLib keys between
+// the views; Wine does too, but reads a 64-bit caller's 32-bit view of them
+// only from Wow6432Node, where the package's 32-bit rows put a copy and
+// regsvr32 puts none. So they are read once, in this program's own view.
+std::wstring Snapshot(REGSAM view) {
+  std::vector<std::wstring> lines;
+  for (const std::wstring& root : Subtrees(view == 0))
+    AddKey(HKEY_CLASSES_ROOT, root, view, &lines);
+  std::sort(lines.begin(), lines.end());
+  std::wstring out;
+  for (const std::wstring& line : lines) out += line + L"\n";
+  return out;
+}
+
+std::string Narrow(const std::wstring& text) {
+  return std::string(text.begin(), text.end());  // for messages: the texts are ASCII
+}
+
+std::map<REGSAM, std::wstring> installed;  // the snapshots after the install
+
+TEST(Installer, InstallRegistersTheControlInEachViewForTheScriptHost) {
+  ASSERT_EQ(RunProgram(L"msiexec.exe /i \"" + std::wstring(kPackage) + L"\" /qn"), 0);
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring script = std::wstring(temp) + L"dovrel-installed.js";
+  std::ofstream(std::filesystem::path(script), std::ios::binary)
+      << "var control = new ActiveXObject(\"Dovrel.Pelgrath\");\r\n"
+         "WScript.Echo(\"[\" + control.ReceiveFile(\"CONNECTIP=\\uD55C\\uAD6D.invalid\") + "
+         "\"]\");\r\n";
+  for (const View& view : Views()) {
+    std::vector<RegistryEntry> expected = ScriptEntries(view.Module());
+    const std::vector<RegistryEntry> library = TypeLibraryEntries(view);
+    expected.insert(expected.end(), library.begin(), library.end());
+    for (const RegistryEntry& e : expected) {
+      EXPECT_EQ(RegistryText(e.key, e.name, view.flag), e.value) << Narrow(view.platform + e.key);
+    }
+    installed[view.flag] = Snapshot(view.flag);
+    EXPECT_NE(installed[view.flag].find(view.Module()), std::wstring::npos);
+    installed[0] = Snapshot(0);
+
+    std::string output;
+    BoxWatch box(L"오류");
+    EXPECT_EQ(
+        RunProgram(view.systemFolder + L"\\cscript.exe //nologo \"" + script + L"\"", &output), 0);
+    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
+    EXPECT_NE(output.find("[0]"), std::string::npos) << Narrow(view.platform) << output;
+  }
+  DeleteFileW(script.c_str());
+}
+
+std::wstring KeptCopy(const View& view) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"dovrel-" + view.platform + L".dll";
+}
+
+TEST(Installer, UninstallRemovesWhatTheInstallAddedAndKeepsTheKeptKeys) {
+  for (const View& view : Views()) {
+    ASSERT_TRUE(CopyFileW(view.Module().c_str(), KeptCopy(view).c_str(), FALSE));
+  }
+  ASSERT_EQ(RunProgram(L"msiexec.exe /x \"" + std::wstring(kPackage) + L"\" /qn"), 0);
+  for (const View& view : Views()) {
+    for (bool shared : {false, true}) {
+      for (const std::wstring& root : Subtrees(shared)) {
+        EXPECT_EQ(RegistryText(root, nullptr, view.flag), L"<no key>") << Narrow(root);
+      }
+    }
+    EXPECT_NE(RegistryText(L"CLSID", nullptr, view.flag), L"<no key>");
+    // The installer deletes every key its removals empty; a value that the
+    // package never removes keeps this one.
+    EXPECT_EQ(RegistryText(L"CLSID\\Component Categories", L"Dovrel", view.flag), L"kept");
+    EXPECT_EQ(GetFileAttributesW(view.Module().c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+}
+
+// The package's rows against regsvr32 of the same files at the same paths.
+TEST(Installer, WritesWhatRegsvr32Writes) {
+  std::vector<View> views = Views();
+  // The last module registered first: HELPDIR is shared by the views, and
+  // RegisterTypeLib keeps the first one written.
+  std::reverse(views.begin(), views.end());
+  for (const View& view : views) {
+    CreateDirectoryW(view.folder.c_str(), nullptr);
+    ASSERT_TRUE(MoveFileW(KeptCopy(view).c_str(), view.Module().c_str()));
+    ASSERT_EQ(RunProgram(view.systemFolder + L"\\regsvr32.exe /s \"" + view.Module() + L"\""), 0);
+  }
+  // A 32-bit package cannot write the 64-bit view, where RegisterTypeLib
+  // also registers the interface; only the views the package writes count.
+  for (const auto& [view, snapshot] : installed) {
+    EXPECT_EQ(Narrow(Snapshot(view)), Narrow(snapshot)) << "view " << view;
+  }
+}
+
+}  // namespace
+}  // namespace dovrel::test
