@@ -13,7 +13,10 @@ set(DOVREL_SIGN_TIMESTAMP_URL "$ENV{DOVREL_SIGN_TIMESTAMP_URL}" CACHE STRING "RF
 set(DOVREL_SIGN_CA "$ENV{DOVREL_SIGN_CA}" CACHE FILEPATH
   "CA the tests verify signatures against; empty: the test CA, or the system's CAs with DOVREL_SIGN_CERT")
 
-set(DOVREL_TEST_CERTIFICATE_DIR ${CMAKE_BINARY_DIR}/test-certificate)
+# One test certificate for the checkout's Windows builds: the 64-bit installer
+# carries the 32-bit build's module, and both must verify against one CA.
+set(DOVREL_TEST_CERTIFICATE_DIR ${PROJECT_SOURCE_DIR}/build/test-certificate CACHE PATH
+  "Where the test certificate is made once and kept")
 # What tools/sign finds in its environment: exactly the configured signer.
 set(dovrel_sign_env DOVREL_TEST_CERTIFICATE_DIR=${DOVREL_TEST_CERTIFICATE_DIR})
 foreach(var DOVREL_SIGN_CERT DOVREL_SIGN_KEY DOVREL_SIGN_PASSWORD_FILE DOVREL_SIGN_TIMESTAMP_URL)
