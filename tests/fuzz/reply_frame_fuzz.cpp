@@ -107,7 +107,8 @@ void CheckWorker(const std::string& frame, bool textMode) {
 
   const bool complete = frame.size() >= 4 && Announced(frame) <= frame.size() - 4;
   std::optional<std::string> expected;
-  if (complete) expected = test::WholeReplyFile(frame.substr(4, Announced(frame)), job.keys, textMode);
+  if (complete)
+    expected = test::WholeReplyFile(frame.substr(4, Announced(frame)), job.keys, textMode);
   if ((end == WorkerEnd::kBroken) == complete)
     fuzz::Fail("a complete frame was called broken, or a short one was not");
   if ((item.done == 1) != expected.has_value())
