@@ -16,7 +16,7 @@
 #define IDD_RECEIVE 105
 #define IDD_BUSY 201
 
-// Progress window (103); the worker's own ids are in session/download_worker.h.
+// Progress window (103); the download worker drives these.
 #define IDC_PROGRESS_STATUS 215
 #define IDC_PROGRESS_BAR 216
 #define IDC_PROGRESS_FILE_NAME 217

@@ -13,15 +13,16 @@
 #include "session/session_keys.h"
 #include "net/shared/transfer_item.h"
 #include "net/shared/receive_parameters.h"
+#include "resources/resource_ids.h"
 
 namespace dovrel {
 
-// The progress window's controls that the worker drives.
-inline constexpr int kStatusText = 215;
-inline constexpr int kProgressBar = 216;
-inline constexpr int kFileNameText = 217;
-inline constexpr int kSizeTextControl = 219;
-inline constexpr int kCountText = 220;
+// The progress window's controls that the worker drives, by the dialog's ids.
+inline constexpr int kStatusText = IDC_PROGRESS_STATUS;
+inline constexpr int kProgressBar = IDC_PROGRESS_BAR;
+inline constexpr int kFileNameText = IDC_PROGRESS_FILE_NAME;
+inline constexpr int kSizeTextControl = IDC_PROGRESS_SIZE;
+inline constexpr int kCountText = IDC_PROGRESS_COUNT;
 
 inline constexpr char kConnectingText[] = "서버 접속중입니다";
 inline constexpr char kWaitingText[] = "응답을 기다리고 있습니다";
