@@ -32,6 +32,7 @@ endif()
 if(NOT DEFINED DOVREL_PACKAGED_MODULE)
   set(DOVREL_PACKAGED_MODULE $<TARGET_FILE:Dovrel>)
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
 set(package_dir ${CMAKE_BINARY_DIR}/package)
 set(work ${CMAKE_BINARY_DIR}/generated/installer)
 

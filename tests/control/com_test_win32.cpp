@@ -98,7 +98,7 @@ TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
   }
   EXPECT_NE(RegistryText(L"CLSID"), L"<no key>");
   EXPECT_NE(RegistryText(L"CLSID\\Component Categories"), L"<no key>");
-  EXPECT_EQ(RegistryText(L"TypeLib\\{F35BC737-756D-4933-885F-164789D3F51B}"), L"<no key>");
+  EXPECT_EQ(RegistryText(test::kTypeLibraryKey), L"<no key>");
   EXPECT_NE(LoadRegTypeLib(LIBID_DOVRELLib, 1, 0, LOCALE_NEUTRAL, &library), S_OK);
   ASSERT_EQ(RegisterModule(), 0);
 }

@@ -14,6 +14,8 @@ inline const std::wstring kClassKey = L"CLSID\\{4353DD09-2184-4D9A-857C-381D8114
 inline const std::wstring kCategoriesKey = L"CLSID\\Component Categories\\";
 inline const std::wstring kScriptingCategory = L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
 inline const std::wstring kInitialisingCategory = L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+inline const std::wstring kTypeLibraryKey = L"TypeLib\\{F35BC737-756D-4933-885F-164789D3F51B}";
+inline const std::wstring kInterfaceKey = L"Interface\\{96C6B417-0482-410F-83D2-EC8C07783E14}";
 
 struct RegistryEntry {
   std::wstring key;     // below HKEY_CLASSES_ROOT

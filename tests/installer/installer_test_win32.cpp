@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "control/com_handles_win32.h"
 #include "tests/control/box_watch_win32.h"
 #include "tests/control/registration_checks_win32.h"
 
@@ -21,8 +22,6 @@ namespace dovrel::test {
 namespace {
 
 const wchar_t kPackage[] = DOVREL_INSTALLER_PACKAGE;
-const std::wstring kTypeLibraryKey = L"TypeLib\\{F35BC737-756D-4933-885F-164789D3F51B}";
-const std::wstring kInterfaceKey = L"Interface\\{96C6B417-0482-410F-83D2-EC8C07783E14}";
 
 std::wstring Expanded(const wchar_t* text) {
   wchar_t out[MAX_PATH] = {};
@@ -81,12 +80,13 @@ std::vector<std::wstring> Subtrees(bool shared) {
 void AddKey(HKEY parent, const std::wstring& path, REGSAM view, std::vector<std::wstring>* lines) {
   HKEY raw = nullptr;
   if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &raw) != ERROR_SUCCESS) return;
+  unique_hkey key(raw);
   lines->push_back(path);
   wchar_t name[256];
   BYTE data[2048];
   for (DWORD i = 0;; ++i) {
     DWORD nameLength = 256, size = sizeof data - sizeof(wchar_t), type = 0;
-    if (RegEnumValueW(raw, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+    if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
       break;
     data[size] = data[size + 1] = 0;
     std::wstring text = type == REG_SZ ? reinterpret_cast<const wchar_t*>(data) : L"<not text>";
@@ -97,13 +97,13 @@ void AddKey(HKEY parent, const std::wstring& path, REGSAM view, std::vector<std:
   std::vector<std::wstring> subKeys;
   for (DWORD i = 0;; ++i) {
     DWORD nameLength = 256;
-    if (RegEnumKeyExW(raw, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+    if (RegEnumKeyExW(key.get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
       break;
     }
     subKeys.push_back(name);
   }
-  RegCloseKey(raw);
+  key.reset();
   for (const std::wstring& sub : subKeys) AddKey(parent, path + L"\\" + sub, view, lines);
 }
 
