@@ -86,7 +86,8 @@ void AddKey(HKEY parent, const std::wstring& path, REGSAM view, std::vector<std:
   BYTE data[2048];
   for (DWORD i = 0;; ++i) {
     DWORD nameLength = 256, size = sizeof data - sizeof(wchar_t), type = 0;
-    if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+    if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, data, &size) !=
+        ERROR_SUCCESS)
       break;
     data[size] = data[size + 1] = 0;
     std::wstring text = type == REG_SZ ? reinterpret_cast<const wchar_t*>(data) : L"<not text>";
