@@ -21,6 +21,7 @@
 #include "control/dovrel_idl.h"
 #include "tests/control/box_watch_win32.h"
 #include "tests/control/registration_checks_win32.h"
+#include "tests/control/session_checks_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
 #include "tests/windows/session_walk_win32.h"
@@ -343,43 +344,13 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
   }
 }
 
-// Forgets the machine's receive folder, so the next session asks for one.
-void ForgetReceiveFolder() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morvanta\\Orsenn", 0,
-                    KEY_SET_VALUE | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
-    RegDeleteValueW(key, L"PayListPath");
-    RegCloseKey(key);
-  }
-}
-
-std::string FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The server's copy as it must arrive: text files with CR LF line ends.
-std::string ArrivingBytes(const std::filesystem::path& source) {
-  std::string extension = source.extension().string();
-  for (char& c : extension) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  const std::string bytes = FileBytes(source);
-  if (extension != ".txt" && extension != ".rst") return bytes;
-  std::string converted;
-  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return converted;
-}
-
 // A whole session from each scripting language, its windows driven from here:
 // with no stored folder the folder prompt comes first, then the main window
 // lists the day's files; all are ticked and received, and the script gets "1".
 TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
   test::TestServer server("plain");
   ASSERT_TRUE(server.Ready()) << server.Error();
-  const std::filesystem::path day =
-      std::filesystem::u8path(test::FixtureRoot()) / test::kSampleDate;
-  std::set<std::string> served;
-  for (const auto& entry : std::filesystem::directory_iterator(day))
-    served.insert(entry.path().filename().u8string());
+  const std::set<std::string> served = test::FilesOfTheSampleDay();
   const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
                               "&DATE=" + test::kSampleDate;
   const struct {
@@ -394,7 +365,7 @@ TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
        "WScript.Echo \"[\" & control.ReceiveFile(WScript.Arguments(0)) & \"]\"\r\n"},
   };
   for (const auto& s : scripts) {
-    ForgetReceiveFolder();
+    test::ForgetReceiveFolder();
     test::TempFolder folder;
     ASSERT_TRUE(folder.Ok());
     const std::filesystem::path script = folder.Path().parent_path() / s.file;
@@ -412,14 +383,10 @@ TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
     EXPECT_EQ(code, 0) << s.script;
     EXPECT_NE(output.find("[1]"), std::string::npos) << s.script << output;
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), served) << s.script;
-    for (const auto& entry : std::filesystem::directory_iterator(day)) {
-      const std::filesystem::path received = folder.Path() / entry.path().filename();
-      EXPECT_TRUE(std::filesystem::exists(received)) << received.u8string();
-      EXPECT_EQ(FileBytes(received), ArrivingBytes(entry.path())) << received.u8string();
-    }
+    EXPECT_TRUE(test::ReceivedTheSampleDay(folder.Path())) << s.script;
     std::filesystem::remove(script);
   }
-  ForgetReceiveFolder();
+  test::ForgetReceiveFolder();
 }
 
 }  // namespace

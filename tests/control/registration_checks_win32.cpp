@@ -85,6 +85,16 @@ int RunProgram(std::wstring commandLine, std::string* output, DWORD timeoutMs) {
   return static_cast<int>(code);
 }
 
+std::wstring ThirtyTwoBitPrograms() {
+  wchar_t kind[16] = {};
+  const DWORD length = GetEnvironmentVariableW(L"DOVREL_32BIT", kind, 16);
+  return length > 0 && length < 16 ? kind : L"native";
+}
+
+DWORD ProgramWaitMs(DWORD nativeMs) {
+  return ThirtyTwoBitPrograms() == L"emulated" ? nativeMs * 10 : nativeMs;
+}
+
 std::wstring ExpectedFailureBox(const char* server, const std::wstring& wideServer) {
   char reason[256];
   entry::ResolveServerAddress(server, reason, sizeof reason);

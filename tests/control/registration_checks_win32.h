@@ -34,6 +34,14 @@ std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullpt
 // start or end. Standard output is collected into `output`.
 int RunProgram(std::wstring commandLine, std::string* output = nullptr, DWORD timeoutMs = 120000);
 
+// How this machine runs 32-bit programs, as the test command found it
+// (DOVREL_32BIT): "native", "emulated" or "none"; "native" when not said.
+std::wstring ThirtyTwoBitPrograms();
+
+// A wait for another program to start and show something: under emulation a
+// 32-bit program's start alone takes a minute or more (several in a new prefix).
+DWORD ProgramWaitMs(DWORD nativeMs);
+
 // The text of the box that ReceiveFile shows when `server` does not resolve.
 std::wstring ExpectedFailureBox(const char* server, const std::wstring& wideServer);
 

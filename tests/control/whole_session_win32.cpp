@@ -1,0 +1,95 @@
+// The control's whole session in one process, as a script host drives it:
+// the module registers itself, the object is created by its ProgID, and
+// ReceiveFile runs through IDispatch while a thread walks its windows. It is
+// all one program start, which matters where 32-bit programs run only
+// through emulation at about a minute a start.
+#include <windows.h>
+#include <ole2.h>
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "control/com_handles_win32.h"
+#include "tests/control/session_checks_win32.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_server.h"
+#include "tests/windows/session_walk_win32.h"
+
+namespace dovrel::test {
+namespace {
+
+using ModuleEntry = HRESULT(STDAPICALLTYPE*)();
+
+ModuleEntry Export(HMODULE module, const char* name) {
+  return reinterpret_cast<ModuleEntry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// Calls a dispatch method by name with one text argument, as a script does.
+std::wstring CallByName(IDispatch* object, const wchar_t* method, const std::string& argument) {
+  std::wstring name(method);
+  LPOLESTR names[] = {name.data()};
+  DISPID id = 0;
+  if (object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id) != S_OK)
+    return L"<no name>";
+  unique_bstr text(SysAllocString(std::wstring(argument.begin(), argument.end()).c_str()));
+  VARIANT parameter;
+  VariantInit(&parameter);
+  parameter.vt = VT_BSTR;
+  parameter.bstrVal = text.get();
+  DISPPARAMS parameters{&parameter, nullptr, 1, 0};
+  VARIANT result;
+  VariantInit(&result);
+  if (object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result,
+                     nullptr, nullptr) != S_OK ||
+      result.vt != VT_BSTR) {
+    VariantClear(&result);
+    return L"<failed>";
+  }
+  std::wstring returned(result.bstrVal);
+  VariantClear(&result);
+  return returned;
+}
+
+TEST(WholeSession, RegisteredCreatedByProgIdAndReceivedInOneProcess) {
+  ASSERT_EQ(OleInitialize(nullptr), S_OK);
+  HMODULE module = LoadLibraryW(DOVREL_MODULE_PATH);
+  ASSERT_NE(module, nullptr);
+  ASSERT_EQ(Export(module, "DllRegisterServer")(), S_OK);
+  ForgetReceiveFolder();
+
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  TempFolder folder;
+  ASSERT_TRUE(folder.Ok());
+  {
+    CLSID id{};
+    ASSERT_EQ(CLSIDFromProgID(L"Dovrel.Pelgrath", &id), S_OK);
+    void* raw = nullptr;
+    ASSERT_EQ(CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &raw), S_OK);
+    com_ptr<IDispatch> control(static_cast<IDispatch*>(raw));
+
+    std::vector<std::string> listed;
+    auto walk =
+        std::async(std::launch::async, [&] { return WalkReceiveSession(folder.Text(), &listed); });
+    const std::wstring returned =
+        CallByName(control.get(), L"ReceiveFile",
+                   "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
+                       "&DATE=" + kSampleDate);
+    EXPECT_TRUE(walk.get());
+    EXPECT_EQ(returned, L"1");
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), FilesOfTheSampleDay());
+    EXPECT_TRUE(ReceivedTheSampleDay(folder.Path()));
+  }
+  ForgetReceiveFolder();
+  EXPECT_EQ(Export(module, "DllUnregisterServer")(), S_OK);
+  FreeLibrary(module);
+  CoFreeUnusedLibraries();
+  OleUninitialize();
+}
+
+}  // namespace
+}  // namespace dovrel::test
