@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "control/com_handles_win32.h"
+#include "tests/control/registration_checks_win32.h"
 #include "tests/control/session_checks_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
@@ -73,8 +74,12 @@ TEST(WholeSession, RegisteredCreatedByProgIdAndReceivedInOneProcess) {
     com_ptr<IDispatch> control(static_cast<IDispatch*>(raw));
 
     std::vector<std::string> listed;
-    auto walk =
-        std::async(std::launch::async, [&] { return WalkReceiveSession(folder.Text(), &listed); });
+    auto walk = std::async(std::launch::async, [&] {
+      ::testing::AssertionResult walked =
+          WalkReceiveSession(folder.Text(), &listed, {}, ProgramWaitMs(60000));
+      if (!walked) AbandonReceiveSession();
+      return walked;
+    });
     const std::wstring returned =
         CallByName(control.get(), L"ReceiveFile",
                    "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +

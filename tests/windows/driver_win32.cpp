@@ -43,12 +43,20 @@ std::string ClassOf(HWND window) {
 }
 
 // Memory in the process that owns a window, for list-view messages whose
-// parameters point at structures.
+// parameters point at structures. A window of this process gets this
+// process's own memory: where 32-bit programs run through qemu, Wine's
+// Read/WriteProcessMemory miss (the guest's addresses are not the host's),
+// so only tests that drive their own windows work there.
 class RemoteMemory {
  public:
   RemoteMemory(HWND window, std::size_t size) : size_(size) {
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+      process_ = GetCurrentProcess();
+      address_ = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+      return;
+    }
     process_ =
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
     if (process_ != nullptr) {
@@ -57,7 +65,7 @@ class RemoteMemory {
   }
   ~RemoteMemory() {
     if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    if (process_ != nullptr) CloseHandle(process_);
+    if (process_ != nullptr && process_ != GetCurrentProcess()) CloseHandle(process_);
   }
   RemoteMemory(const RemoteMemory&) = delete;
   RemoteMemory& operator=(const RemoteMemory&) = delete;
@@ -65,10 +73,18 @@ class RemoteMemory {
   bool Ok() const { return address_ != nullptr; }
   char* At(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
   void Write(std::size_t offset, const void* data, std::size_t size) const {
-    WriteProcessMemory(process_, At(offset), data, size, nullptr);
+    if (process_ == GetCurrentProcess()) {
+      std::memcpy(At(offset), data, size);
+    } else {
+      WriteProcessMemory(process_, At(offset), data, size, nullptr);
+    }
   }
   void Read(std::size_t offset, void* data, std::size_t size) const {
-    ReadProcessMemory(process_, At(offset), data, size, nullptr);
+    if (process_ == GetCurrentProcess()) {
+      std::memcpy(data, At(offset), size);
+    } else {
+      ReadProcessMemory(process_, At(offset), data, size, nullptr);
+    }
   }
   // A zero-terminated wide text of at most `chars` characters at `offset`.
   std::string ReadText(std::size_t offset, std::size_t chars) const {

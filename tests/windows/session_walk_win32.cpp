@@ -1,5 +1,7 @@
 #include "tests/windows/session_walk_win32.h"
 
+#include <chrono>
+
 #include "tests/windows/driver_win32.h"
 
 namespace dovrel::test {
@@ -9,6 +11,41 @@ constexpr int kFolderEdit = 202, kServerList = 206, kReceive = 212, kClose = 213
 
 void Report(const SessionStep& onStep, const char* step, HWND window) {
   if (onStep) onStep(step, window);
+}
+
+// The window fills its list row by row after the query (slowly where 32-bit
+// programs run through emulation): the rows count once their number has held
+// for half a second.
+bool WaitForSettledRows(HWND list, int waitMs) {
+  int rows = 0;
+  auto since = std::chrono::steady_clock::now();
+  return WaitFor(
+      [&] {
+        const int now = ListRowCount(list);
+        if (now != rows) {
+          rows = now;
+          since = std::chrono::steady_clock::now();
+          return false;
+        }
+        return rows > 0 &&
+               std::chrono::steady_clock::now() - since >= std::chrono::milliseconds(500);
+      },
+      waitMs);
+}
+
+// Ticks every row, again where a tick did not hold.
+bool TickEveryRow(HWND list, int waitMs) {
+  return WaitFor(
+      [&] {
+        bool all = true;
+        for (int row = 0; row < ListRowCount(list); ++row) {
+          if (IsRowTicked(list, row)) continue;
+          TickRow(list, row, true);
+          all = false;
+        }
+        return all;
+      },
+      waitMs);
 }
 
 }  // namespace
@@ -32,11 +69,11 @@ void Report(const SessionStep& onStep, const char* step, HWND window) {
   HWND window = WaitForWindow(kDialogClass, "자료 수신", waitMs);
   if (window == nullptr) return ::testing::AssertionFailure() << "no main window \"자료 수신\"";
   HWND list = GetDlgItem(window, kServerList);
-  if (!WaitFor([&] { return ListRowCount(list) > 0; }, waitMs)) {
+  if (!WaitForSettledRows(list, waitMs)) {
     return ::testing::AssertionFailure() << "the main window lists no files";
   }
   *listed = ListColumn(list, 0);
-  for (int row = 0; row < ListRowCount(list); ++row) TickRow(list, row, true);
+  if (!TickEveryRow(list, waitMs)) return ::testing::AssertionFailure() << "the ticks did not hold";
   Report(onStep, "listed", window);
 
   PressButton(window, kReceive);
@@ -50,6 +87,29 @@ void Report(const SessionStep& onStep, const char* step, HWND window) {
   PressButton(window, kClose);
   if (!WaitUntilGone(window)) return ::testing::AssertionFailure() << "the main window stayed open";
   return ::testing::AssertionSuccess();
+}
+
+void AbandonReceiveSession(int waitMs) {
+  WaitFor(
+      [] {
+        bool found = false;
+        for (const char* box : {"알림", "오류", "전송 결과"}) {
+          if (HWND window = FindWindowNow(kDialogClass, box, true)) {
+            DismissMessageBox(window);
+            found = true;
+          }
+        }
+        if (HWND prompt = FindWindowNow(kDialogClass, "폴더 선택", true)) {
+          PressButton(prompt, IDCANCEL);
+          found = true;
+        }
+        if (HWND window = FindWindowNow(kDialogClass, "자료 수신", true)) {
+          PressButton(window, kClose);
+          found = true;
+        }
+        return !found;
+      },
+      waitMs);
 }
 
 }  // namespace dovrel::test

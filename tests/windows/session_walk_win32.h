@@ -23,4 +23,9 @@ using SessionStep = std::function<void(const char* step, HWND window)>;
                                               std::vector<std::string>* listed,
                                               const SessionStep& onStep = {}, int waitMs = 60000);
 
+// Ends what is left of a session that could not be walked to its end, so that
+// the call that opened it returns and the test fails instead of hanging: its
+// message boxes dismissed, the folder prompt cancelled, the main window closed.
+void AbandonReceiveSession(int waitMs = 30000);
+
 }  // namespace dovrel::test
