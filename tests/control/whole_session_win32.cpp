@@ -18,6 +18,7 @@
 #include "tests/control/session_checks_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
+#include "tests/windows/script_call_win32.h"
 #include "tests/windows/session_walk_win32.h"
 
 namespace dovrel::test {
@@ -27,32 +28,6 @@ using ModuleEntry = HRESULT(STDAPICALLTYPE*)();
 
 ModuleEntry Export(HMODULE module, const char* name) {
   return reinterpret_cast<ModuleEntry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// Calls a dispatch method by name with one text argument, as a script does.
-std::wstring CallByName(IDispatch* object, const wchar_t* method, const std::string& argument) {
-  std::wstring name(method);
-  LPOLESTR names[] = {name.data()};
-  DISPID id = 0;
-  if (object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id) != S_OK)
-    return L"<no name>";
-  unique_bstr text(SysAllocString(std::wstring(argument.begin(), argument.end()).c_str()));
-  VARIANT parameter;
-  VariantInit(&parameter);
-  parameter.vt = VT_BSTR;
-  parameter.bstrVal = text.get();
-  DISPPARAMS parameters{&parameter, nullptr, 1, 0};
-  VARIANT result;
-  VariantInit(&result);
-  if (object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, &result,
-                     nullptr, nullptr) != S_OK ||
-      result.vt != VT_BSTR) {
-    VariantClear(&result);
-    return L"<failed>";
-  }
-  std::wstring returned(result.bstrVal);
-  VariantClear(&result);
-  return returned;
 }
 
 TEST(WholeSession, RegisteredCreatedByProgIdAndReceivedInOneProcess) {
