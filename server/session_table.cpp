@@ -31,6 +31,12 @@ void SessionTable::Open(const std::string& skey, Clock::time_point now) {
   entries_[skey] = Entry{std::nullopt, now};
 }
 
+bool SessionTable::IsOpen(const std::string& skey, Clock::time_point now) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(skey);
+  return it != entries_.end() && !Expired(it->second, now);
+}
+
 bool SessionTable::SetKeys(const std::string& skey, const SessionKeys& keys,
                            Clock::time_point now) {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -29,6 +29,8 @@ class SessionTable {
   // Registers a new session under `skey`. When the table is full the expired
   // sessions go first, then the ones unused for longest.
   void Open(const std::string& skey, Clock::time_point now);
+  // True for a live session, keyed or not; not counted as activity.
+  bool IsOpen(const std::string& skey, Clock::time_point now) const;
   // False when the session is unknown or has expired.
   bool SetKeys(const std::string& skey, const SessionKeys& keys, Clock::time_point now);
   // The keys of a live session that has had its key exchange; each use
