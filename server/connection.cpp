@@ -121,14 +121,11 @@ void ServeConnection(int socket, FileServer::State& state) {
   std::optional<std::string> request = ReadRequest(socket, state);
   if (!request) return;
 
-  RequestRecord record;
-  const std::optional<std::string_view> serviceText = FindElementText(*request, "SERVICE_CODE");
-  record.service = serviceText ? std::string(*serviceText) : std::string();
-  record.elements = ListElements(*request);
-  const std::string service = record.service;
-  const std::uint64_t number = state.requests.Add(std::move(record));
+  const std::string_view service =
+      FindElementText(*request, "SERVICE_CODE").value_or(std::string_view());
+  const std::uint64_t number = state.requests.Add(RecordOf(*request, kRequestRecordLimit));
   if (state.options.traceRequests) {
-    const std::string line = "request " + service + "\n";
+    const std::string line = "request " + std::string(service) + "\n";
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
   }
