@@ -12,6 +12,7 @@
 
 #include "net/exchange.h"
 #include "net/message.h"
+#include "server/printable_text.h"
 #include "server/server_state.h"
 #include "server/services.h"
 
@@ -19,6 +20,7 @@ namespace dovrel::server {
 namespace {
 
 constexpr std::size_t kSendChunk = 64 * 1024;
+constexpr std::size_t kTracedServiceLimit = 96;
 
 Deadline After(int milliseconds) {
   return std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -144,7 +146,8 @@ void ServeConnection(int socket, FileServer::State& state) {
       FindElementText(*request, "SERVICE_CODE").value_or(std::string_view());
   const std::uint64_t number = state.requests.Add(RecordOf(*request, kRequestRecordLimit));
   if (state.options.traceRequests) {
-    const std::string line = "request " + std::string(service) + "\n";
+    // One line per request, whatever the client put in its SERVICE_CODE.
+    const std::string line = "request " + PrintableText(service, kTracedServiceLimit) + "\n";
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
   }

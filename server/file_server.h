@@ -48,7 +48,8 @@ struct FileServerOptions {
 
   std::vector<Fault> faults;
   // Prints "request SERVICE" on standard output for every request read, for
-  // tests that watch a server in another process.
+  // tests that watch a server in another process; SERVICE is made printable
+  // and cut to a bound, so that each request is one line.
   bool traceRequests = false;
   WarningSink warn;  // default: stderr
 };

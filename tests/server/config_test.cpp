@@ -7,6 +7,7 @@
 
 #include "server/command_line.h"
 #include "server/faults.h"
+#include "server/printable_text.h"
 #include "server/session_table.h"
 #include "server/warning_rate.h"
 
@@ -263,6 +264,13 @@ TEST(ServerCommandLineTest, ReadsTheConnectionLimit) {
       ParseCommandLine({"--root", "r", "--connection-limit", "5000"}, &commandLine, &error));
   EXPECT_EQ(commandLine.options.connectionLimitMs, 5000);
   EXPECT_FALSE(ParseCommandLine({"--root", "r", "--connection-limit", "10"}, &commandLine, &error));
+}
+
+TEST(ServerPrintableTextTest, EscapesControlBytesAndBoundsTheLength) {
+  EXPECT_EQ(PrintableText("GETLIST", 96), "GETLIST");
+  EXPECT_EQ(PrintableText(std::string("a\nb\\c\0\xb0", 7), 96), "a\\x0ab\\\\c\\x00\\xb0");
+  EXPECT_EQ(PrintableText(std::string(100, 'A'), 10), std::string(10, 'A') + "...");
+  EXPECT_EQ(PrintableText("abc\n", 6), "abc...");  // "\x0a" would not fit whole
 }
 
 TEST(ServerSessionNameTest, IsThirtyTwoFreshHexDigits) {
