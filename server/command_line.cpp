@@ -53,6 +53,8 @@ std::string UsageText() {
          "  --state DIR           keeps a generated certificate and key here\n"
          "  --charset NAME        code page of names on the wire (default CP949)\n"
          "  --max-connections N   connections served at once (default 32)\n"
+         "  --connection-limit MS  a connection not through by then is closed\n"
+         "                        (default 600000)\n"
          "  --fault SVC:KIND[:ARG]  misbehave on purpose (repeatable); SVC is INIT,\n"
          "                        KEYEXCHG, GETLIST, GET or TERMINATE; KIND is\n"
          "                        omit:ELEMENT, empty:ELEMENT, code:VALUE, delay:MS,\n"
@@ -60,7 +62,8 @@ std::string UsageText() {
          "                        announce:N, stall[:BYTES], trickle[:MS],\n"
          "                        double:ELEMENT:TEXT, unterminate:ELEMENT,\n"
          "                        value:ELEMENT:TEXT, long:ELEMENT:N, encdata:SHAPE[:ARG]\n"
-         "  --trace-requests      print \"request SERVICE\" for every request\n"
+         "  --trace-requests      print \"request SERVICE\" for every request (control\n"
+         "                        bytes written \\xNN, long names cut)\n"
          "  --help                this text\n"
          "\n"
          "Without --cert/--key a self-signed RSA-2048 certificate is made at start.\n"
@@ -116,6 +119,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
       if (!numberValue(0, 65535, &options.port)) return false;
     } else if (name == "--max-connections") {
       if (!numberValue(1, 1024, &options.maxConnections)) return false;
+    } else if (name == "--connection-limit") {
+      if (!numberValue(1000, 86400000, &options.connectionLimitMs)) return false;
     } else if (name == "--fault") {
       std::string text;
       if (!value(&text)) return false;

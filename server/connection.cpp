@@ -12,6 +12,7 @@
 
 #include "net/exchange.h"
 #include "net/message.h"
+#include "server/printable_text.h"
 #include "server/server_state.h"
 #include "server/services.h"
 
@@ -19,14 +20,26 @@ namespace dovrel::server {
 namespace {
 
 constexpr std::size_t kSendChunk = 64 * 1024;
+constexpr std::size_t kTracedServiceLimit = 96;
 
 Deadline After(int milliseconds) {
   return std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
 }
 
+// The connection's one deadline, set when it starts; only the waits that
+// fault switches ask for push it back.
+struct ConnectionClock {
+  Deadline deadline;
+  // The earlier of the deadline and `milliseconds` from now.
+  Deadline Within(int milliseconds) const { return std::min(deadline, After(milliseconds)); }
+  void Extend(std::int64_t milliseconds) { deadline += std::chrono::milliseconds(milliseconds); }
+  bool Passed() const { return std::chrono::steady_clock::now() >= deadline; }
+};
+
 // The request document, or nothing when the frame is not one.
-std::optional<std::string> ReadRequest(int socket, FileServer::State& state) {
-  const Deadline deadline = After(state.options.ioTimeoutMs);
+std::optional<std::string> ReadRequest(int socket, FileServer::State& state,
+                                       const ConnectionClock& clock) {
+  const Deadline deadline = clock.Within(state.options.ioTimeoutMs);
   unsigned char head[kRequestHeadLength];
   if (!ReadExact(socket, head, sizeof head, deadline, state.stop)) return std::nullopt;
   if (head[0] != '#') {
@@ -64,24 +77,32 @@ std::uint64_t AnnouncedLength(const DeliveryFaults& delivery, std::uint64_t leng
                                  kReplyLengthLimit);
 }
 
-// Sends `count` bytes one at a time, `pauseMs` apart.
-bool Trickle(int socket, const char* bytes, std::size_t count, int pauseMs,
+bool Send(int socket, const void* bytes, std::size_t count, const ConnectionClock& clock,
+          const FileServer::State& state) {
+  return SendAll(socket, bytes, count, clock.deadline, state.options.ioTimeoutMs, state.stop);
+}
+
+// Sends `count` bytes one at a time, `pauseMs` apart; the pauses are added to
+// the deadline.
+bool Trickle(int socket, const char* bytes, std::size_t count, int pauseMs, ConnectionClock* clock,
              const FileServer::State& state) {
   for (std::size_t i = 0; i < count; ++i) {
-    if (!SendAll(socket, bytes + i, 1, state.options.ioTimeoutMs, state.stop)) return false;
+    if (!Send(socket, bytes + i, 1, *clock, state)) return false;
+    clock->Extend(pauseMs);
     if (pauseMs > 0 && !SleepUnlessStopped(pauseMs, state.stop)) return false;
   }
   return true;
 }
 
 // False when the reply did not go out whole (or was cut on purpose).
-bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, FileServer::State& state) {
+bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, ConnectionClock* clock,
+               FileServer::State& state) {
   const std::uint64_t length = reply->Length();
   const std::uint64_t announced = AnnouncedLength(delivery, length);
   const unsigned char head[4] = {
       static_cast<unsigned char>(announced >> 24), static_cast<unsigned char>(announced >> 16),
       static_cast<unsigned char>(announced >> 8), static_cast<unsigned char>(announced)};
-  if (!SendAll(socket, head, sizeof head, state.options.ioTimeoutMs, state.stop)) return false;
+  if (!Send(socket, head, sizeof head, *clock, state)) return false;
 
   const std::uint64_t toSend = BytesToSend(delivery, length, announced);
   ReplyReader reader(reply);
@@ -101,9 +122,8 @@ bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, FileSer
     }
     const bool ok = delivery.trickleMs >= 0
                         ? Trickle(socket, buffer.data(), static_cast<std::size_t>(n),
-                                  static_cast<int>(delivery.trickleMs), state)
-                        : SendAll(socket, buffer.data(), static_cast<std::size_t>(n),
-                                  state.options.ioTimeoutMs, state.stop);
+                                  static_cast<int>(delivery.trickleMs), clock, state)
+                        : Send(socket, buffer.data(), static_cast<std::size_t>(n), *clock, state);
     if (!ok) return false;
     sent += static_cast<std::uint64_t>(n);
   }
@@ -118,17 +138,16 @@ bool SendReply(int socket, Reply* reply, const DeliveryFaults& delivery, FileSer
 }  // namespace
 
 void ServeConnection(int socket, FileServer::State& state) {
-  std::optional<std::string> request = ReadRequest(socket, state);
+  ConnectionClock clock{After(state.options.connectionLimitMs)};
+  std::optional<std::string> request = ReadRequest(socket, state, clock);
   if (!request) return;
 
-  RequestRecord record;
-  const std::optional<std::string_view> serviceText = FindElementText(*request, "SERVICE_CODE");
-  record.service = serviceText ? std::string(*serviceText) : std::string();
-  record.elements = ListElements(*request);
-  const std::string service = record.service;
-  const std::uint64_t number = state.requests.Add(std::move(record));
+  const std::string_view service =
+      FindElementText(*request, "SERVICE_CODE").value_or(std::string_view());
+  const std::uint64_t number = state.requests.Add(RecordOf(*request, kRequestRecordLimit));
   if (state.options.traceRequests) {
-    const std::string line = "request " + service + "\n";
+    // One line per request, whatever the client put in its SERVICE_CODE.
+    const std::string line = "request " + PrintableText(service, kTracedServiceLimit) + "\n";
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
   }
@@ -150,13 +169,21 @@ void ServeConnection(int socket, FileServer::State& state) {
                          EncDataFault(faults)};
   Reply reply = HandleRequest(service, *request, context);
   ApplyElementFaults(faults, &reply);
+  clock.Extend(delivery.delayMs);
   if (delivery.delayMs > 0 && !SleepUnlessStopped(static_cast<int>(delivery.delayMs), state.stop)) {
     return;
   }
-  if (!SendReply(socket, &reply, delivery, state)) return;
+  if (!SendReply(socket, &reply, delivery, &clock, state)) {
+    if (clock.Passed()) {
+      state.Warn("closed a connection not through within " +
+                 std::to_string(state.options.connectionLimitMs) + " ms");
+    }
+    return;
+  }
 
   char marker[kReceiptMarkerLength];
-  if (ReadExact(socket, marker, sizeof marker, After(state.options.receiptTimeoutMs), state.stop) &&
+  if (ReadExact(socket, marker, sizeof marker, clock.Within(state.options.receiptTimeoutMs),
+                state.stop) &&
       std::memcmp(marker, kReceiptMarker, sizeof marker) == 0) {
     state.requests.MarkReceipt(number);
   }

@@ -1,8 +1,6 @@
 #include "server/credentials.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -11,9 +9,9 @@
 #include <openssl/pem.h>
 #include <openssl/rand.h>
 
+#include "server/atomic_file.h"
 #include "server/crypto_errors.h"
 #include "server/pem_block.h"
-#include "server/unique_fd.h"
 #include "server/url_encode.h"
 
 namespace dovrel::server {
@@ -21,25 +19,10 @@ namespace {
 
 constexpr int kCertificateDays = 3650;
 
-bool FileExists(const std::string& path) {
+// Taken by anything, a link (even a broken one) included.
+bool PathTaken(const std::string& path) {
   struct stat info {};
-  return stat(path.c_str(), &info) == 0;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text, mode_t mode,
-                    std::string* error) {
-  unique_fd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
-  std::size_t written = 0;
-  while (fd && written < text.size()) {
-    const ssize_t n = write(fd.get(), text.data() + written, text.size() - written);
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
-  if (!fd || written != text.size()) {
-    *error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
+  return lstat(path.c_str(), &info) == 0;
 }
 
 bool StoreCredentials(const ServerCredentials& credentials, const std::string& stateDir,
@@ -57,9 +40,12 @@ bool StoreCredentials(const ServerCredentials& credentials, const std::string& s
     *error = "cannot write the credentials as PEM: " + TakeCryptoErrors();
     return false;
   }
-  return WriteWholeFile(stateDir + "/" + kStateKeyFile, MemoryText(keyText.get()), 0600, error) &&
-         WriteWholeFile(stateDir + "/" + kStateCertificateFile, MemoryText(certText.get()), 0644,
-                        error);
+  // The key first: a pair cut short leaves a key without its certificate,
+  // which the next start refuses rather than replaces.
+  return WriteFileAtomically(stateDir + "/" + kStateKeyFile, MemoryText(keyText.get()), 0600,
+                             error) &&
+         WriteFileAtomically(stateDir + "/" + kStateCertificateFile, MemoryText(certText.get()),
+                             0644, error);
 }
 
 SharedCredentials ReadCredentialFiles(const std::string& certificateFile,
@@ -179,8 +165,16 @@ SharedCredentials LoadCredentials(const std::string& certificateFile, const std:
   if (!stateDir.empty()) {
     const std::string certPath = stateDir + "/" + kStateCertificateFile;
     const std::string keyPath = stateDir + "/" + kStateKeyFile;
-    if (FileExists(certPath) && FileExists(keyPath))
-      return ReadCredentialFiles(certPath, keyPath, error);
+    const bool haveCertificate = PathTaken(certPath);
+    const bool haveKey = PathTaken(keyPath);
+    if (haveCertificate && haveKey) return ReadCredentialFiles(certPath, keyPath, error);
+    if (haveCertificate != haveKey) {
+      *error = "the state folder " + stateDir + " holds " +
+               (haveKey ? kStateKeyFile : kStateCertificateFile) + " but not " +
+               (haveKey ? kStateCertificateFile : kStateKeyFile) +
+               ": put the missing file back, or remove the other to have a new pair made";
+      return nullptr;
+    }
   }
   SharedCredentials generated = GenerateCredentials(error);
   if (generated && !stateDir.empty() && !StoreCredentials(*generated, stateDir, error))

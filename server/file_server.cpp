@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "net/wire_text.h"
@@ -84,10 +86,20 @@ void ReapFinished(FileServer::State* state) {
   for (std::thread& thread : ended) thread.join();
 }
 
+// At most one line a second, however many connections are refused.
+void WarnOfRefusals(FileServer::State* state, std::optional<std::size_t> count) {
+  if (!count) return;
+  state->Warn(*count == 1 ? std::string("too many connections at once; one was closed unserved")
+                          : "too many connections at once; " + std::to_string(*count) +
+                                " were closed unserved");
+}
+
 void AcceptLoop(FileServer::State* state) {
+  constexpr int kFlushEveryMs = 1000;
   for (;;) {
     ReapFinished(state);
-    const WaitResult wait = WaitFor(state->listener.get(), POLLIN, -1, state->stop);
+    WarnOfRefusals(state, state->refusals.Flush(std::chrono::steady_clock::now()));
+    const WaitResult wait = WaitFor(state->listener.get(), POLLIN, kFlushEveryMs, state->stop);
     if (wait == WaitResult::kStopped) return;
     if (wait != WaitResult::kReady) continue;
     const int socket = accept4(state->listener.get(), nullptr, nullptr, SOCK_CLOEXEC);
@@ -101,7 +113,7 @@ void AcceptLoop(FileServer::State* state) {
     std::lock_guard<std::mutex> lock(state->connectionMutex);
     if (state->sockets.size() >= static_cast<std::size_t>(state->options.maxConnections)) {
       ::close(socket);
-      state->Warn("too many connections at once; one was closed unserved");
+      WarnOfRefusals(state, state->refusals.Note(std::chrono::steady_clock::now()));
       continue;
     }
     const std::uint64_t number = state->nextConnection++;

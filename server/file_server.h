@@ -38,6 +38,9 @@ struct FileServerOptions {
   int maxConnections = 32;       // more at once are closed at once
   int ioTimeoutMs = 10000;       // reading a request; each wait for send room
   int receiptTimeoutMs = 30000;  // the "@@@@" after a reply
+  // A connection not through by then is closed, however it is getting on;
+  // only the waits that fault switches ask for are added to it.
+  int connectionLimitMs = 600000;
   int withholdLimitMs = 900000;  // a withheld reply waits at most this long for the client
   std::uint32_t maxRequestLength = 1024 * 1024;
   std::size_t maxSessions = 4096;
@@ -45,7 +48,8 @@ struct FileServerOptions {
 
   std::vector<Fault> faults;
   // Prints "request SERVICE" on standard output for every request read, for
-  // tests that watch a server in another process.
+  // tests that watch a server in another process; SERVICE is made printable
+  // and cut to a bound, so that each request is one line.
   bool traceRequests = false;
   WarningSink warn;  // default: stderr
 };

@@ -17,12 +17,14 @@ namespace {
 void CloseDirectory(DIR* dir) { closedir(dir); }
 using unique_dir = unique_any<DIR*, CloseDirectory>;
 
-// Entries of one folder that are of the wanted kind. Symbolic links are not
-// followed, so nothing outside the root is ever served.
-std::vector<std::string> FolderEntries(const std::string& path, bool wantDirectories) {
+// Entries of one open folder that are of the wanted kind. Symbolic links are
+// not followed, so nothing outside the root is ever listed.
+std::vector<std::string> FolderEntries(unique_fd folder, bool wantDirectories) {
   std::vector<std::string> names;
-  unique_dir dir(opendir(path.c_str()));
+  if (!folder) return names;
+  unique_dir dir(fdopendir(folder.get()));
   if (!dir) return names;
+  folder.release();  // the DIR owns it now
   const int dirFd = dirfd(dir.get());
   while (const dirent* entry = readdir(dir.get())) {
     const std::string name = entry->d_name;
@@ -32,6 +34,10 @@ std::vector<std::string> FolderEntries(const std::string& path, bool wantDirecto
     if (wantDirectories ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode)) names.push_back(name);
   }
   return names;
+}
+
+unique_fd OpenFolderAt(int parent, const char* name) {
+  return unique_fd(openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 }  // namespace
@@ -52,8 +58,20 @@ FileStore::FileStore(std::string root, std::string wireCharset, WarningSink warn
       wire_(MakeIconvWireText(wireCharset_)),
       warn_(std::move(warn)) {}
 
+unique_fd FileStore::OpenRoot() const {
+  return unique_fd(open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+unique_fd FileStore::OpenDateFolder(const std::string& date) const {
+  // The date folder itself must not be a symbolic link: opened by its name
+  // inside the root, without following one.
+  const unique_fd root = OpenRoot();
+  if (!root) return unique_fd();
+  return OpenFolderAt(root.get(), date.c_str());
+}
+
 std::vector<std::string> FileStore::DateFolders() const {
-  std::vector<std::string> dates = FolderEntries(root_, true);
+  std::vector<std::string> dates = FolderEntries(OpenRoot(), true);
   dates.erase(std::remove_if(dates.begin(), dates.end(),
                              [](const std::string& d) { return !IsDateText(d); }),
               dates.end());
@@ -62,7 +80,7 @@ std::vector<std::string> FileStore::DateFolders() const {
 }
 
 void FileStore::ListFolder(const std::string& date, std::vector<std::string>* utf8Names) const {
-  std::vector<std::string> names = FolderEntries(root_ + "/" + date, false);
+  std::vector<std::string> names = FolderEntries(OpenDateFolder(date), false);
   std::sort(names.begin(), names.end());
   utf8Names->insert(utf8Names->end(), names.begin(), names.end());
 }
@@ -101,9 +119,11 @@ FindResult FileStore::Open(std::string_view wireName, OpenedFile* file) const {
   }
 
   for (const std::string& date : DateFolders()) {
-    const std::string path = root_ + "/" + date + "/" + name;
+    const unique_fd folder = OpenDateFolder(date);
+    if (!folder) continue;  // gone, or replaced by a symbolic link meanwhile
     // O_NONBLOCK keeps a FIFO planted in the folder from stalling the open.
-    unique_fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    unique_fd fd(
+        openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {
       if (errno == ENOENT || errno == ENOTDIR) continue;
       if (errno == ELOOP) continue;  // a symbolic link: not served

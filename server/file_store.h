@@ -48,6 +48,10 @@ class FileStore {
   FindResult Open(std::string_view wireName, OpenedFile* file) const;
 
  private:
+  unique_fd OpenRoot() const;
+  // The date folder by its name inside the root; a symbolic link is not
+  // followed (the descriptor is empty).
+  unique_fd OpenDateFolder(const std::string& date) const;
   std::vector<std::string> DateFolders() const;  // newest first
   void ListFolder(const std::string& date, std::vector<std::string>* utf8Names) const;
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the server was asked: one record per request, for tests and
-// diagnosis. Bounded: the oldest records go first.
+// diagnosis. Bounded in records and in bytes: the oldest records go first,
+// and a record's texts are cut to a bound of their own.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,11 @@
 
 namespace dovrel::server {
 
+// The log's bounds: its records' bytes together, and one record's (longer
+// element texts are cut).
+inline constexpr std::size_t kRequestLogBudget = 4 * 1024 * 1024;
+inline constexpr std::size_t kRequestRecordLimit = 64 * 1024;
+
 struct RequestRecord {
   std::string service;  // SERVICE_CODE, empty when the request had none
   std::vector<std::pair<std::string, std::string>> elements;  // in order, texts as sent
@@ -23,23 +29,38 @@ struct RequestRecord {
   bool Has(std::string_view name) const;
 };
 
+using ElementView = std::pair<std::string_view, std::string_view>;
+
 // The elements of a request document, in order: each "<NAME>text</NAME>"
 // inside the root. Stops at anything else.
+std::vector<ElementView> ElementViews(std::string_view document);
 std::vector<std::pair<std::string, std::string>> ListElements(std::string_view document);
+
+// The service and elements' texts together.
+std::size_t RecordBytes(const RequestRecord& record);
+// The record of a request document, at most `limit` bytes of it copied: the
+// service first, then the elements in order, each text cut to a quarter of
+// the limit, and the elements that no longer fit left out.
+RequestRecord RecordOf(std::string_view document, std::size_t limit);
 
 class RequestLog {
  public:
-  explicit RequestLog(std::size_t capacity = 4096) : capacity_(capacity) {}
+  explicit RequestLog(std::size_t capacity = 4096, std::size_t byteBudget = kRequestLogBudget,
+                      std::size_t recordLimit = kRequestRecordLimit);
 
-  std::uint64_t Add(RequestRecord record);  // its number
+  std::uint64_t Add(RequestRecord record);  // its number; cut to the record limit
   void MarkReceipt(std::uint64_t number);
   std::vector<RequestRecord> Records() const;
+  std::size_t Bytes() const;  // RecordBytes of every record kept
   void Clear();
 
  private:
   const std::size_t capacity_;
+  const std::size_t byteBudget_;
+  const std::size_t recordLimit_;
   mutable std::mutex mutex_;
   std::deque<RequestRecord> records_;
+  std::size_t bytes_ = 0;
   std::uint64_t firstNumber_ = 0;
 };
 

@@ -11,6 +11,7 @@
 #include "server/file_server.h"
 #include "server/session_table.h"
 #include "server/socket_io.h"
+#include "server/warning_rate.h"
 
 namespace dovrel::server {
 
@@ -40,6 +41,9 @@ struct FileServer::State {
   std::map<std::uint64_t, int> sockets;
   std::vector<std::uint64_t> finished;
   std::uint64_t nextConnection = 0;
+
+  // Connections closed unserved because too many were open: the acceptor's own.
+  WarningRate refusals{std::chrono::seconds(1)};
 
   std::thread acceptor;
   std::once_flag stopOnce;

@@ -20,6 +20,12 @@ std::optional<std::string> Text(std::string_view request, const char* name) {
   return std::string(*text);
 }
 
+// The detail goes to the server's log only: it may hold library text.
+Reply InternalFailure(const ServiceContext& context, const std::string& detail) {
+  context.warn(detail);
+  return FailureReply(kResultInternal, "the server cannot make this reply");
+}
+
 Reply Missing(const char* name) {
   return FailureReply(kResultMissingElement,
                       std::string("the request has no ") + name + " element");
@@ -44,7 +50,8 @@ Reply ListReply(const std::vector<std::string>& names, std::size_t count) {
 }
 
 // The encdata switch's reply for a small file: its whole plaintext is made here.
-Reply CraftedGetReply(OpenedFile file, const SessionKeys& keys, const Fault& fault) {
+Reply CraftedGetReply(OpenedFile file, const SessionKeys& keys, const Fault& fault,
+                      const ServiceContext& context) {
   constexpr std::uint64_t kMostCrafted = 1024 * 1024;
   if (file.size > kMostCrafted) return FailureReply(kResultInternal, "encdata needs a small file");
   std::string plaintext = FilePlaintextPrefix(file.size);
@@ -59,7 +66,7 @@ Reply CraftedGetReply(OpenedFile file, const SessionKeys& keys, const Fault& fau
   std::string error;
   const std::optional<std::string> text =
       CraftEncData(fault.element, fault.code, std::move(plaintext), keys, &error);
-  if (!text) return FailureReply(kResultInternal, error);
+  if (!text) return InternalFailure(context, error);
   Reply reply;
   reply.Add("RESULT_CODE", kResultOk).Add("ENC_DATA", *text);
   return reply;
@@ -70,7 +77,8 @@ Reply CraftedGetReply(OpenedFile file, const SessionKeys& keys, const Fault& fau
 Reply HandleInit(ServiceContext& context) {
   const std::string skey = NewSessionName();
   if (skey.empty()) return FailureReply(kResultInternal, "no random session name could be drawn");
-  context.sessions.Open(skey, context.now);
+  if (!context.sessions.Open(skey, context.now))
+    return FailureReply(kResultBusy, "too many sessions at once; try again later");
   Reply reply;
   reply.Add("RESULT_CODE", kResultOk)
       .Add("RESULT_MSG", "")
@@ -80,18 +88,20 @@ Reply HandleInit(ServiceContext& context) {
 }
 
 Reply HandleKeyExchange(std::string_view request, ServiceContext& context) {
+  // One reply for every refusal, and the session checked before the envelope
+  // is opened: a client learns nothing of why, so no padding oracle.
+  auto refuse = [&context](const std::string& why) {
+    context.warn("key exchange refused: " + why);
+    return FailureReply(kResultKeyExchangeFailed, "key exchange failed");
+  };
   const std::optional<std::string> skey = Text(request, "SKEY");
-  if (!skey) return Missing("SKEY");
   const std::optional<std::string_view> envelope = FindElementText(request, "ENVELOP_DATA");
-  if (!envelope) return Missing("ENVELOP_DATA");
+  if (!skey || !envelope) return refuse("the request has no SKEY or no ENVELOP_DATA");
+  if (!context.sessions.IsOpen(*skey, context.now)) return refuse("unknown or expired session");
   SessionKeys keys;
   std::string error;
-  if (!OpenKeyEnvelope(*envelope, context.credentials, &keys, &error)) {
-    return FailureReply(kResultKeyExchangeFailed, "key exchange failed: " + error);
-  }
-  if (!context.sessions.SetKeys(*skey, keys, context.now)) {
-    return FailureReply(kResultUnknownSession, "unknown or expired session (SKEY)");
-  }
+  if (!OpenKeyEnvelope(*envelope, context.credentials, &keys, &error)) return refuse(error);
+  if (!context.sessions.SetKeys(*skey, keys, context.now)) return refuse("the session has ended");
   Reply reply;
   reply.Add("RESULT_CODE", kResultOk).Add("RESULT_MSG", "");
   return reply;
@@ -140,11 +150,11 @@ Reply HandleGet(std::string_view request, ServiceContext& context) {
     case FindResult::kUnreadable:
       return FailureReply(kResultFileUnreadable, "the file cannot be read");
   }
-  if (context.encData) return CraftedGetReply(std::move(file), *keys, *context.encData);
+  if (context.encData) return CraftedGetReply(std::move(file), *keys, *context.encData, context);
   std::string error;
   std::unique_ptr<EncryptedFileBody> body =
       EncryptedFileBody::Create(std::move(file), *keys, &error);
-  if (!body) return FailureReply(kResultInternal, error);
+  if (!body) return InternalFailure(context, error);
   Reply reply;
   reply.Add("RESULT_CODE", kResultOk).AddBody("ENC_DATA", std::move(body));
   if (reply.Length() > kReplyLengthLimit) {

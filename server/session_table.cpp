@@ -13,22 +13,33 @@ bool SessionTable::Expired(const Entry& entry, Clock::time_point now) const {
   return now - entry.lastUse > idleLimit_;
 }
 
-void SessionTable::MakeRoom(Clock::time_point now) {
+bool SessionTable::MakeRoom(Clock::time_point now) {
   for (auto it = entries_.begin(); it != entries_.end();) {
     it = Expired(it->second, now) ? entries_.erase(it) : std::next(it);
   }
   while (entries_.size() >= capacity_) {
-    auto oldest = std::min_element(
-        entries_.begin(), entries_.end(),
-        [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
+    auto oldest = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (it->second.keys) continue;
+      if (oldest == entries_.end() || it->second.lastUse < oldest->second.lastUse) oldest = it;
+    }
+    if (oldest == entries_.end()) return false;
     entries_.erase(oldest);
   }
+  return true;
 }
 
-void SessionTable::Open(const std::string& skey, Clock::time_point now) {
+bool SessionTable::Open(const std::string& skey, Clock::time_point now) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (entries_.size() >= capacity_) MakeRoom(now);
+  if (entries_.size() >= capacity_ && !MakeRoom(now)) return false;
   entries_[skey] = Entry{std::nullopt, now};
+  return true;
+}
+
+bool SessionTable::IsOpen(const std::string& skey, Clock::time_point now) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(skey);
+  return it != entries_.end() && !Expired(it->second, now);
 }
 
 bool SessionTable::SetKeys(const std::string& skey, const SessionKeys& keys,

@@ -27,8 +27,12 @@ class SessionTable {
   SessionTable(std::size_t capacity, Clock::duration idleLimit);
 
   // Registers a new session under `skey`. When the table is full the expired
-  // sessions go first, then the ones unused for longest.
-  void Open(const std::string& skey, Clock::time_point now);
+  // sessions go first, then of those without a key exchange the one unused
+  // for longest: a session that has its keys is never pushed out by a new
+  // one. False, with nothing registered, when every session has its keys.
+  bool Open(const std::string& skey, Clock::time_point now);
+  // True for a live session, keyed or not; not counted as activity.
+  bool IsOpen(const std::string& skey, Clock::time_point now) const;
   // False when the session is unknown or has expired.
   bool SetKeys(const std::string& skey, const SessionKeys& keys, Clock::time_point now);
   // The keys of a live session that has had its key exchange; each use
@@ -43,7 +47,7 @@ class SessionTable {
     Clock::time_point lastUse;
   };
   bool Expired(const Entry& entry, Clock::time_point now) const;
-  void MakeRoom(Clock::time_point now);
+  bool MakeRoom(Clock::time_point now);
 
   const std::size_t capacity_;
   const Clock::duration idleLimit_;

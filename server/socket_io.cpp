@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace dovrel::server {
 
@@ -74,11 +75,17 @@ bool ReadExact(int fd, void* buffer, std::size_t length, Deadline deadline,
   return true;
 }
 
-bool SendAll(int fd, const void* data, std::size_t length, int timeoutMs, const StopSignal& stop) {
+bool SendAll(int fd, const void* data, std::size_t length, Deadline deadline, int waitMs,
+             const StopSignal& stop) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   std::size_t sent = 0;
   while (sent < length) {
-    if (WaitFor(fd, POLLOUT, timeoutMs, stop) != WaitResult::kReady) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    const std::int64_t most = left.count();
+    const int wait = static_cast<int>(waitMs < 0 ? most : std::min<std::int64_t>(most, waitMs));
+    if (WaitFor(fd, POLLOUT, wait, stop) != WaitResult::kReady) return false;
     const ssize_t n = send(fd, bytes + sent, length - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;

@@ -37,8 +37,10 @@ using Deadline = std::chrono::steady_clock::time_point;
 
 // Exactly `length` bytes before `deadline`; false on time-out, close, error or stop.
 bool ReadExact(int fd, void* buffer, std::size_t length, Deadline deadline, const StopSignal& stop);
-// All `length` bytes, each wait for room bounded by `timeoutMs`.
-bool SendAll(int fd, const void* data, std::size_t length, int timeoutMs, const StopSignal& stop);
+// All `length` bytes before `deadline`, each wait for room also bounded by
+// `waitMs`; false on time-out, error or stop.
+bool SendAll(int fd, const void* data, std::size_t length, Deadline deadline, int waitMs,
+             const StopSignal& stop);
 // Reads and drops whatever arrives until the peer closes, the server stops or
 // `timeoutMs` passes without a byte.
 void DrainUntilClosed(int fd, int timeoutMs, const StopSignal& stop);

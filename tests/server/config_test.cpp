@@ -7,7 +7,9 @@
 
 #include "server/command_line.h"
 #include "server/faults.h"
+#include "server/printable_text.h"
 #include "server/session_table.h"
+#include "server/warning_rate.h"
 
 namespace dovrel::server {
 namespace {
@@ -224,6 +226,51 @@ TEST_F(ServerSessionTableTest, StaysWithinItsCapacityDroppingTheLeastRecentlyUse
   EXPECT_TRUE(table.Keys("a", start_ + std::chrono::seconds(5)).has_value());
   EXPECT_FALSE(table.SetKeys("b", Keys(1), start_ + std::chrono::seconds(5)));
   EXPECT_TRUE(table.SetKeys("d", Keys(1), start_ + std::chrono::seconds(5)));
+}
+
+TEST_F(ServerSessionTableTest, NewSessionsNeverPushOutOnesWithKeys) {
+  SessionTable table(2, std::chrono::minutes(30));
+  table.Open("keyed", start_);
+  ASSERT_TRUE(table.SetKeys("keyed", Keys(1), start_));
+  for (int i = 0; i < 10; ++i)
+    EXPECT_TRUE(table.Open("new" + std::to_string(i), start_ + std::chrono::seconds(1 + i)));
+  EXPECT_EQ(table.Size(), 2u);
+  EXPECT_TRUE(table.Keys("keyed", start_ + std::chrono::seconds(20)).has_value());
+  ASSERT_TRUE(table.SetKeys("new9", Keys(2), start_ + std::chrono::seconds(20)));
+  EXPECT_FALSE(table.Open("refused", start_ + std::chrono::seconds(21)));  // all have keys
+  EXPECT_FALSE(table.IsOpen("refused", start_ + std::chrono::seconds(21)));
+  // Idle ones still expire and make room.
+  EXPECT_TRUE(table.Open("later", start_ + std::chrono::minutes(60)));
+}
+
+TEST(ServerWarningRateTest, OneLineAnIntervalStandingForEveryOccurrence) {
+  const auto start = WarningRate::Clock::now();
+  WarningRate rate(std::chrono::seconds(1));
+  EXPECT_EQ(rate.Note(start), std::optional<std::size_t>(1));
+  for (int i = 1; i <= 5; ++i)
+    EXPECT_FALSE(rate.Note(start + std::chrono::milliseconds(100 * i)).has_value());
+  EXPECT_FALSE(rate.Flush(start + std::chrono::milliseconds(900)).has_value());
+  EXPECT_EQ(rate.Flush(start + std::chrono::milliseconds(1000)), std::optional<std::size_t>(5));
+  EXPECT_FALSE(rate.Flush(start + std::chrono::seconds(5)).has_value());  // nothing untold
+  EXPECT_EQ(rate.Note(start + std::chrono::seconds(5)), std::optional<std::size_t>(1));
+}
+
+TEST(ServerCommandLineTest, ReadsTheConnectionLimit) {
+  CommandLine commandLine;
+  std::string error;
+  ASSERT_TRUE(ParseCommandLine({"--root", "r"}, &commandLine, &error));
+  EXPECT_EQ(commandLine.options.connectionLimitMs, 600000);
+  ASSERT_TRUE(
+      ParseCommandLine({"--root", "r", "--connection-limit", "5000"}, &commandLine, &error));
+  EXPECT_EQ(commandLine.options.connectionLimitMs, 5000);
+  EXPECT_FALSE(ParseCommandLine({"--root", "r", "--connection-limit", "10"}, &commandLine, &error));
+}
+
+TEST(ServerPrintableTextTest, EscapesControlBytesAndBoundsTheLength) {
+  EXPECT_EQ(PrintableText("GETLIST", 96), "GETLIST");
+  EXPECT_EQ(PrintableText(std::string("a\nb\\c\0\xb0", 7), 96), "a\\x0ab\\\\c\\x00\\xb0");
+  EXPECT_EQ(PrintableText(std::string(100, 'A'), 10), std::string(10, 'A') + "...");
+  EXPECT_EQ(PrintableText("abc\n", 6), "abc...");  // "\x0a" would not fit whole
 }
 
 TEST(ServerSessionNameTest, IsThirtyTwoFreshHexDigits) {

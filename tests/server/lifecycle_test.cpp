@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +15,7 @@
 
 #include "net/socket.h"
 #include "server/file_server.h"
+#include "tests/server/child_process.h"
 #include "tests/server/server_test_support.h"
 
 namespace dovrel::server::test {
@@ -157,62 +155,6 @@ TEST(ServerCredentialsTest, ReadsGivenFilesAndRefusesHalfAPair) {
   options.keyFile = certFile;  // no key in it
   EXPECT_FALSE(FileServer::Start(options, &error));
   EXPECT_NE(error.find("private key"), std::string::npos) << error;
-}
-
-// Runs the executable with `arguments`; its stdout and stderr come back through pipes.
-struct Child {
-  pid_t pid = -1;
-  int out = -1;
-  int err = -1;
-};
-
-Child Launch(const std::vector<std::string>& arguments) {
-  int out[2], err[2];
-  Child child;
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return child;
-  child.pid = fork();
-  if (child.pid == 0) {
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(DOVREL_FILESERVER_PATH));
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out[1]);
-  close(err[1]);
-  child.out = out[0];
-  child.err = err[0];
-  return child;
-}
-
-// One line (or whatever arrives) within the time-out.
-std::string ReadLine(int fd, int timeoutMs) {
-  std::string text;
-  const auto end = SteadyClock::now() + milliseconds(timeoutMs);
-  while (text.find('\n') == std::string::npos) {
-    const auto left = std::chrono::duration_cast<milliseconds>(end - SteadyClock::now()).count();
-    pollfd p = {fd, POLLIN, 0};
-    if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
-    char buffer[256];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  return text;
-}
-
-int WaitExit(pid_t pid, int timeoutMs) {
-  for (int waited = 0; waited < timeoutMs; waited += 10) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::this_thread::sleep_for(milliseconds(10));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -2;
 }
 
 TEST(ServerExecutableTest, PrintsItsPortServesAndEndsOnSigterm) {
