@@ -180,7 +180,7 @@ INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       KillTimer(window_, kTransferTimer);
       if (run_) {
         run_->updates.Detach();
-        run_->cancel = true;  // an early end: stop after the current item
+        run_->cancel = true;  // an early end: stop within the current item
       }
       return FALSE;
     default:

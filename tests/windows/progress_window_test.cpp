@@ -124,19 +124,23 @@ TEST_F(ProgressWindowTest, ShowsTheWorkersTextsAndEndsWhenItHasFinished) {
             ReadFileBytes(FixtureRoot() + "/20261208/statement.dat"));
 }
 
-TEST_F(ProgressWindowTest, CancelEndsAfterTheCurrentItemWithTerminateSentAndResultOne) {
+TEST_F(ProgressWindowTest, CancelEndsWithinTheCurrentItemWithTerminateSentAndResultOne) {
   Start("get-slow", {"107a.txt", "107B.TXT", "statement.dat"});
   const int terminatesBefore = server_->CountRequests("TERMINATE");
   ASSERT_GE(terminatesBefore, 0) << "the scenario traces its requests";
+  folder_.Write("107a.txt", "the copy already there");
   HWND window = ProgressWindowShown(kDefaultWaitMs);
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 220) == "3개중  1번째"; }));
+  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 215) == "응답을 기다리고 있습니다"; }));
   PressButton(window, IDCANCEL);
   int result = 0;
-  ASSERT_TRUE(ui_->Finished(&result, 30000));
+  // Well before the server's delayed reply: the worker gives the item up
+  // within a second, and the timer ends the window a second after that.
+  ASSERT_TRUE(ui_->Finished(&result, 3000));
   EXPECT_EQ(result, 1);
   EXPECT_EQ(server_->CountRequests("TERMINATE"), terminatesBefore + 1);
-  EXPECT_EQ(items_[0].done, 1) << "the current item is completed";
+  EXPECT_EQ(items_[0].done, 0) << "the current item is given up";
+  EXPECT_EQ(ReadFileBytes(folder_.File("107a.txt")), "the copy already there");
   EXPECT_EQ(items_[1].done, 0);
   EXPECT_EQ(items_[2].done, 0);
 }
@@ -152,7 +156,7 @@ TEST_F(ProgressWindowTest, OkWhileTheWorkerRunsEndsTheWindowAtOnce) {
   ASSERT_TRUE(ui_->Finished(&result, 3500));
   EXPECT_EQ(result, 1);
   EXPECT_EQ(RunningTransferCount(), 1);
-  // The worker finishes its item on its own, then stops.
+  // The worker gives its item up on its own, then stops.
   EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
   EXPECT_FALSE(std::filesystem::exists(folder_.File("107B.TXT")));
 }
