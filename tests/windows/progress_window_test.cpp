@@ -92,6 +92,41 @@ TEST_F(ProgressWindowTest, AFailedKeyExchangeNeverShowsTheWindow) {
   }
 }
 
+BOOL CALLBACK KeepDialog(HWND window, LPARAM found) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) != kDialogClass) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// INIT withheld: the hidden window's thread keeps answering while the key
+// exchange waits, and Esc on the busy popup ends the wait with the message of
+// the reply's time-out.
+TEST_F(ProgressWindowTest, AStalledKeyExchangeKeepsItsThreadAnsweringAndEscapeEndsIt) {
+  Start("init-silent", {"107a.txt"});
+  HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 5000);
+  ASSERT_NE(popup, nullptr);
+  Sleep(1000);
+  HWND window = nullptr;
+  EnumThreadWindows(ui_->ThreadId(), KeepDialog, reinterpret_cast<LPARAM>(&window));
+  ASSERT_NE(window, nullptr);
+  DWORD_PTR answer = 0;
+  EXPECT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+  const ULONGLONG pressed = GetTickCount64();
+  PressKey(popup, VK_ESCAPE);
+  std::string text;
+  HWND box = nullptr;
+  ASSERT_TRUE(MessageBoxAppears(kCaptionNotice, &text, &box, 3000));
+  EXPECT_LT(GetTickCount64() - pressed, 3000u);
+  EXPECT_EQ(text, kNoSkeyText);
+  EXPECT_EQ(ProgressWindowShown(0), nullptr);
+  DismissMessageBox(box);
+  int result = 0;
+  ASSERT_TRUE(ui_->Finished(&result, 3000));
+  EXPECT_EQ(result, 2);
+}
+
 TEST_F(ProgressWindowTest, ShowsTheWorkersTextsAndEndsWhenItHasFinished) {
   Start("plain", {"107a.txt", "statement.dat"});
   HWND window = ProgressWindowShown(kDefaultWaitMs);
