@@ -36,12 +36,18 @@ bool MakeParameters(const Options& options, ReceiveParameters* parameters) {
   return true;
 }
 
+ExchangeTimeouts ExchangeTimeoutsOf(const Options& options) {
+  ExchangeTimeouts timeouts;
+  if (options.exchangeLimitMs >= 0) timeouts.overallMs = options.exchangeLimitMs;
+  return timeouts;
+}
+
 // The server's names for the date; false when the query failed (already shown).
-bool ListServerFiles(ReceiveParameters& parameters, bool showBusy,
+bool ListServerFiles(const Options& options, ReceiveParameters& parameters, bool showBusy,
                      std::vector<std::string>* names) {
   ConsoleListView view(FieldText(parameters.searchDate), showBusy);
   std::vector<TransferItem> serverFiles;
-  if (QueryFileList(parameters, view, serverFiles) <= 0) return false;
+  if (QueryFileList(parameters, view, serverFiles, ExchangeTimeoutsOf(options)) <= 0) return false;
   *names = view.Names();
   return true;
 }
@@ -68,7 +74,7 @@ int RunList(const Options& options) {
   ReceiveParameters parameters;
   if (!MakeParameters(options, &parameters)) return kExitServerError;
   std::vector<std::string> names;
-  if (!ListServerFiles(parameters, IsTerminal(stderr), &names)) return kExitServerError;
+  if (!ListServerFiles(options, parameters, IsTerminal(stderr), &names)) return kExitServerError;
   for (const std::string& name : names)
     std::printf("%s\n", WireToUtf8(PlatformWireText(), name).c_str());
   return kExitOk;
@@ -86,7 +92,8 @@ int RunReceive(const Options& options) {
 
   std::vector<std::string> wireNames;
   if (options.all) {
-    if (!ListServerFiles(parameters, IsTerminal(stderr), &wireNames)) return kExitServerError;
+    if (!ListServerFiles(options, parameters, IsTerminal(stderr), &wireNames))
+      return kExitServerError;
   } else {
     for (const std::string& name : options.names) {
       std::string wire;
@@ -110,8 +117,11 @@ int RunReceive(const Options& options) {
 
   TransferJob job;
   job.parameters = parameters;
+  job.terminateTimeouts = ExchangeTimeoutsOf(options);
+  if (options.speedTimeMs >= 0) job.timeouts.lowSpeedTimeMs = options.speedTimeMs;
   ConsoleSessionHost host(IsTerminal(stderr));
-  if (OpenSecureSession(parameters, &job.keys, host) != KeyExchangeResult::kOpened) {
+  if (OpenSecureSession(parameters, &job.keys, host, job.terminateTimeouts) !=
+      KeyExchangeResult::kOpened) {
     std::fprintf(stderr, "dovrel: the secure session could not be opened\n");
     return kExitServerError;
   }
@@ -122,9 +132,13 @@ int RunReceive(const Options& options) {
   job.view = &view;
   job.wire = &PlatformWireText();
   std::signal(SIGINT, OnInterrupt);
+  const auto started = std::chrono::steady_clock::now();
   DownloadThread worker(job);
-  // Ctrl-C asks for a cancel: the file under way is finished, then TERMINATE.
+  // Ctrl-C asks for a cancel: the file under way is given up, then TERMINATE.
   while (!worker.Done()) {
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    if (options.cancelAfterMs >= 0 && elapsed >= std::chrono::milliseconds(options.cancelAfterMs))
+      cancelRequested = true;
     if (cancelRequested) worker.RequestStop();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }

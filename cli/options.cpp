@@ -16,6 +16,15 @@ bool ParsePort(const std::string& text, int* port) {
   return *port > 0 && *port <= 65535;
 }
 
+bool ParseMilliseconds(const std::string& text, int* value) {
+  if (text.empty() || text.size() > 7) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  *value = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+  return true;
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* error) {
@@ -76,6 +85,16 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
       options->all = true;
     } else if (argument == "--quiet" || argument == "-q") {
       options->quiet = true;
+    } else if (argument == "--exchange-limit" || argument == "--speed-time" ||
+               argument == "--cancel-after") {
+      if (!value(&text)) return false;
+      int* target = argument == "--exchange-limit" ? &options->exchangeLimitMs
+                    : argument == "--speed-time"   ? &options->speedTimeMs
+                                                   : &options->cancelAfterMs;
+      if (!ParseMilliseconds(text, target)) {
+        *error = argument + " takes milliseconds, from 0 to 9999999";
+        return false;
+      }
     } else if (argument.size() > 1 && argument[0] == '-') {
       *error = "unknown option: " + argument;
       return false;
@@ -113,7 +132,12 @@ std::string UsageText() {
          "Server defaults to 127.0.0.1, port to 41900.\n"
          "\n"
          "exit codes: 0 all done, 1 some files not received, 2 server or connection\n"
-         "error, 3 receive folder unusable, 64 bad usage\n";
+         "error, 3 receive folder unusable, 64 bad usage\n"
+         "\n"
+         "For tests (milliseconds): --exchange-limit MS bounds each exchange's reply\n"
+         "(default 60000), --speed-time MS is the time in which a file must gain\n"
+         "1 KiB (default 60000), --cancel-after MS cancels a receive that long after\n"
+         "its transfer has started.\n";
 }
 
 std::string VersionText() { return std::string("dovrel ") + DOVREL_VERSION_TEXT + "\n"; }

@@ -3,6 +3,7 @@
 //   dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //   dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //                  --folder DIR (--all | NAME...)
+//   testing: --exchange-limit MS, --speed-time MS, --cancel-after MS
 //   dovrel --version
 
 #include <string>
@@ -32,6 +33,12 @@ struct Options {
   bool all = false;
   bool quiet = false;
   std::vector<std::string> names;
+  // For tests, in milliseconds; -1 keeps the product's value. The bound on
+  // each exchange's reply, the period of the low-speed rule of a file fetch,
+  // and a cancel asked for that long after the transfer has started.
+  int exchangeLimitMs = -1;
+  int speedTimeMs = -1;
+  int cancelAfterMs = -1;
 };
 
 // Parses the arguments after the program name. False with `error` set when

@@ -4,18 +4,32 @@
 #include <cstring>
 
 #include "net/socket.h"
+#include "net/wait_limits.h"
 
 namespace dovrel {
 namespace {
 
 constexpr int kReadSize = 2048;
 
+// Each wait of an Exchange: its own time-out, cut to what is left of the whole.
+class Bound {
+ public:
+  explicit Bound(int overallMs) : deadline_(DeadlineAfter(MonotonicMs(), overallMs)) {}
+  // 0 once the whole is out of time.
+  int Wait(int stepMs) const { return TimeLeftMs(MonotonicMs(), deadline_, stepMs); }
+
+ private:
+  std::int64_t deadline_;
+};
+
 // Reads exactly four bytes of reply length; returns 1, or the failing read's 0 / -1.
-int ReceiveLength(ClientSocket& socket, int timeoutMs, std::uint32_t* length) {
+int ReceiveLength(ClientSocket& socket, const Bound& bound, int timeoutMs, std::uint32_t* length) {
   unsigned char bytes[4];
   int have = 0;
   while (have < 4) {
-    int n = socket.Receive(bytes + have, 4 - have, timeoutMs);
+    const int wait = bound.Wait(timeoutMs);
+    if (wait == 0) return 0;
+    int n = socket.Receive(bytes + have, 4 - have, wait);
     if (n <= 0) return n;
     have += n;
   }
@@ -46,16 +60,18 @@ int Exchange(const char* serverAddress, int port, const char* request, int reque
   if (!ParseIPv4(serverAddress, &address)) return -1;
 
   ClientSocket socket;
+  socket.SetWaitHook(timeouts.hook);
   if (!socket.Connect(address, port, timeouts.connectMs)) return -1;
+  const Bound bound(timeouts.overallMs);
 
   unsigned char head[kRequestHeadLength];
   MakeRequestHead(static_cast<std::uint32_t>(requestLength), head);
   // A failed send shows up as a reply length that never arrives.
-  socket.Send(head, kRequestHeadLength, timeouts.sendMs);
-  socket.Send(request, requestLength, timeouts.sendMs);
+  socket.Send(head, kRequestHeadLength, bound.Wait(timeouts.sendMs));
+  socket.Send(request, requestLength, bound.Wait(timeouts.sendMs));
 
   std::uint32_t declared = 0;
-  int result = ReceiveLength(socket, timeouts.replyLengthMs, &declared);
+  int result = ReceiveLength(socket, bound, timeouts.replyLengthMs, &declared);
   if (result > 0) {
     // Keep room for the terminating zero; a longer reply arrives cut short.
     const std::size_t limit = std::min<std::size_t>(declared, capacity - 1);
@@ -64,7 +80,9 @@ int Exchange(const char* serverAddress, int port, const char* request, int reque
     std::size_t received = 0;
     while (received < limit) {
       int room = static_cast<int>(std::min<std::size_t>(limit - received, kReadSize));
-      int n = socket.Receive(reply + received, room, timeouts.payloadMs);
+      const int wait = bound.Wait(timeouts.payloadMs);
+      if (wait == 0) break;
+      int n = socket.Receive(reply + received, room, wait);
       if (n <= 0) break;
       received += static_cast<std::size_t>(n);
     }
@@ -72,7 +90,8 @@ int Exchange(const char* serverAddress, int port, const char* request, int reque
     result = static_cast<int>(std::min<std::size_t>(received, 0x7fffffff));
   }
 
-  socket.Send(kReceiptMarker, kReceiptMarkerLength, timeouts.sendMs);
+  // Out of time, the marker still goes if the connection takes it at once.
+  socket.Send(kReceiptMarker, kReceiptMarkerLength, bound.Wait(timeouts.sendMs));
   socket.Close();
   return result;
 }

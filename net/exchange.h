@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/wait_hook.h"
+
 namespace dovrel {
 
 inline constexpr char kReceiptMarker[] = "@@@@";
@@ -18,6 +20,11 @@ struct ExchangeTimeouts {
   int sendMs = 10000;
   int replyLengthMs = 20000;
   int payloadMs = 10000;
+  // The whole of it once connected, to the reply's end: each wait above is
+  // cut to what is left of this (negative: no bound).
+  int overallMs = 60000;
+  // Done between the slices of every wait (net/wait_hook.h); none by default.
+  WaitHook* hook = nullptr;
 };
 
 // The frame head of a request of `length` bytes: "#" and the length, big-endian.
@@ -27,7 +34,8 @@ std::uint32_t ReadBigEndian32(const unsigned char bytes[4]);
 // Runs one Exchange with the server at dotted IPv4 `serverAddress`.
 // Result: -1 when no connection was made (nothing sent) or reading the reply
 // length failed; 0 when the reply length did not arrive in time; otherwise the
-// payload bytes received. At most capacity - 1 bytes are stored and a zero
+// payload bytes received; a reply still incomplete when the overall bound has
+// run out counts as a read that timed out there. At most capacity - 1 bytes are stored and a zero
 // always follows them, so a reply longer than the buffer arrives cut short.
 int Exchange(const char* serverAddress, int port, const char* request, int requestLength,
              char* reply, std::size_t capacity, const ExchangeTimeouts& timeouts = {});

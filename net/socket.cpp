@@ -2,6 +2,7 @@
 
 #include "net/send_chunks.h"
 #include "net/socket_platform.h"
+#include "net/wait_limits.h"
 
 namespace dovrel {
 
@@ -27,9 +28,21 @@ void SocketBase::Close() {
   socket_ = kNoSocket;
 }
 
+int SocketBase::Wait(NativeSocket handle, int timeoutMs, bool forReading, bool watchErrors) {
+  if (hook_ == nullptr) return platform::WaitSocket(handle, timeoutMs, forReading, watchErrors);
+  const int slice = hook_->SliceMs() > 0 ? hook_->SliceMs() : 1;
+  const std::int64_t deadline = DeadlineAfter(MonotonicMs(), timeoutMs);
+  for (;;) {
+    // Given up, or out of time: one last poll.
+    const int wait = hook_->Continue() ? TimeLeftMs(MonotonicMs(), deadline, slice) : 0;
+    const int ready = platform::WaitSocket(handle, wait, forReading, watchErrors);
+    if (ready != 0 || wait == 0) return ready;
+  }
+}
+
 int SocketBase::WaitReady(NativeSocket handle, int timeoutMs, bool forReading) {
   lastError_ = 0;
-  int ready = platform::WaitSocket(handle, timeoutMs, forReading, false);
+  int ready = Wait(handle, timeoutMs, forReading, false);
   if (ready < 0) {
     lastError_ = platform::LastSocketError();
     return -1;
@@ -79,7 +92,7 @@ bool ClientSocket::Connect(std::uint32_t address, int port, int timeoutMs) {
     } else {
       int error = platform::LastSocketError();
       if (platform::IsConnectInProgress(error)) {
-        int ready = platform::WaitSocket(socket_, timeoutMs, false, true);
+        int ready = Wait(socket_, timeoutMs, false, true);
         if (ready < 0) {
           lastError_ = platform::LastSocketError();
         } else if (ready == 0) {

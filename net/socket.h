@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "net/wait_hook.h"
+
 namespace dovrel {
 
 // The platform's socket handle, widened so that both Windows Sockets and
@@ -34,14 +36,23 @@ class SocketBase {
   // arrived in time, -1 when the wait or the receive failed or the peer closed.
   int Receive(void* buffer, int capacity, int timeoutMs);
 
+  // From now on every wait of this object goes in slices with `hook` asked
+  // between them (net/wait_hook.h); nullptr: whole waits. The hook must
+  // outlive the object's use.
+  void SetWaitHook(WaitHook* hook) { hook_ = hook; }
+
   NativeSocket Handle() const { return socket_; }
   int LastError() const { return lastError_; }
   bool NetworkStarted() const { return networkStarted_; }
 
  protected:
+  // The platform's readiness wait, in the hook's slices when there is one.
+  int Wait(NativeSocket handle, int timeoutMs, bool forReading, bool watchErrors);
+
   NativeSocket socket_ = kNoSocket;
   int lastError_ = 0;
   bool networkStarted_ = false;
+  WaitHook* hook_ = nullptr;
 };
 
 class ClientSocket : public SocketBase {

@@ -10,6 +10,8 @@ class BusyIndicator {
   virtual void Start(const char* textUtf8) = 0;
   // The popup and its thread are gone when this returns.
   virtual void Stop() = 0;
+  // True once the user has closed the popup with Esc: the wait it covers ends.
+  virtual bool Dismissed() const = 0;
 };
 
 }  // namespace dovrel

@@ -1,11 +1,11 @@
 #pragma once
 // Runs the download worker on a thread of its own. The job is copied in, so
 // nothing the worker reads belongs to the window that started it. Going away
-// asks the worker to stop after the item under way and then waits for it: a
-// window ended early (its OK command) neither pulls state from under the
-// worker nor waits for the rest of the list. A caller that must not block
-// (a window thread the worker may be waiting on) calls RequestStop and polls
-// Done before it lets this object go.
+// asks the worker to stop, which abandons the item under way within a fraction
+// of a second, and then waits for it: a window ended early (its OK command)
+// neither pulls state from under the worker nor waits for the rest of the list. A caller that must
+// not block (a window thread the worker may be waiting on) calls RequestStop and polls Done before
+// it lets this object go.
 
 #include <atomic>
 #include <thread>
@@ -24,7 +24,8 @@ class DownloadThread {
   DownloadThread(const DownloadThread&) = delete;
   DownloadThread& operator=(const DownloadThread&) = delete;
 
-  // Asks the worker to stop before its next item; returns at once.
+  // The Cancel flag: the worker gives up the item under way (which fails) and
+  // sends TERMINATE; returns at once.
   void RequestStop() { stop_ = true; }
   // Set by the worker thread as its very last act, on every path.
   bool Done() const { return done_.load(); }

@@ -6,6 +6,7 @@
 
 #include "net/message.h"
 #include "net/socket.h"
+#include "net/wait_limits.h"
 #include "session/file_names.h"
 #include "session/progress_text.h"
 #include "session/reply_stream.h"
@@ -17,7 +18,18 @@ constexpr int kReadSize = 2048;
 constexpr std::size_t kRequestSize = 3072;
 constexpr std::size_t kTerminateReplySize = 5120;
 
-enum class ItemEnd { kDone, kFailed, kBroken };
+enum class ItemEnd { kDone, kFailed, kBroken, kCancelled };
+
+// Keeps the worker's waits short while the Cancel flag is clear.
+class CancelHook final : public WaitHook {
+ public:
+  explicit CancelHook(const std::atomic<bool>* cancel) : cancel_(cancel) {}
+  int SliceMs() const override { return kCancelSliceMs; }
+  bool Continue() override { return cancel_ == nullptr || !cancel_->load(); }
+
+ private:
+  const std::atomic<bool>* cancel_;
+};
 
 // Shows texts and positions only when they change: a large file makes tens of
 // thousands of reads, and each update crosses to the window's thread.
@@ -63,7 +75,12 @@ class Worker {
         return WorkerEnd::kCancelled;
       }
       TransferItem& item = job_.items[i];
-      if (Fetch(item, i) == ItemEnd::kBroken) return WorkerEnd::kBroken;
+      const ItemEnd end = Fetch(item, i);
+      if (end == ItemEnd::kBroken) return WorkerEnd::kBroken;
+      if (end == ItemEnd::kCancelled) {
+        Terminate();
+        return WorkerEnd::kCancelled;
+      }
     }
     Terminate();
     return WorkerEnd::kFinished;
@@ -105,10 +122,13 @@ class Worker {
   }
 
   // Sends the GET and takes its reply, up to the announced length and no
-  // further. kFailed: no connection; kBroken: the reply stopped arriving.
+  // further. kFailed: no connection; kBroken: the reply stopped arriving, or
+  // came too slowly; kCancelled: the Cancel flag was set meanwhile.
   ItemEnd Receive(const char* request, int requestLength, ReplyStream& reply) {
     std::uint32_t address = 0;
+    CancelHook hook(job_.cancel);
     ClientSocket socket;
+    socket.SetWaitHook(&hook);
     if (!ParseIPv4(job_.parameters.serverAddress, &address) ||
         !socket.Connect(address, job_.parameters.serverPort, job_.timeouts.connectMs))
       return ItemEnd::kFailed;
@@ -120,10 +140,13 @@ class Worker {
     socket.Send(request, requestLength, job_.timeouts.sendMs);
     progress_.Text(kStatusText, kWaitingText);
 
+    // The four bytes of the length come within one wait, however they are split.
     unsigned char lengthBytes[4];
+    const std::int64_t lengthDeadline = DeadlineAfter(MonotonicMs(), job_.timeouts.replyLengthMs);
     for (int have = 0; have < 4;) {
-      int n = socket.Receive(lengthBytes + have, 4 - have, job_.timeouts.replyLengthMs);
-      if (n <= 0) return Broken(socket);
+      const int wait = TimeLeftMs(MonotonicMs(), lengthDeadline, job_.timeouts.replyLengthMs);
+      const int n = wait > 0 ? socket.Receive(lengthBytes + have, 4 - have, wait) : 0;
+      if (n <= 0) return GiveUp(socket);
       have += n;
     }
     // Any length up to 0xFFFFFFFF: nothing is sized from it.
@@ -132,11 +155,18 @@ class Worker {
 
     char buffer[kReadSize];
     std::uint64_t total = 0;
+    LowSpeedRule speed(static_cast<std::uint64_t>(std::max(job_.timeouts.lowSpeedBytes, 0)),
+                       job_.timeouts.lowSpeedTimeMs);
+    speed.Start(MonotonicMs(), 0);
     while (total < length) {
+      // A steady stream is stopped by Cancel too, not only a slow one.
+      if (Cancelled()) return GiveUp(socket);
       int want = static_cast<int>(std::min<std::uint64_t>(length - total, kReadSize));
-      int n = socket.Receive(buffer, want, job_.timeouts.payloadMs);
-      if (n <= 0) return Broken(socket);
+      const int wait = TimeLeftMs(MonotonicMs(), speed.DeadlineMs(), job_.timeouts.payloadMs);
+      const int n = wait > 0 ? socket.Receive(buffer, want, wait) : 0;
+      if (n <= 0) return GiveUp(socket);
       total += static_cast<std::uint64_t>(n);
+      speed.Update(MonotonicMs(), total);
       reply.Feed(buffer, static_cast<std::size_t>(n));
       progress_.Progress(ProgressPosition(total, length));
       progress_.Size(total, length);
@@ -146,10 +176,13 @@ class Worker {
     return ItemEnd::kDone;
   }
 
-  ItemEnd Broken(ClientSocket& socket) {
+  bool Cancelled() const { return job_.cancel != nullptr && job_.cancel->load(); }
+
+  // A read brought nothing: the user's cancel, or a broken transfer.
+  ItemEnd GiveUp(ClientSocket& socket) {
     socket.Send(kReceiptMarker, kReceiptMarkerLength, job_.timeouts.sendMs);
     socket.Close();
-    return ItemEnd::kBroken;
+    return Cancelled() ? ItemEnd::kCancelled : ItemEnd::kBroken;
   }
 
   void Terminate() {

@@ -42,14 +42,23 @@ struct WorkerTimeouts {
   int sendMs = 10000;
   int replyLengthMs = 300000;  // the server may take minutes to prepare a file
   int payloadMs = 10000;
+  // The low-speed rule (net/wait_limits.h): a reply that gains fewer than
+  // lowSpeedBytes within lowSpeedTimeMs is a broken transfer.
+  int lowSpeedBytes = 1024;
+  int lowSpeedTimeMs = 60000;
 };
+
+// The worker's waits go in slices of this length and end early once the
+// Cancel flag is set.
+inline constexpr int kCancelSliceMs = 250;
 
 struct TransferJob {
   ReceiveParameters parameters;  // server address, port and user id
   SessionKeys keys;
   TransferItem* items = nullptr;
   int count = 0;
-  const std::atomic<bool>* cancel = nullptr;  // read before each item
+  // Read before each item and between the slices and reads of an item.
+  const std::atomic<bool>* cancel = nullptr;
   TransferView* view = nullptr;
   const WireText* wire = nullptr;  // file names as the view shows them
   WorkerTimeouts timeouts;
@@ -58,7 +67,7 @@ struct TransferJob {
 
 enum class WorkerEnd {
   kFinished,   // every item attempted, TERMINATE sent
-  kCancelled,  // stopped before an item, TERMINATE sent
+  kCancelled,  // stopped before or during an item (which then failed), TERMINATE sent
   kBroken,     // a reply stopped arriving: no TERMINATE, later items not tried
 };
 

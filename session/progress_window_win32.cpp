@@ -14,6 +14,7 @@
 #include "resources/resource_ids.h"
 #include "session/key_exchange.h"
 #include "session/window_helpers_win32.h"
+#include "session/window_wait_win32.h"
 
 namespace dovrel {
 namespace {
@@ -156,6 +157,8 @@ INT_PTR CALLBACK ProgressWindow::Procedure(HWND window, UINT message, WPARAM wPa
 }
 
 INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  // While the key exchange waits, this thread serves messages: nothing re-enters.
+  if (message == WM_COMMAND && WindowWait::Current() != nullptr) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       Open();
@@ -180,7 +183,7 @@ INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       KillTimer(window_, kTransferTimer);
       if (run_) {
         run_->updates.Detach();
-        run_->cancel = true;  // an early end: stop after the current item
+        run_->cancel = true;  // an early end: stop within the current item
       }
       return FALSE;
     default:
@@ -192,8 +195,15 @@ INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void ProgressWindow::Open() {
   SessionKeys keys;
   WindowHost host(window_, busy_);
-  if (OpenSecureSession(parameters_, &keys, host, exchangeTimeouts_) !=
-      KeyExchangeResult::kOpened) {
+  KeyExchangeResult opened;
+  {
+    // The owner is the main window, whose commands must not run meanwhile either.
+    WindowWait wait({window_, GetWindow(window_, GW_OWNER)}, &busy_);
+    ExchangeTimeouts timeouts = exchangeTimeouts_;
+    timeouts.hook = &wait;
+    opened = OpenSecureSession(parameters_, &keys, host, timeouts);
+  }
+  if (opened != KeyExchangeResult::kOpened) {
     EndDialog(window_, 2);
     return;
   }

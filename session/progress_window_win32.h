@@ -6,7 +6,7 @@
 // channel its updates travel through) lives in one shared run that the worker
 // thread co-owns. The worker posts its updates and never waits on the window,
 // so the window may end at any time (its OK command) without joining the
-// worker: it asks the worker to stop after the current item and leaves it to
+// worker: it sets the Cancel flag, which ends the current item, and leaves it to
 // finish on its own.
 
 #include <windows.h>

@@ -25,6 +25,7 @@ struct BusyPopupState {
   std::mutex lock;
   HWND window = nullptr;
   bool stopRequested = false;
+  std::atomic<bool> dismissed{false};  // closed by the user's Esc
 };
 
 namespace {
@@ -33,6 +34,7 @@ INT_PTR CALLBACK PopupProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_INITDIALOG: {
       auto* state = reinterpret_cast<BusyPopupState*>(lParam);
+      SetWindowLongPtrW(window, DWLP_USER, lParam);
       SetDlgItemTextW(window, kBusyText, state->text.c_str());
       SetControlTextUtf8(window, kBusyTitle);
       std::lock_guard<std::mutex> hold(state->lock);
@@ -45,7 +47,11 @@ INT_PTR CALLBACK PopupProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
         EndDialog(window, 1);
         return TRUE;
       }
-      if (wParam == 2) EndDialog(window, 0);
+      if (wParam == 2) {
+        auto* state = reinterpret_cast<BusyPopupState*>(GetWindowLongPtrW(window, DWLP_USER));
+        if (state != nullptr) state->dismissed = true;
+        EndDialog(window, 0);
+      }
       return FALSE;
     case kCloseMessage:
       EndDialog(window, 0);
@@ -135,6 +141,8 @@ void StopBusyPopup(BusyPopupHandle& handle) {
   handle.thread_ = nullptr;
   handle.state_.reset();
 }
+
+bool BusyPopupHandle::Dismissed() const { return state_ && state_->dismissed.load(); }
 
 int LiveBusyPopupThreads() { return liveThreads.load(); }
 

@@ -23,6 +23,8 @@ class BusyPopupHandle {
   BusyPopupHandle(const BusyPopupHandle&) = delete;
   BusyPopupHandle& operator=(const BusyPopupHandle&) = delete;
   explicit operator bool() const { return thread_ != nullptr; }
+  // The user closed the popup with Esc.
+  bool Dismissed() const;
 
  private:
   friend void StopBusyPopup(BusyPopupHandle& handle);
@@ -50,6 +52,7 @@ class BusyPopup final : public BusyIndicator {
   ~BusyPopup() override { Stop(); }
   void Start(const char* textUtf8) override { handle_ = StartBusyPopup(textUtf8); }
   void Stop() override { StopBusyPopup(handle_); }
+  bool Dismissed() const override { return handle_.Dismissed(); }
 
  private:
   BusyPopupHandle handle_;

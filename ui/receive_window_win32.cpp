@@ -9,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "session/progress_window_win32.h"
 #include "session/window_helpers_win32.h"
+#include "session/window_wait_win32.h"
 #include "ui/busy_popup_win32.h"
 #include "ui/file_list_query.h"
 #include "ui/file_list_view.h"
@@ -122,10 +123,50 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
     self->window_ = window;
     if (message == WM_INITDIALOG) {
       self->Open();
+      self->CloseIfAsked();
       return TRUE;
     }
-    if (message == WM_COMMAND) return self->Command(LOWORD(wParam), HIWORD(wParam));
+    if (WindowWait* wait = WindowWait::Current()) return self->DuringWait(*wait, message, wParam);
+    if (message == WM_COMMAND) {
+      const INT_PTR handled = self->Command(LOWORD(wParam), HIWORD(wParam));
+      self->CloseIfAsked();
+      return handled;
+    }
     return FALSE;
+  }
+
+  // This thread waits for the server (this window's query, or the progress
+  // window's key exchange) and serves messages meanwhile: no command runs; a
+  // close request ends the wait, and the window once the waiting is over.
+  INT_PTR DuringWait(WindowWait& wait, UINT message, WPARAM wParam) {
+    int result = 0;
+    if (message == WM_CLOSE) {
+      result = IDCANCEL;
+    } else if (message == WM_COMMAND) {
+      const int id = LOWORD(wParam);
+      if (id == IDOK || id == IDCANCEL) result = id;
+      if (id == kClose) result = 1;
+    } else {
+      return FALSE;
+    }
+    if (result != 0) {
+      closeAfterWait_ = result;
+      wait.Abandon();
+    }
+    return TRUE;
+  }
+
+  void CloseIfAsked() {
+    if (closeAfterWait_ != 0) EndDialog(window_, closeAfterWait_);
+  }
+
+  // Runs a file list query with this thread serving its messages while it waits.
+  template <typename Query>
+  void AskServer(Query query) {
+    WindowWait wait({window_}, &busy_);
+    ExchangeTimeouts timeouts;
+    timeouts.hook = &wait;
+    query(timeouts);
   }
 
   void Open() {
@@ -137,7 +178,11 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
     AddColumns(kLocalList, {{"파일명", 150}, {"수정날짜", 100}, {"크기", 70}});
     AddColumns(kReceivedList, {{"파일명", 250}});
     RefreshLocalList();
-    if (parameters_.searchDate[0] != '\0') QueryFileList(parameters_, *this, serverFiles_);
+    if (parameters_.searchDate[0] != '\0') {
+      AskServer([this](const ExchangeTimeouts& timeouts) {
+        QueryFileList(parameters_, *this, serverFiles_, timeouts);
+      });
+    }
   }
 
   INT_PTR Command(int id, int notification) {
@@ -151,10 +196,14 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
         ChangeReceiveFolder(parameters_, *this, IsAnsiLeadByte);
         break;
       case kSearch:
-        QueryFileList(parameters_, *this, serverFiles_);
+        AskServer([this](const ExchangeTimeouts& timeouts) {
+          QueryFileList(parameters_, *this, serverFiles_, timeouts);
+        });
         break;
       case kSearchAll:
-        SearchAllFiles(parameters_, *this, serverFiles_);
+        AskServer([this](const ExchangeTimeouts& timeouts) {
+          SearchAllFiles(parameters_, *this, serverFiles_, timeouts);
+        });
         break;
       case kReadAgain:
         RefreshLocalList();
@@ -216,6 +265,7 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
   HWND window_ = nullptr;
   std::vector<TransferItem> serverFiles_;
   BusyPopup busy_;
+  int closeAfterWait_ = 0;  // the result of a close asked for while waiting
 };
 
 }  // namespace

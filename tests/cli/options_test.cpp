@@ -48,6 +48,26 @@ TEST(ParseOptions, RefusesWhatCannotBeCarriedOut) {
   }
 }
 
+TEST(ParseOptions, TestBoundsAreMillisecondsAndDefaultToTheProducts) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"receive", "--folder", "in", "--all"}, &options, &error)) << error;
+  EXPECT_EQ(options.exchangeLimitMs, -1);
+  EXPECT_EQ(options.speedTimeMs, -1);
+  EXPECT_EQ(options.cancelAfterMs, -1);
+  ASSERT_TRUE(ParseOptions({"receive", "--folder", "in", "--all", "--exchange-limit", "3000",
+                            "--speed-time", "2500", "--cancel-after", "0"},
+                           &options, &error))
+      << error;
+  EXPECT_EQ(options.exchangeLimitMs, 3000);
+  EXPECT_EQ(options.speedTimeMs, 2500);
+  EXPECT_EQ(options.cancelAfterMs, 0);
+  for (const char* bad : {"", "-1", "1s", "99999999"}) {
+    EXPECT_FALSE(ParseOptions({"list", "--exchange-limit", bad}, &options, &error)) << bad;
+  }
+  EXPECT_FALSE(ParseOptions({"list", "--speed-time"}, &options, &error));
+}
+
 TEST(ParseOptions, HelpWinsAnywhere) {
   Options options;
   std::string error;

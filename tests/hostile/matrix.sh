@@ -57,7 +57,7 @@ folder_arg() { if [ $wine -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi; }
 passed=0 failed=0
 fail() { failed=$((failed + 1)); echo "FAILED: $row: $*"; problems=1; }
 
-while IFS='|' read -r row arguments date exit_code received old seconds text; do
+while IFS='|' read -r row arguments date exit_code received old seconds text receiver; do
   case "$row" in ''|'#'*) continue ;; esac
   [ -n "$only" ] && ! [[ $row =~ ^($only)$ ]] && continue
   problems=0
@@ -67,8 +67,9 @@ while IFS='|' read -r row arguments date exit_code received old seconds text; do
   mkdir -p "$work/run/folder"
   printf '%s' "$old_contents" >"$work/run/folder/107old.txt"
   start=$(date +%s%N)
+  # shellcheck disable=SC2086
   "${client[@]}" receive --port "$port" --date "$date" --folder "$(folder_arg "$work/run/folder")" --all \
-    >"$work/out" 2>"$work/err" </dev/null
+    $receiver >"$work/out" 2>"$work/err" </dev/null
   got=$?
   elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
   stop_server

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -122,6 +123,45 @@ TEST_F(ExchangeTest, APayloadThatStopsHalfWayGivesTheBytesReceived) {
   ASSERT_TRUE(peer.Listening());
   EXPECT_EQ(Run(peer, sizeof reply_, {2000, 2000, 2000, 300}), 5);
   EXPECT_STREQ(reply_, "12345");
+}
+
+// Every read is in time, the whole is not: the bound counts from the connection.
+TEST_F(ExchangeTest, AReplyThatTricklesEndsAtTheOverallBoundWithWhatHasArrived) {
+  LoopbackPeer peer([](PeerConnection& c) {
+    c.ReadRequest();
+    Sleep(300);
+    c.Send(LengthPrefix(40));
+    for (int i = 0; i < 40; ++i) {
+      Sleep(100);
+      if (!c.Send("x")) return;
+    }
+  });
+  ASSERT_TRUE(peer.Listening());
+  auto start = Clock::now();
+  const int result = Run(peer, sizeof reply_, {2000, 2000, 2000, 2000, 1000});
+  auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  EXPECT_GE(waited, 950);
+  EXPECT_LT(waited, 1800);
+  EXPECT_GT(result, 0);
+  EXPECT_LT(result, 12);
+  EXPECT_EQ(std::string(reply_), std::string(static_cast<std::size_t>(result), 'x'));
+}
+
+TEST_F(ExchangeTest, TheOverallBoundAlsoEndsTheWaitForTheLength) {
+  LoopbackPeer peer([](PeerConnection& c) {
+    c.ReadRequest();
+    for (char byte : LengthPrefix(4)) {  // each byte in time for its own read
+      Sleep(400);
+      if (!c.Send(std::string(1, byte))) return;
+    }
+    c.Send("abcd");
+    c.ReadReceipt(5000);
+  });
+  ASSERT_TRUE(peer.Listening());
+  auto start = Clock::now();
+  EXPECT_EQ(Run(peer, sizeof reply_, {2000, 2000, 2000, 2000, 1000}), 0);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(),
+            1500);
 }
 
 TEST_F(ExchangeTest, AReplyLongerThanTheBufferIsCutAndTerminated) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -106,6 +107,52 @@ TEST(ClientSocket, AWaitOfFifteenHundredMillisecondsLastsThatLong) {
   EXPECT_GE(waited, 1450);
   EXPECT_LT(waited, 2500);
   EXPECT_EQ(socket.LastError(), kWaitTimedOut);
+}
+
+// Counts its slices and gives up after a number of them.
+class CountingHook final : public WaitHook {
+ public:
+  CountingHook(int sliceMs, int giveUpAt) : sliceMs_(sliceMs), giveUpAt_(giveUpAt) {}
+  int SliceMs() const override { return sliceMs_; }
+  bool Continue() override { return ++calls < giveUpAt_; }
+  int calls = 0;
+
+ private:
+  int sliceMs_;
+  int giveUpAt_;
+};
+
+TEST(ClientSocket, AHookCutsWaitsIntoSlicesAndEndsThemLikeATimeOut) {
+  std::atomic<bool> send{false};
+  LoopbackPeer peer([&](PeerConnection& c) {
+    while (!send) Sleep(10);
+    c.Send("ab");
+    c.WaitClosed(5000);
+  });
+  ASSERT_TRUE(peer.Listening());
+  ClientSocket socket;
+  CountingHook whole(100, 1000);
+  socket.SetWaitHook(&whole);
+  ASSERT_TRUE(socket.Connect(kLoopback, peer.Port(), 10000));
+  char buffer[4];
+  auto start = Clock::now();
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer, 450), 0);
+  EXPECT_GE(MillisecondsSince(start), 430);
+  EXPECT_GE(whole.calls, 5);  // asked before each slice of at most 100 ms
+  EXPECT_EQ(socket.LastError(), kWaitTimedOut);
+
+  CountingHook givesUp(100, 3);
+  socket.SetWaitHook(&givesUp);
+  start = Clock::now();
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer, 10000), 0);
+  EXPECT_LT(MillisecondsSince(start), 1000);
+  EXPECT_EQ(givesUp.calls, 3);
+  EXPECT_EQ(socket.LastError(), kWaitTimedOut);
+
+  // Given up, a wait still takes what is there at once.
+  send = true;
+  Sleep(200);
+  EXPECT_EQ(socket.Receive(buffer, sizeof buffer, 10000), 2);
 }
 
 TEST(ClientSocket, SendsInChunksUntilEverythingIsOut) {

@@ -429,6 +429,69 @@ TEST_F(DownloadWorkerTest, ALengthNearTheLimitIsReceivedAndAShortReplyBreaks) {
   EXPECT_EQ(view_.TextsOf(kSizeTextControl).back(), SizeText(start.size(), 0xFFFFFFF0u));
 }
 
+// Each read comes in time; the reply as a whole does not.
+TEST_F(DownloadWorkerTest, AReplyThatGainsTooLittleInItsPeriodBreaksTheTransfer) {
+  const SessionKeys keys = test::FixedKeys();
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    connection.Send(std::string("\0\0\x10\0", 4));  // 4096 announced
+    for (int i = 0; i < 30; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!connection.Send("x")) return;
+    }
+    connection.Close();
+  });
+  AddItem("a.dat");
+  AddItem("b.dat");
+  test::WriteFileBytes(LocalPath(0), "the copy already there");
+  WorkerTimeouts timeouts{3000, 3000, 5000, 3000};
+  timeouts.lowSpeedBytes = 1024;
+  timeouts.lowSpeedTimeMs = 800;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(server.Port(), keys, timeouts), WorkerEnd::kBroken);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+  EXPECT_EQ(items_[0].done, 0);
+  EXPECT_EQ(ReadFileBytes(LocalPath(0)), "the copy already there");
+  EXPECT_EQ(server.gets.load(), 1);
+  EXPECT_EQ(server.terminates.load(), 0);
+}
+
+// Cancel while the server keeps the worker waiting: the item is given up
+// within a slice, fails, the old file stays, and the session is still closed.
+TEST_F(DownloadWorkerTest, CancelInTheMiddleOfAnItemEndsItPromptlyAndStillTerminates) {
+  const SessionKeys keys = test::FixedKeys();
+  const std::string start = test::GetReply(test::FilePlaintext("never complete"), keys);
+  std::atomic<long long> cancelledAt{0};
+  ScriptedGetServer server([&](test::PeerConnection& connection) {
+    const std::uint32_t n = static_cast<std::uint32_t>(start.size() + 100);
+    const char length[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                            static_cast<char>(n >> 8), static_cast<char>(n)};
+    connection.Send(length, 4);
+    connection.Send(start);  // then nothing, until the client goes
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancelledAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count();
+    cancel_ = true;
+    connection.WaitClosed(4000);
+  });
+  AddItem("a.dat");
+  AddItem("b.dat");
+  test::WriteFileBytes(LocalPath(0), "the copy already there");
+  EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kCancelled);
+  const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+  EXPECT_LT(now - cancelledAt.load(), 1000);
+  EXPECT_EQ(items_[0].done, 0);
+  EXPECT_EQ(items_[1].done, 0);
+  EXPECT_EQ(ReadFileBytes(LocalPath(0)), "the copy already there");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()),
+                          std::filesystem::directory_iterator()),
+            1);  // no temporary file left behind
+  EXPECT_EQ(server.gets.load(), 1);
+  EXPECT_EQ(server.terminates.load(), 1);
+}
+
 TEST_F(DownloadWorkerTest, AReplyThatStopsMidWayBreaksTheTransferWithoutTerminate) {
   const SessionKeys keys = test::FixedKeys();
   ScriptedGetServer server([&](test::PeerConnection& connection) {
@@ -466,7 +529,7 @@ class DownloadThreadTest : public DownloadWorkerTest {
   }
 };
 
-TEST_F(DownloadThreadTest, AnEndedWindowStopsTheWorkerAfterItsCurrentItem) {
+TEST_F(DownloadThreadTest, AnEndedWindowStopsTheWorkerDuringItsCurrentItem) {
   const SessionKeys keys = test::FixedKeys();
   const std::string reply = test::GetReply(test::FilePlaintext("slow"), keys);
   ScriptedGetServer server([&](test::PeerConnection& connection) {
@@ -481,8 +544,8 @@ TEST_F(DownloadThreadTest, AnEndedWindowStopsTheWorkerAfterItsCurrentItem) {
     for (int i = 0; i < 500 && server.gets.load() == 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(thread.Done());
-  }  // the window goes during the first item: that one is finished, no other
-  EXPECT_EQ(items_[0].done, 1);
+  }  // the window goes during the first item: that one is given up, no other tried
+  EXPECT_EQ(items_[0].done, 0);
   EXPECT_EQ(items_[1].done, 0);
   EXPECT_EQ(server.gets.load(), 1);
   EXPECT_EQ(server.terminates.load(), 1);
@@ -505,12 +568,16 @@ TEST(DefaultTimeouts, AreTheProtocolsWaits) {
       {exchange.payloadMs, 10000},
       {job.timeouts.replyLengthMs, 300000},
       {job.terminateTimeouts.replyLengthMs, 20000},
+      {exchange.overallMs, 60000},
+      {file.lowSpeedBytes, 1024},
+      {file.lowSpeedTimeMs, 60000},
+      {kCancelSliceMs, 250},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(cases[i][0], cases[i][1]) << "case " << i;
 }
 
-TEST_F(DownloadThreadTest, CancelStopsBeforeTheNextItemAndDoneIsSetLast) {
+TEST_F(DownloadThreadTest, CancelDuringAnItemFailsItTerminatesAndDoneIsSetLast) {
   const SessionKeys keys = test::FixedKeys();
   const std::string reply = test::GetReply(test::FilePlaintext("x"), keys);
   ScriptedGetServer server([&](test::PeerConnection& connection) {
@@ -532,7 +599,7 @@ TEST_F(DownloadThreadTest, CancelStopsBeforeTheNextItemAndDoneIsSetLast) {
   while (!thread.Done()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(server.terminates.load(), 1);
   EXPECT_EQ(thread.Wait(), WorkerEnd::kCancelled);
-  EXPECT_EQ(items_[0].done, 1);
+  EXPECT_EQ(items_[0].done, 0);
   EXPECT_EQ(items_[1].done, 0);
 }
 

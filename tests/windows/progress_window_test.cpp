@@ -92,6 +92,41 @@ TEST_F(ProgressWindowTest, AFailedKeyExchangeNeverShowsTheWindow) {
   }
 }
 
+BOOL CALLBACK KeepDialog(HWND window, LPARAM found) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) != kDialogClass) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// INIT withheld: the hidden window's thread keeps answering while the key
+// exchange waits, and Esc on the busy popup ends the wait with the message of
+// the reply's time-out.
+TEST_F(ProgressWindowTest, AStalledKeyExchangeKeepsItsThreadAnsweringAndEscapeEndsIt) {
+  Start("init-silent", {"107a.txt"});
+  HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 5000);
+  ASSERT_NE(popup, nullptr);
+  Sleep(1000);
+  HWND window = nullptr;
+  EnumThreadWindows(ui_->ThreadId(), KeepDialog, reinterpret_cast<LPARAM>(&window));
+  ASSERT_NE(window, nullptr);
+  DWORD_PTR answer = 0;
+  EXPECT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+  const ULONGLONG pressed = GetTickCount64();
+  PressKey(popup, VK_ESCAPE);
+  std::string text;
+  HWND box = nullptr;
+  ASSERT_TRUE(MessageBoxAppears(kCaptionNotice, &text, &box, 3000));
+  EXPECT_LT(GetTickCount64() - pressed, 3000u);
+  EXPECT_EQ(text, kNoSkeyText);
+  EXPECT_EQ(ProgressWindowShown(0), nullptr);
+  DismissMessageBox(box);
+  int result = 0;
+  ASSERT_TRUE(ui_->Finished(&result, 3000));
+  EXPECT_EQ(result, 2);
+}
+
 TEST_F(ProgressWindowTest, ShowsTheWorkersTextsAndEndsWhenItHasFinished) {
   Start("plain", {"107a.txt", "statement.dat"});
   HWND window = ProgressWindowShown(kDefaultWaitMs);
@@ -124,19 +159,23 @@ TEST_F(ProgressWindowTest, ShowsTheWorkersTextsAndEndsWhenItHasFinished) {
             ReadFileBytes(FixtureRoot() + "/20261208/statement.dat"));
 }
 
-TEST_F(ProgressWindowTest, CancelEndsAfterTheCurrentItemWithTerminateSentAndResultOne) {
+TEST_F(ProgressWindowTest, CancelEndsWithinTheCurrentItemWithTerminateSentAndResultOne) {
   Start("get-slow", {"107a.txt", "107B.TXT", "statement.dat"});
   const int terminatesBefore = server_->CountRequests("TERMINATE");
   ASSERT_GE(terminatesBefore, 0) << "the scenario traces its requests";
+  folder_.Write("107a.txt", "the copy already there");
   HWND window = ProgressWindowShown(kDefaultWaitMs);
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 220) == "3개중  1번째"; }));
+  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 215) == "응답을 기다리고 있습니다"; }));
   PressButton(window, IDCANCEL);
   int result = 0;
-  ASSERT_TRUE(ui_->Finished(&result, 30000));
+  // Well before the server's delayed reply: the worker gives the item up
+  // within a second, and the timer ends the window a second after that.
+  ASSERT_TRUE(ui_->Finished(&result, 3000));
   EXPECT_EQ(result, 1);
   EXPECT_EQ(server_->CountRequests("TERMINATE"), terminatesBefore + 1);
-  EXPECT_EQ(items_[0].done, 1) << "the current item is completed";
+  EXPECT_EQ(items_[0].done, 0) << "the current item is given up";
+  EXPECT_EQ(ReadFileBytes(folder_.File("107a.txt")), "the copy already there");
   EXPECT_EQ(items_[1].done, 0);
   EXPECT_EQ(items_[2].done, 0);
 }
@@ -152,7 +191,7 @@ TEST_F(ProgressWindowTest, OkWhileTheWorkerRunsEndsTheWindowAtOnce) {
   ASSERT_TRUE(ui_->Finished(&result, 3500));
   EXPECT_EQ(result, 1);
   EXPECT_EQ(RunningTransferCount(), 1);
-  // The worker finishes its item on its own, then stops.
+  // The worker gives its item up on its own, then stops.
   EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
   EXPECT_FALSE(std::filesystem::exists(folder_.File("107B.TXT")));
 }

@@ -170,6 +170,69 @@ TEST_F(ReceiveWindowTest, EachQueryFailureShowsItsMessageAfterThePopupIsGone) {
   }
 }
 
+// A query the server keeps waiting (INIT withheld): the window opens without
+// one (no date) and is asked to search.
+class StalledQueryTest : public ReceiveWindowTest {
+ protected:
+  HWND SearchAndWait() {
+    Open("init-silent", "");
+    HWND window = Shown();
+    if (window == nullptr) return nullptr;
+    SetItemText(window, 204, kSampleDate);
+    PressButton(window, 205);
+    popup_ = WaitForWindow(kDialogClass, kBusyTitle, 5000);
+    EXPECT_NE(popup_, nullptr);
+    Sleep(1000);  // past the popup's pause: the query waits for the server now
+    return window;
+  }
+  // The message a time-out would have given, promptly.
+  void ExpectTheTimeOutsMessageWithin(ULONGLONG since, ULONGLONG ms) {
+    std::string text;
+    HWND box = nullptr;
+    ASSERT_TRUE(MessageBoxAppears(kCaptionNotice, &text, &box, static_cast<int>(ms)));
+    EXPECT_LT(GetTickCount64() - since, ms);
+    EXPECT_EQ(text, kNoResultCodeText);
+    EXPECT_EQ(LiveBusyPopupThreads(), 0);
+    DismissMessageBox(box);
+  }
+  HWND popup_ = nullptr;
+};
+
+TEST_F(StalledQueryTest, TheWindowAnswersAndRepaintsWithItsCommandsOffAndClosingEndsTheWait) {
+  HWND window = SearchAndWait();
+  ASSERT_NE(window, nullptr);
+  for (int i = 0; i < 3; ++i) {
+    DWORD_PTR answer = 0;
+    const ULONGLONG asked = GetTickCount64();
+    EXPECT_NE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+    EXPECT_LT(GetTickCount64() - asked, 1000u);
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_TRUE(WaitFor([&] { return GetUpdateRect(window, nullptr, FALSE) == FALSE; }, 1000))
+        << "not repainted";
+    Sleep(200);
+  }
+  for (int id : {202, 203, 204, 205, 206, 207, 208, 209, 211, 212, 213})
+    EXPECT_FALSE(IsItemEnabled(window, id)) << id;
+  const ULONGLONG closed = GetTickCount64();
+  CloseWithCloseBox(window);
+  ExpectTheTimeOutsMessageWithin(closed, 3000);
+  int result = 0;
+  EXPECT_TRUE(ui_->Finished(&result, 3000)) << "the window closes after the message";
+}
+
+TEST_F(StalledQueryTest, EscapeOnThePopupEndsTheWaitAndTheWindowStaysWithItsCommands) {
+  HWND window = SearchAndWait();
+  ASSERT_NE(window, nullptr);
+  const ULONGLONG pressed = GetTickCount64();
+  PressKey(popup_, VK_ESCAPE);
+  ExpectTheTimeOutsMessageWithin(pressed, 3000);
+  EXPECT_TRUE(
+      WaitFor([&] { return IsItemEnabled(window, 205) && IsItemEnabled(window, 212); }, 2000));
+  EXPECT_FALSE(IsItemEnabled(window, IDOK)) << "stays as the template has it";
+  EXPECT_TRUE(IsWindowVisible(window));
+  Close(window);
+}
+
 TEST_F(ReceiveWindowTest, ReceiveChecksComeInTheirOrder) {
   folder_.Write("a-file", "x");
   Open("plain", "19990101");
