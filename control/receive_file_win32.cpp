@@ -3,6 +3,7 @@
 #include <ctime>
 #include <string>
 
+#include "control/module_state_win32.h"
 #include "control/receive_session.h"
 #include "control/server_name_check.h"
 #include "control/session_values.h"
@@ -57,6 +58,9 @@ class Win32SessionPlatform final : public SessionPlatform {
 
 HRESULT ReceiveFileEntry(BSTR options, BSTR* result) {
   if (result == nullptr) return E_POINTER;
+  // The host may let the object go from inside the session's windows; the
+  // module stays until the session has returned.
+  const ModuleLock session;
   *result = nullptr;
   const std::string ansi = AnsiFromBstr(options);
   Win32SessionPlatform platform(ModuleSessionWindows());
