@@ -23,9 +23,25 @@ std::string AnsiFromBstr(BSTR text) {
   return ansi;
 }
 
+// The owner of a session's window: the page's window when it is one of this
+// thread's, else this thread's active window, else the foreground window when
+// it is this thread's; none only when the thread shows no window at all.
+HWND SessionOwner(HWND host) {
+  const DWORD thread = GetCurrentThreadId();
+  if (host != nullptr && IsWindow(host) && GetWindowThreadProcessId(host, nullptr) == thread) {
+    return host;
+  }
+  if (HWND active = GetActiveWindow(); active != nullptr) return active;
+  HWND foreground = GetForegroundWindow();
+  if (foreground != nullptr && GetWindowThreadProcessId(foreground, nullptr) == thread) {
+    return foreground;
+  }
+  return nullptr;
+}
+
 class Win32SessionPlatform final : public SessionPlatform {
  public:
-  explicit Win32SessionPlatform(const SessionWindows& windows) : windows_(windows) {}
+  Win32SessionPlatform(const SessionWindows& windows, HWND host) : windows_(windows), host_(host) {}
 
   int ResolveServer(const char* name, char* text, std::size_t capacity) override {
     return entry::ResolveServerAddress(name, text, capacity);
@@ -38,10 +54,10 @@ class Win32SessionPlatform final : public SessionPlatform {
   }
   int SaveFolder(const char* text) override { return windows_.saveFolder(text); }
   int PromptFolder(const char* initialFolder, char* folder, std::size_t capacity) override {
-    return windows_.promptFolder(initialFolder, GetActiveWindow(), folder, capacity);
+    return windows_.promptFolder(initialFolder, SessionOwner(host_), folder, capacity);
   }
   void RunReceiveWindow(const ReceiveParameters& parameters) override {
-    windows_.runReceiveWindow(parameters, GetActiveWindow());
+    windows_.runReceiveWindow(parameters, SessionOwner(host_));
   }
   std::tm LocalNow() override {
     const std::time_t now = std::time(nullptr);
@@ -52,18 +68,19 @@ class Win32SessionPlatform final : public SessionPlatform {
 
  private:
   const SessionWindows& windows_;
+  HWND host_;
 };
 
 }  // namespace
 
-HRESULT ReceiveFileEntry(BSTR options, BSTR* result) {
+HRESULT ReceiveFileEntry(BSTR options, BSTR* result, HWND host) {
   if (result == nullptr) return E_POINTER;
   // The host may let the object go from inside the session's windows; the
   // module stays until the session has returned.
   const ModuleLock session;
   *result = nullptr;
   const std::string ansi = AnsiFromBstr(options);
-  Win32SessionPlatform platform(ModuleSessionWindows());
+  Win32SessionPlatform platform(ModuleSessionWindows(), host);
   const int status = RunReceiveSession(ansi.data(), ansi.size(), platform);
   *result = SysAllocString(status == 1 ? L"1" : L"0");
   return *result != nullptr ? S_OK : E_OUTOFMEMORY;

@@ -534,6 +534,60 @@ TEST(Container, SitedActivatedAndReleasedInAtlAxWin) {
   EXPECT_EQ(canUnload(), S_OK);  // no object outlived its container
 }
 
+// The page's window owns the session's windows, so it is disabled while they
+// are open, also when no window of the page's thread was active at the call.
+TEST(Container, ThePagesWindowIsDisabledWhileTheSessionsWindowIsOpen) {
+  test::TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  test::TempFolder folder;
+  ASSERT_TRUE(folder.Ok());
+  StoreReceiveFolder(folder.Text());
+  HMODULE atl = LoadLibraryW(L"atl.dll");
+  ASSERT_NE(atl, nullptr);
+  auto init = Export<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");
+  auto getControl = Export<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl");
+  ASSERT_TRUE(init != nullptr && getControl != nullptr);
+  init();  // the class may be there from an earlier test
+  HWND page = CreateWindowExW(0, L"STATIC", L"page", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                              nullptr, nullptr, nullptr);
+  ASSERT_NE(page, nullptr);
+  HWND host = CreateWindowExW(0, L"AtlAxWin", L"Dovrel.Pelgrath", WS_CHILD | WS_VISIBLE, 10, 10,
+                              100, 50, page, nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  ShowWindow(page, SW_SHOWNA);
+  SetActiveWindow(nullptr);
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+  {
+    IUnknown* raw = nullptr;
+    ASSERT_EQ(getControl(host, &raw), S_OK);
+    com_ptr<IUnknown> control(raw);
+    struct Seen {
+      HWND owner = nullptr;
+      bool pageEnabled = true;
+    };
+    auto drive = std::async(std::launch::async, [page] {
+      Seen seen;
+      HWND window = test::WaitForWindow(test::kDialogClass, "자료 수신", 60000);
+      if (window == nullptr) return seen;
+      seen.owner = GetWindow(window, GW_OWNER);
+      seen.pageEnabled = IsWindowEnabled(page) != FALSE;
+      test::PressButton(window, 213);
+      return seen;
+    });
+    const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
+                                "&DATE=" + test::kSampleDate;
+    EXPECT_EQ(CallReceiveFile(control.get(), options), L"1");
+    const Seen seen = drive.get();
+    EXPECT_EQ(seen.owner, page);
+    EXPECT_FALSE(seen.pageEnabled);
+    EXPECT_TRUE(IsWindowEnabled(page));
+  }
+  DestroyWindow(page);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  ForgetReceiveFolder();
+}
+
 // Wine's script host in a process of its own, with each scripting language.
 TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
   wchar_t folder[MAX_PATH];
