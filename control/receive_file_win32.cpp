@@ -8,6 +8,8 @@
 #include "control/server_name_check.h"
 #include "control/session_values.h"
 #include "control/session_windows_win32.h"
+#include "net/wire_text.h"
+#include "session/window_helpers_win32.h"
 
 namespace dovrel {
 namespace {
@@ -46,8 +48,11 @@ class Win32SessionPlatform final : public SessionPlatform {
   int ResolveServer(const char* name, char* text, std::size_t capacity) override {
     return entry::ResolveServerAddress(name, text, capacity);
   }
+  // The text is in code page 949 whatever the system's ANSI code page: it is
+  // shown wide, so that it reads the same on every machine.
   void ShowConnectFailure(const char* text) override {
-    MessageBoxA(nullptr, text, AnsiText("오류").c_str(), MB_OK | MB_ICONERROR);
+    const std::wstring wide = Utf8ToWide(WireToUtf8(Cp949WireText(), text));
+    MessageBoxW(nullptr, wide.c_str(), Utf8ToWide("오류").c_str(), MB_OK | MB_ICONERROR);
   }
   int LoadFolder(char* buffer, std::size_t size) override {
     return windows_.loadFolder(buffer, size);

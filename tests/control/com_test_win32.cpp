@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -615,6 +616,28 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
     EXPECT_NE(output.find("[0]"), std::string::npos) << s.script << output;
     DeleteFileW(path.c_str());
   }
+}
+
+// The box's texts are Korean whatever the machine's ANSI code page: the test
+// control_com_tests_cp1252 runs this in a locale whose code page is 1252.
+TEST(ScriptHost, TheErrorBoxReadsInKoreanUnderAnotherAnsiCodePage) {
+  if (const char* expected = std::getenv("DOVREL_EXPECT_ANSI_CODE_PAGE")) {
+    ASSERT_EQ(std::to_string(GetACP()), expected);
+  }
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"dovrel-test-1252.vbs";
+  std::ofstream(std::filesystem::path(path), std::ios::binary)
+      << "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
+         "WScript.Echo \"[\" & control.ReceiveFile(\"connectip=%C7%D1%B1%B9.invalid\") & \"]\"\r\n";
+  std::string output;
+  {
+    test::BoxWatch box(L"오류", 30000);
+    EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0);
+    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
+  }
+  EXPECT_NE(output.find("[0]"), std::string::npos) << output;
+  DeleteFileW(path.c_str());
 }
 
 std::string FileBytes(const std::filesystem::path& path) {
