@@ -117,26 +117,27 @@ TEST(FolderSelectWindow, ALongTypedPathIsCutAt259BytesOnACharacterBoundary) {
   }
 }
 
+struct BrowserSearch {
+  HWND folderWindow;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindBrowser(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<BrowserSearch*>(parameter);
+  if (window != search->folderWindow && IsWindowVisible(window) &&
+      FindWindowExW(window, nullptr, L"SysTreeView32", nullptr) != nullptr) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The shell's folder browser that the window's thread opened: a dialog of
 // that thread with a tree of folders.
 HWND FolderBrowserOf(DWORD thread, HWND folderWindow) {
-  struct Search {
-    HWND folderWindow;
-    HWND found = nullptr;
-  } search{folderWindow};
+  BrowserSearch search{folderWindow};
   WaitFor([&] {
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM parameter) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(parameter);
-          if (window != s->folderWindow && IsWindowVisible(window) &&
-              FindWindowExW(window, nullptr, L"SysTreeView32", nullptr) != nullptr) {
-            s->found = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumThreadWindows(thread, FindBrowser, reinterpret_cast<LPARAM>(&search));
     return search.found != nullptr;
   });
   return search.found;
