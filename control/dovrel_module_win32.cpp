@@ -12,7 +12,7 @@
 #include "control/dovrel_idl.h"
 #include "control/module_state_win32.h"
 #include "control/registry_editor_win32.h"
-#include "session/progress_window_win32.h"
+#include "session/module_threads_win32.h"
 #include "ui/resource_module_win32.h"
 #include "control/type_library_win32.h"
 
@@ -56,9 +56,10 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
   return dovrel::PelgrathClassFactory()->QueryInterface(iid, out);
 }
 
-// A worker that a closed progress window left to finish still runs this module's code.
+// Threads left to finish (a worker of a closed progress window, a busy popup
+// that did not end within its stop's wait) still run this module's code.
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return dovrel::ModuleInUse() || dovrel::RunningTransferCount() > 0 ? S_FALSE : S_OK;
+  return dovrel::ModuleInUse() || dovrel::LiveModuleThreads() > 0 ? S_FALSE : S_OK;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {

@@ -58,15 +58,19 @@ INT_PTR FolderSelectDialog::Handle(UINT message, WPARAM wParam) {
   if (message != WM_COMMAND) return FALSE;
   switch (LOWORD(wParam)) {
     case IDOK:
+      if (ended_) return TRUE;
       // The whole text, cut on a character boundary: never half a character.
       CopyCut(folder_, ControlTextAnsi(GetDlgItem(window_, kFolderEdit)));
+      ended_ = true;
       EndDialog(window_, 1);
       return TRUE;
     case IDCANCEL:
+      if (ended_) return TRUE;
+      ended_ = true;
       EndDialog(window_, 2);
       return TRUE;
     case kBrowseButton:
-      if (HIWORD(wParam) == BN_CLICKED) Browse();
+      if (HIWORD(wParam) == BN_CLICKED && !ended_) Browse();
       return TRUE;
     default:
       return FALSE;
@@ -81,10 +85,14 @@ void FolderSelectDialog::Browse() {
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
   if (chosen == nullptr) return;
-  char path[MAX_PATH] = {};
-  if (!SHGetPathFromIDListA(chosen, path)) path[0] = '\0';
-  CopyCut(folder_, path);
-  SetDlgItemTextA(window_, kFolderEdit, folder_);
+  // The browser has no owner, so the window may have been ended (OK, Esc, the
+  // close box) while it was open: what the window ended with stands.
+  if (!ended_) {
+    char path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListA(chosen, path)) path[0] = '\0';
+    CopyCut(folder_, path);
+    SetDlgItemTextA(window_, kFolderEdit, folder_);
+  }
   IMalloc* allocator = nullptr;
   if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
     allocator->Free(chosen);

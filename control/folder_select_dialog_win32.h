@@ -26,6 +26,7 @@ class FolderSelectDialog {
   void Browse();
 
   HWND window_ = nullptr;
+  bool ended_ = false;  // OK or cancel has ended the window; the browser may still be open
   char folder_[kFolderTextSize] = {};
 };
 

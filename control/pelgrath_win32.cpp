@@ -129,8 +129,24 @@ HRESULT Pelgrath::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAM
                       argumentError);
 }
 
+HWND Pelgrath::HostWindow() {
+  HWND site = nullptr;
+  if (clientSite) {
+    IOleWindow* siteWindow = nullptr;
+    if (SUCCEEDED(clientSite.get()->QueryInterface(IID_IOleWindow,
+                                                   reinterpret_cast<void**>(&siteWindow))) &&
+        siteWindow != nullptr) {
+      com_ptr<IOleWindow> hold(siteWindow);
+      if (FAILED(siteWindow->GetWindow(&site))) site = nullptr;
+    }
+  }
+  if (site == nullptr && inPlaceSite && FAILED(inPlaceSite.get()->GetWindow(&site))) site = nullptr;
+  if (site == nullptr) site = window;
+  return site != nullptr && IsWindow(site) ? GetAncestor(site, GA_ROOT) : nullptr;
+}
+
 HRESULT Pelgrath::ReceiveFile(BSTR ExtOption, BSTR* pVal) {
-  return ReceiveFileEntry(ExtOption, pVal);
+  return ReceiveFileEntry(ExtOption, pVal, HostWindow());
 }
 
 }  // namespace dovrel

@@ -57,6 +57,9 @@ struct Pelgrath final : IPelgrath,
   bool uiActive = false;
 
   HRESULT InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND parent, LPCRECT position);
+  // The top-level window of the container that holds the object, found
+  // through its site (or the object's own window); null when unsited.
+  HWND HostWindow();
 
   // IUnknown, delegated
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;

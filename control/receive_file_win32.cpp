@@ -3,10 +3,13 @@
 #include <ctime>
 #include <string>
 
+#include "control/module_state_win32.h"
 #include "control/receive_session.h"
 #include "control/server_name_check.h"
 #include "control/session_values.h"
 #include "control/session_windows_win32.h"
+#include "net/wire_text.h"
+#include "session/window_helpers_win32.h"
 
 namespace dovrel {
 namespace {
@@ -22,25 +25,44 @@ std::string AnsiFromBstr(BSTR text) {
   return ansi;
 }
 
+// The owner of a session's window: the page's window when it is one of this
+// thread's, else this thread's active window, else the foreground window when
+// it is this thread's; none only when the thread shows no window at all.
+HWND SessionOwner(HWND host) {
+  const DWORD thread = GetCurrentThreadId();
+  if (host != nullptr && IsWindow(host) && GetWindowThreadProcessId(host, nullptr) == thread) {
+    return host;
+  }
+  if (HWND active = GetActiveWindow(); active != nullptr) return active;
+  HWND foreground = GetForegroundWindow();
+  if (foreground != nullptr && GetWindowThreadProcessId(foreground, nullptr) == thread) {
+    return foreground;
+  }
+  return nullptr;
+}
+
 class Win32SessionPlatform final : public SessionPlatform {
  public:
-  explicit Win32SessionPlatform(const SessionWindows& windows) : windows_(windows) {}
+  Win32SessionPlatform(const SessionWindows& windows, HWND host) : windows_(windows), host_(host) {}
 
   int ResolveServer(const char* name, char* text, std::size_t capacity) override {
     return entry::ResolveServerAddress(name, text, capacity);
   }
+  // The text is in code page 949 whatever the system's ANSI code page: it is
+  // shown wide, so that it reads the same on every machine.
   void ShowConnectFailure(const char* text) override {
-    MessageBoxA(nullptr, text, AnsiText("오류").c_str(), MB_OK | MB_ICONERROR);
+    const std::wstring wide = Utf8ToWide(WireToUtf8(Cp949WireText(), text));
+    MessageBoxW(nullptr, wide.c_str(), Utf8ToWide("오류").c_str(), MB_OK | MB_ICONERROR);
   }
   int LoadFolder(char* buffer, std::size_t size) override {
     return windows_.loadFolder(buffer, size);
   }
   int SaveFolder(const char* text) override { return windows_.saveFolder(text); }
   int PromptFolder(const char* initialFolder, char* folder, std::size_t capacity) override {
-    return windows_.promptFolder(initialFolder, GetActiveWindow(), folder, capacity);
+    return windows_.promptFolder(initialFolder, SessionOwner(host_), folder, capacity);
   }
   void RunReceiveWindow(const ReceiveParameters& parameters) override {
-    windows_.runReceiveWindow(parameters, GetActiveWindow());
+    windows_.runReceiveWindow(parameters, SessionOwner(host_));
   }
   std::tm LocalNow() override {
     const std::time_t now = std::time(nullptr);
@@ -51,15 +73,19 @@ class Win32SessionPlatform final : public SessionPlatform {
 
  private:
   const SessionWindows& windows_;
+  HWND host_;
 };
 
 }  // namespace
 
-HRESULT ReceiveFileEntry(BSTR options, BSTR* result) {
+HRESULT ReceiveFileEntry(BSTR options, BSTR* result, HWND host) {
   if (result == nullptr) return E_POINTER;
+  // The host may let the object go from inside the session's windows; the
+  // module stays until the session has returned.
+  const ModuleLock session;
   *result = nullptr;
   const std::string ansi = AnsiFromBstr(options);
-  Win32SessionPlatform platform(ModuleSessionWindows());
+  Win32SessionPlatform platform(ModuleSessionWindows(), host);
   const int status = RunReceiveSession(ansi.data(), ansi.size(), platform);
   *result = SysAllocString(status == 1 ? L"1" : L"0");
   return *result != nullptr ? S_OK : E_OUTOFMEMORY;

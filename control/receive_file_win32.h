@@ -8,7 +8,9 @@
 namespace dovrel {
 
 // S_OK with a new "1" or "0" in `result`; E_POINTER (and no session) when
-// there is no place for the result.
-HRESULT ReceiveFileEntry(BSTR options, BSTR* result);
+// there is no place for the result. `host` is the top-level window of the
+// page that holds the control, or null: it owns the session's windows, so
+// the page is disabled while they are open.
+HRESULT ReceiveFileEntry(BSTR options, BSTR* result, HWND host);
 
 }  // namespace dovrel

@@ -34,7 +34,7 @@ int ReadPort(const char* text) {
 
 std::string AnsiText(const char* utf8) {
   std::string ansi;
-  if (!PlatformWireText().FromUtf8(utf8, &ansi)) ansi = utf8;
+  if (!Cp949WireText().FromUtf8(utf8, &ansi)) ansi = utf8;
   return ansi;
 }
 

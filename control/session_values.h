@@ -37,11 +37,12 @@ void ApplySessionDefaults(const std::tm& localNow, SessionValues* values);
 // "%04d%02d%02d" of the calendar date in `localNow`.
 void FormatSearchDate(const std::tm& localNow, char* out, std::size_t capacity);
 
-// One of our own (UTF-8) texts in the ANSI code page; unchanged when the code
-// page lacks its characters.
+// One of our own (UTF-8) texts in code page 949, the code page of the
+// session's texts whatever the system's ANSI code page; unchanged when it
+// cannot be converted.
 std::string AnsiText(const char* utf8);
 
-// The ANSI text of the box shown when the server name cannot be resolved.
+// The text (code page 949) of the box shown when the server name cannot be resolved.
 void FormatConnectFailure(const char* serverText, const char* reason, char* out,
                           std::size_t capacity);
 

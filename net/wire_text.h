@@ -20,6 +20,10 @@ class WireText {
 // The platform's conversion: the ANSI code page on Windows, CP949 elsewhere.
 const WireText& PlatformWireText();
 
+// Code page 949 itself, whatever the system's ANSI code page: the code page of
+// a receive session's own texts (on Windows a machine may run another one).
+const WireText& Cp949WireText();
+
 // A conversion that passes bytes through unchanged (tests, ASCII-only peers).
 const WireText& IdentityWireText();
 

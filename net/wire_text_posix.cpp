@@ -71,6 +71,8 @@ const WireText& PlatformWireText() {
   return codec;
 }
 
+const WireText& Cp949WireText() { return PlatformWireText(); }
+
 std::unique_ptr<WireText> MakeIconvWireText(const std::string& charset) {
   if (!OpenIconv(kUtf8, charset.c_str()) || !OpenIconv(charset.c_str(), kUtf8)) return nullptr;
   return std::make_unique<IconvText>(charset);

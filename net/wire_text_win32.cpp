@@ -42,22 +42,31 @@ bool FromWide(UINT page, const std::wstring& in, std::string* out) {
   return written == needed && !usedDefault;
 }
 
-class AnsiText final : public WireText {
+class CodePageText final : public WireText {
  public:
+  explicit CodePageText(UINT page) : page_(page) {}
   bool ToUtf8(std::string_view wire, std::string* out) const override {
     std::wstring wide;
-    return ToWide(CP_ACP, wire, &wide) && FromWide(CP_UTF8, wide, out);
+    return ToWide(page_, wire, &wide) && FromWide(CP_UTF8, wide, out);
   }
   bool FromUtf8(std::string_view utf8, std::string* out) const override {
     std::wstring wide;
-    return ToWide(CP_UTF8, utf8, &wide) && FromWide(CP_ACP, wide, out);
+    return ToWide(CP_UTF8, utf8, &wide) && FromWide(page_, wide, out);
   }
+
+ private:
+  const UINT page_;
 };
 
 }  // namespace
 
 const WireText& PlatformWireText() {
-  static const AnsiText codec;
+  static const CodePageText codec(CP_ACP);
+  return codec;
+}
+
+const WireText& Cp949WireText() {
+  static const CodePageText codec(949);
   return codec;
 }
 

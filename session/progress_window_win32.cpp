@@ -6,13 +6,13 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/shared/message_box.h"
 #include "net/wire_text.h"
 #include "resources/resource_ids.h"
 #include "session/key_exchange.h"
+#include "session/module_threads_win32.h"
 #include "session/window_helpers_win32.h"
 #include "session/window_wait_win32.h"
 
@@ -98,6 +98,20 @@ struct TransferRun {
 };
 
 namespace {
+
+// The download worker's thread. It co-owns the run, so that what the worker
+// reads stays valid after an early end of the window; the run goes with the
+// last owner, before the thread lets the module go.
+DWORD WINAPI WorkerThread(void* parameter) {
+  {
+    std::unique_ptr<std::shared_ptr<TransferRun>> shared(
+        static_cast<std::shared_ptr<TransferRun>*>(parameter));
+    RunDownloadWorker((*shared)->job);
+    (*shared)->done = true;
+  }
+  --runningTransfers;
+  return 0;
+}
 
 class WindowHost final : public KeyExchangeHost {
  public:
@@ -233,11 +247,16 @@ void ProgressWindow::StartTransfer() {
   run.job.wire = &PlatformWireText();
   run.updates.Attach(window_);
   ++runningTransfers;
-  std::thread([shared = run_] {
-    RunDownloadWorker(shared->job);
-    shared->done = true;
+  auto* shared = new std::shared_ptr<TransferRun>(run_);
+  HANDLE thread = StartModuleThread(WorkerThread, shared);
+  if (thread == nullptr) {
+    // No worker: nothing is received, and the timer ends the window.
+    delete shared;
+    run.done = true;
     --runningTransfers;
-  }).detach();
+    return;
+  }
+  CloseHandle(thread);
 }
 
 void ProgressWindow::ApplyUpdates() {

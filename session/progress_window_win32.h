@@ -62,8 +62,8 @@ class ProgressWindow {
   std::shared_ptr<TransferRun> run_;
 };
 
-// Download workers still running, ended windows' included; a module must not
-// be unloaded while any is.
+// Download workers still running, ended windows' included. Their threads are
+// module threads (module_threads_win32.h), which keep the module loaded.
 int RunningTransferCount();
 
 }  // namespace dovrel

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "resources/resource_ids.h"
+#include "session/module_threads_win32.h"
 #include "session/window_helpers_win32.h"
 #include "ui/resource_module_win32.h"
 
@@ -118,7 +119,7 @@ BusyPopupHandle StartBusyPopup(const char* textUtf8) {
   state->text = Utf8ToWide(textUtf8 != nullptr ? textUtf8 : "");
   auto* shared = new std::shared_ptr<BusyPopupState>(state);
   ++liveThreads;
-  HANDLE thread = CreateThread(nullptr, 0, PopupThread, shared, 0, nullptr);
+  HANDLE thread = StartModuleThread(PopupThread, shared);
   if (thread == nullptr) {
     delete shared;
     --liveThreads;

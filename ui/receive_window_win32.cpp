@@ -106,13 +106,13 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
   void RunTransfer(TransferItem* items, int count, const ReceiveParameters& parameters) override {
     ProgressWindow progress(ResourceModule(), busy_);
     progress.Setup(items, count, parameters);
-    progress.Run(GetActiveWindow());
+    progress.Run(window_);  // owned by this window, which it disables, active or not
   }
   void ClearReceivedRows() override { ListView_DeleteAllItems(Item(kReceivedList)); }
   void AddReceivedRow(const char* wireName) override { AppendRow(kReceivedList, wireName); }
   void RefreshLocalList() override { dovrel::RefreshLocalList(parameters_, *this); }
   int ChooseFolder(const std::string& current, std::string* chosen) override {
-    return folders_.ChooseFolder(GetActiveWindow(), current, chosen);
+    return folders_.ChooseFolder(window_, current, chosen);
   }
   void StoreFolder(const std::string& folder) override { folders_.StoreFolder(folder); }
 

@@ -2,12 +2,15 @@
 // table, aggregation, dispatch, unloading, the seed file, a real ActiveX
 // container and Wine's script host.
 #include <windows.h>
+#include <commctrl.h>
 #include <objsafe.h>
+#include <tlhelp32.h>
 #include <ocidl.h>
 #include <olectl.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -24,6 +27,7 @@
 #include "tests/control/session_checks_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
+#include "tests/windows/driver_win32.h"
 #include "tests/windows/session_walk_win32.h"
 
 namespace dovrel {
@@ -70,6 +74,30 @@ com_ptr<IUnknown> Create(REFIID iid = IID_IUnknown) {
   void* object = nullptr;
   EXPECT_EQ(CoCreateInstance(CLSID_Pelgrath, nullptr, CLSCTX_INPROC_SERVER, iid, &object), S_OK);
   return com_ptr<IUnknown>(static_cast<IUnknown*>(object));
+}
+
+// Stores `folder` (ANSI) as the machine's receive folder, so no session asks.
+void StoreReceiveFolder(const std::string& folder) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvanta\\Orsenn", 0, nullptr, 0,
+                            KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "PayListPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                 static_cast<DWORD>(folder.size() + 1));
+  RegCloseKey(key);
+}
+
+// Calls ReceiveFile on this thread: its result text, or "<failed>".
+std::wstring CallReceiveFile(IUnknown* object, const std::string& options) {
+  IPelgrath* pelgrath = nullptr;
+  if (object->QueryInterface(IID_IPelgrath, reinterpret_cast<void**>(&pelgrath)) != S_OK)
+    return L"<failed>";
+  com_ptr<IPelgrath> hold(pelgrath);
+  unique_bstr text(SysAllocString(std::wstring(options.begin(), options.end()).c_str()));
+  BSTR result = nullptr;
+  if (pelgrath->ReceiveFile(text.get(), &result) != S_OK || result == nullptr) return L"<failed>";
+  unique_bstr held(result);
+  return std::wstring(result);
 }
 
 TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
@@ -257,6 +285,189 @@ TEST(Module, CanUnloadOnlyWithoutObjectsAndLocks) {
   FreeLibrary(module);
 }
 
+// What the host does from inside the session's message box: lets the object
+// go, as a page that is left does, and asks whether the module may go too.
+struct LetGoDuringBox {
+  IUnknown* object = nullptr;
+  HRESULT(STDAPICALLTYPE* canUnload)() = nullptr;
+  HRESULT answer = E_FAIL;
+};
+LetGoDuringBox* letGo = nullptr;
+
+void CALLBACK LetGoOnceTheBoxShows(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = FindWindowW(L"#32770", L"오류");
+  if (box == nullptr || !IsWindowVisible(box)) return;
+  KillTimer(nullptr, timer);
+  letGo->object->Release();
+  letGo->object = nullptr;
+  letGo->answer = letGo->canUnload();
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(Module, InUseWhileASessionRunsThoughTheHostLetTheObjectGo) {
+  HMODULE module = LoadLibraryW(kModule);
+  ASSERT_NE(module, nullptr);
+  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
+  ASSERT_NE(canUnload, nullptr);
+  com_ptr<IUnknown> created = Create(IID_IPelgrath);
+  ASSERT_TRUE(created);
+  auto* pelgrath = static_cast<IPelgrath*>(created.release());
+  LetGoDuringBox state{pelgrath, canUnload};
+  letGo = &state;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, LetGoOnceTheBoxShows);
+  ASSERT_NE(timer, 0u);
+  unique_bstr options(SysAllocString(L"CONNECTIP=%C7%D1%B1%B9.invalid"));
+  BSTR result = nullptr;
+  EXPECT_EQ(pelgrath->ReceiveFile(options.get(), &result), S_OK);  // the box's loop lets it go
+  unique_bstr held(result);
+  letGo = nullptr;
+  if (state.object != nullptr) {
+    KillTimer(nullptr, timer);
+    state.object->Release();
+    ADD_FAILURE() << "the session's box did not show";
+  }
+  EXPECT_EQ(state.answer, S_FALSE) << "the session's code was still running";
+  EXPECT_STREQ(result, L"0");
+  EXPECT_EQ(canUnload(), S_OK);
+  FreeLibrary(module);
+}
+
+// The threads of this process that are alive now.
+std::set<DWORD> LiveThreads() {
+  std::set<DWORD> threads;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return threads;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) threads.insert(entry.th32ThreadID);
+  }
+  CloseHandle(snapshot);
+  return threads;
+}
+
+// A visible dialog with this caption, found without asking any window for its
+// text: a window of a thread that is held does not answer.
+HWND WaitForDialog(const wchar_t* caption, int waitMs = 60000) {
+  HWND found = nullptr;
+  test::WaitFor(
+      [&] {
+        found = FindWindowW(L"#32770", caption);
+        return found != nullptr && IsWindowVisible(found);
+      },
+      waitMs);
+  return found != nullptr && IsWindowVisible(found) ? found : nullptr;
+}
+
+bool Exited(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
+
+// Holds the busy popup's thread at the request to close, the one message of
+// its own that it gets, until the test lets it go on.
+HANDLE popupRelease = nullptr;
+HHOOK popupHook = nullptr;
+LRESULT CALLBACK HoldPopupAtItsClose(int code, WPARAM removal, LPARAM parameter) {
+  const auto* message = reinterpret_cast<const MSG*>(parameter);
+  if (code == HC_ACTION && removal == PM_REMOVE && message->message >= WM_APP) {
+    WaitForSingleObject(popupRelease, 180000);
+  }
+  return CallNextHookEx(nullptr, code, removal, parameter);
+}
+
+// Threads that a session leaves behind run the module's code after
+// ReceiveFile has returned and the host has let the object go: a busy popup
+// whose thread did not end within its stop's wait (held here), and the
+// download worker of a progress window ended while it ran. The module stays
+// in use until each of them has exited.
+TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
+  test::TestServer server("get-slow");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  test::TempFolder folder;
+  ASSERT_TRUE(folder.Ok());
+  StoreReceiveFolder(folder.Text());
+  HMODULE module = LoadLibraryW(kModule);
+  ASSERT_NE(module, nullptr);
+  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
+  ASSERT_NE(canUnload, nullptr);
+  popupRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(popupRelease, nullptr);
+
+  struct LeftBehind {
+    HANDLE popup = nullptr;
+    std::vector<HANDLE> workers;
+  };
+  auto drive = std::async(std::launch::async, [] {
+    LeftBehind left;
+    HWND popup = test::WaitForWindow(test::kDialogClass, "데이터 처리중입니다", 60000);
+    if (popup == nullptr) return left;
+    const DWORD popupThread = GetWindowThreadProcessId(popup, nullptr);
+    left.popup = OpenThread(SYNCHRONIZE, FALSE, popupThread);
+    popupHook = SetWindowsHookExW(WH_GETMESSAGE, HoldPopupAtItsClose, nullptr, popupThread);
+    if (popupHook == nullptr) return left;
+    HWND window = WaitForDialog(L"자료 수신");
+    if (window == nullptr) return left;
+    HWND list = GetDlgItem(window, 206);
+    if (!test::WaitFor([&] { return test::ListRowCount(list) > 0; })) return left;
+    test::TickRow(list, 0, true);
+    const std::set<DWORD> before = LiveThreads();
+    test::PressButton(window, 212);
+    HWND progress = test::WaitForWindowWithControl(test::kDialogClass, 216, PROGRESS_CLASSA, 60000);
+    if (progress == nullptr) return left;
+    // The worker waits for the slow server's reply when the window is ended.
+    test::WaitFor([&] { return !test::ItemText(progress, 220).empty(); });
+    for (DWORD id : LiveThreads()) {
+      if (before.count(id) != 0) continue;
+      HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
+      if (thread != nullptr) left.workers.push_back(thread);
+    }
+    PostMessageW(progress, WM_COMMAND, IDOK, 0);
+    HWND summary = WaitForDialog(L"전송 결과");
+    if (summary != nullptr) PostMessageW(summary, WM_COMMAND, IDOK, 0);
+    test::PressButton(window, 213);
+    return left;
+  });
+  com_ptr<IUnknown> object = Create(IID_IPelgrath);
+  ASSERT_TRUE(object);
+  const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
+                              "&DATE=" + test::kSampleDate;
+  EXPECT_EQ(CallReceiveFile(object.get(), options), L"1");
+  object.reset();
+  LeftBehind left = drive.get();
+  if (left.popup == nullptr || left.workers.empty()) SetEvent(popupRelease);
+  ASSERT_NE(left.popup, nullptr) << "no busy popup";
+  ASSERT_FALSE(left.workers.empty()) << "no worker";
+
+  // The worker finishes its item while the popup is held still.
+  bool unloadableEarly = false;
+  const ULONGLONG end = GetTickCount64() + 30000;
+  while (WaitForMultipleObjects(static_cast<DWORD>(left.workers.size()), left.workers.data(), TRUE,
+                                0) != WAIT_OBJECT_0 &&
+         GetTickCount64() < end) {
+    if (canUnload() == S_OK) unloadableEarly = true;
+    SwitchToThread();
+  }
+  EXPECT_FALSE(unloadableEarly) << "S_OK while the worker ran";
+  EXPECT_FALSE(Exited(left.popup));
+  EXPECT_EQ(canUnload(), S_FALSE) << "the popup's thread is still there";
+
+  SetEvent(popupRelease);
+  bool unloadable = false;
+  bool popupExited = false;
+  const ULONGLONG popupEnd = GetTickCount64() + 30000;
+  while (!unloadable && GetTickCount64() < popupEnd) {
+    unloadable = canUnload() == S_OK;
+    if (unloadable) popupExited = Exited(left.popup);
+    SwitchToThread();
+  }
+  EXPECT_TRUE(unloadable);
+  EXPECT_TRUE(popupExited) << "S_OK before the popup's thread had exited";
+  UnhookWindowsHookEx(popupHook);
+  CloseHandle(popupRelease);
+  CloseHandle(left.popup);
+  for (HANDLE worker : left.workers) CloseHandle(worker);
+  FreeLibrary(module);
+  test::ForgetReceiveFolder();
+}
+
 std::string SeedFile() {
   wchar_t folder[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
@@ -315,6 +526,60 @@ TEST(Container, SitedActivatedAndReleasedInAtlAxWin) {
   EXPECT_EQ(canUnload(), S_OK);  // no object outlived its container
 }
 
+// The page's window owns the session's windows, so it is disabled while they
+// are open, also when no window of the page's thread was active at the call.
+TEST(Container, ThePagesWindowIsDisabledWhileTheSessionsWindowIsOpen) {
+  test::TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  test::TempFolder folder;
+  ASSERT_TRUE(folder.Ok());
+  StoreReceiveFolder(folder.Text());
+  HMODULE atl = LoadLibraryW(L"atl.dll");
+  ASSERT_NE(atl, nullptr);
+  auto init = Export<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");
+  auto getControl = Export<HRESULT(WINAPI*)(HWND, IUnknown**)>(atl, "AtlAxGetControl");
+  ASSERT_TRUE(init != nullptr && getControl != nullptr);
+  init();  // the class may be there from an earlier test
+  HWND page = CreateWindowExW(0, L"STATIC", L"page", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                              nullptr, nullptr, nullptr);
+  ASSERT_NE(page, nullptr);
+  HWND host = CreateWindowExW(0, L"AtlAxWin", L"Dovrel.Pelgrath", WS_CHILD | WS_VISIBLE, 10, 10,
+                              100, 50, page, nullptr, nullptr, nullptr);
+  ASSERT_NE(host, nullptr);
+  ShowWindow(page, SW_SHOWNA);
+  SetActiveWindow(nullptr);
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+  {
+    IUnknown* raw = nullptr;
+    ASSERT_EQ(getControl(host, &raw), S_OK);
+    com_ptr<IUnknown> control(raw);
+    struct Seen {
+      HWND owner = nullptr;
+      bool pageEnabled = true;
+    };
+    auto drive = std::async(std::launch::async, [page] {
+      Seen seen;
+      HWND window = test::WaitForWindow(test::kDialogClass, "자료 수신", 60000);
+      if (window == nullptr) return seen;
+      seen.owner = GetWindow(window, GW_OWNER);
+      seen.pageEnabled = IsWindowEnabled(page) != FALSE;
+      test::PressButton(window, 213);
+      return seen;
+    });
+    const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
+                                "&DATE=" + test::kSampleDate;
+    EXPECT_EQ(CallReceiveFile(control.get(), options), L"1");
+    const Seen seen = drive.get();
+    EXPECT_EQ(seen.owner, page);
+    EXPECT_FALSE(seen.pageEnabled);
+    EXPECT_TRUE(IsWindowEnabled(page));
+  }
+  DestroyWindow(page);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  test::ForgetReceiveFolder();
+}
+
 // Wine's script host in a process of its own, with each scripting language.
 TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
   wchar_t folder[MAX_PATH];
@@ -342,6 +607,28 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
     EXPECT_NE(output.find("[0]"), std::string::npos) << s.script << output;
     DeleteFileW(path.c_str());
   }
+}
+
+// The box's texts are Korean whatever the machine's ANSI code page: the test
+// control_com_tests_cp1252 runs this in a locale whose code page is 1252.
+TEST(ScriptHost, TheErrorBoxReadsInKoreanUnderAnotherAnsiCodePage) {
+  if (const char* expected = std::getenv("DOVREL_EXPECT_ANSI_CODE_PAGE")) {
+    ASSERT_EQ(std::to_string(GetACP()), expected);
+  }
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"dovrel-test-1252.vbs";
+  std::ofstream(std::filesystem::path(path), std::ios::binary)
+      << "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
+         "WScript.Echo \"[\" & control.ReceiveFile(\"connectip=%C7%D1%B1%B9.invalid\") & \"]\"\r\n";
+  std::string output;
+  {
+    test::BoxWatch box(L"오류", 30000);
+    EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0);
+    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
+  }
+  EXPECT_NE(output.find("[0]"), std::string::npos) << output;
+  DeleteFileW(path.c_str());
 }
 
 // A whole session from each scripting language, its windows driven from here:

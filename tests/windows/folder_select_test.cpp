@@ -1,4 +1,8 @@
 // The folder selection window, driven through its real dialog.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <functional>
 #include <string>
 
 #include "control/folder_select_dialog_win32.h"
@@ -110,6 +114,69 @@ TEST(FolderSelectWindow, ALongTypedPathIsCutAt259BytesOnACharacterBoundary) {
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.folder.size(), c.expectedBytes);
     EXPECT_EQ(outcome.folder, AnsiText(c.typedUtf8).substr(0, c.expectedBytes));
+  }
+}
+
+struct BrowserSearch {
+  HWND folderWindow;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindBrowser(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<BrowserSearch*>(parameter);
+  if (window != search->folderWindow && IsWindowVisible(window) &&
+      FindWindowExW(window, nullptr, L"SysTreeView32", nullptr) != nullptr) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The shell's folder browser that the window's thread opened: a dialog of
+// that thread with a tree of folders.
+HWND FolderBrowserOf(DWORD thread, HWND folderWindow) {
+  BrowserSearch search{folderWindow};
+  WaitFor([&] {
+    EnumThreadWindows(thread, FindBrowser, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  });
+  return search.found;
+}
+
+// The browser has no owner, so the window can be ended while it is open; a
+// folder picked in the browser afterwards must not change what the window
+// ended with.
+TEST(FolderSelectWindow, AFolderPickedAfterTheWindowEndedIsIgnored) {
+  const struct {
+    std::function<void(HWND)> end;
+    int result;
+    std::string folder;
+  } cases[] = {
+      {[](HWND window) { PressButton(window, IDOK); }, 1, "C:\\typed"},
+      {[](HWND window) { CloseWithCloseBox(window); }, 2, "C:\\kept"},
+  };
+  for (const auto& c : cases) {
+    FolderSelectDialog dialog;
+    dialog.SetInitialFolder("C:\\kept");
+    UiThread ui([&] { return dialog.Run(nullptr); });
+    HWND window = WaitForWindow(kDialogClass, kCaption);
+    ASSERT_NE(window, nullptr);
+    PressButton(window, 203);
+    HWND browser = FolderBrowserOf(ui.ThreadId(), window);
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(window));
+    SetItemText(window, 202, "C:\\typed");
+    c.end(window);
+    // The browser's modal loop handles the window's command; then a folder is picked.
+    Sleep(300);
+    SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(L"C:\\windows"));
+    PostMessageW(browser, WM_COMMAND, IDOK, 0);
+    int result = 0;
+    ASSERT_TRUE(ui.Finished(&result));
+    EXPECT_EQ(result, c.result);
+    char folder[260] = {};
+    dialog.GetFolder(folder, sizeof folder);
+    EXPECT_EQ(std::string(folder), c.folder);
   }
 }
 

@@ -297,6 +297,32 @@ TEST_F(ReceiveWindowTest, ReceivesTheTickedFilesAndSumsUpWhenTheServerRefusesOne
   Close(window);
 }
 
+// The window owns what it opens, so it is disabled while they are open, also
+// when another window had the activation at the moment of the command.
+TEST_F(ReceiveWindowTest, TheFolderWindowIsOwnedByThisWindowWhenAnotherIsActive) {
+  Open("plain");
+  HWND window = Shown();
+  ASSERT_NE(window, nullptr);
+  HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                               100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  SetForegroundWindow(other);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  EXPECT_EQ(GetForegroundWindow(), other);
+
+  PressButton(window, 203);
+  HWND chooser = WaitForWindow(kDialogClass, "폴더 선택");
+  ASSERT_NE(chooser, nullptr);
+  EXPECT_EQ(GetWindow(chooser, GW_OWNER), window);
+  EXPECT_FALSE(IsWindowEnabled(window));
+  CloseWithCloseBox(chooser);
+  EXPECT_TRUE(WaitUntilGone(chooser));
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(window) != FALSE; }));
+  Close(window);
+  DestroyWindow(other);
+}
+
 TEST_F(ReceiveWindowTest, ChangeFolderStoresANewFolderAndSkipsOneThatDiffersInCaseOnly) {
   char saved[260] = {};
   const bool hadSetting = LoadReceiveFolder(saved, sizeof saved) == -1;
