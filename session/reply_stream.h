@@ -7,7 +7,8 @@
 // cipher to the file_size / file_contents reader and the file. Every stage
 // holds a fixed window, whatever the reply's size. The outcome waits for the
 // reply's end: only then does the new file replace the old one, and only when
-// the whole reply passes every rule.
+// the whole reply passes every rule. Like the whole reply, the document
+// ends at its first zero byte.
 
 #include <cstddef>
 #include <memory>
@@ -51,6 +52,7 @@ class ReplyStream {
 
   StreamSearch encOpen_;
   StreamSearch encClose_;
+  bool ended_ = false;  // a zero byte has arrived
 
   CryptoErrorRecord error_{};
   SessionSecret secret_;

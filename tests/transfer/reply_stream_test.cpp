@@ -156,6 +156,9 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
     case 9:
       pem = begin + endMarker.substr(5) + pem;
       break;  // END overlapping BEGIN
+    case 10:
+      pem.insert(begin.size() + 5, 1, '\0');
+      break;  // the document ends inside the body
     default:
       break;
   }
@@ -173,7 +176,7 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
       "<RESULT_CODE>" + (random() % 2 == 0 ? kCodes[0] : kCodes[random() % 7]) + "</RESULT_CODE>";
   const std::string enc = "<ENC_DATA>" + pem + "</ENC_DATA>";
   std::string inside;
-  switch (random() % 8) {
+  switch (random() % 12) {
     case 0:
       inside = enc + code;
       break;  // RESULT_CODE after ENC_DATA
@@ -186,6 +189,12 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
     case 3:
       inside = "<ENC_DATA>x" + code + "</ENC_DATA>" + enc;
       break;
+    case 4:
+      inside = code + std::string(1, '\0') + enc;
+      break;  // the document ends before ENC_DATA
+    case 5:
+      inside = code.substr(0, code.size() - 14) + std::string(1, '\0') + "</RESULT_CODE>" + enc;
+      break;  // ... or inside RESULT_CODE
     default:
       inside = code + enc;
       break;
@@ -257,6 +266,40 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
   // Both outcomes must be common, or the comparison says little.
   EXPECT_GT(stored, kReplies / 10);
   EXPECT_LT(stored, kReplies * 9 / 10);
+}
+
+// The reply is read as zero-terminated text: a zero byte ends the document,
+// wherever it stands, and what follows it is not looked at.
+TEST(ReplyStream, AZeroByteEndsTheReply) {
+  EnsureCryptoProviders();
+  const SessionKeys keys = test::FixedKeys();
+  const std::string code = "<RESULT_CODE>0</RESULT_CODE>";
+  const std::string pem = test::EncryptedDataPem(test::FilePlaintext("abc"), keys);
+  const std::string enc = "<ENC_DATA>" + pem + "</ENC_DATA>";
+  const std::string zero(1, '\0');
+  const std::string head = kMessageHeader;
+  const struct {
+    const char* what;
+    std::string reply;
+    bool stored;
+  } cases[] = {
+      {"before ENC_DATA", head + code + zero + enc, false},
+      {"inside RESULT_CODE", head + "<RESULT_CODE>0" + zero + "</RESULT_CODE>" + enc, false},
+      {"inside the PEM body",
+       head + code + "<ENC_DATA>" + std::string(pem).insert(45, zero) + "</ENC_DATA>", false},
+      {"after the document", head + code + enc + zero + "<RESULT_CODE>1</RESULT_CODE>", true},
+  };
+  test::TempFolder folder;
+  std::mt19937 random(17);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(test::WholeReplyFile(c.reply, keys, false).has_value(), c.stored);
+    for (std::size_t piece : {1, 7, 4096}) {
+      const Outcome out = Streamed(c.reply, keys, folder.File("z.dat"), random, piece);
+      EXPECT_EQ(out.stored, c.stored);
+      EXPECT_EQ(out.bytes, c.stored ? "abc" : "old");
+    }
+  }
 }
 
 // The header is read only from bytes that have arrived: a body that
