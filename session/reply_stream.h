@@ -11,6 +11,7 @@
 // ends at its first zero byte.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "net/stream_search.h"
@@ -28,6 +29,8 @@ class ReplyStream {
   ReplyStream(const ReplyStream&) = delete;
   ReplyStream& operator=(const ReplyStream&) = delete;
 
+  // The reply's length as the server announced it, before the first Feed.
+  void Announce(std::uint64_t length) { contents_.LimitText(length); }
   void Feed(const char* bytes, std::size_t length);
 
   // Once the whole reply is in:

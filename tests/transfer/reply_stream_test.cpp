@@ -333,6 +333,43 @@ TEST(ReplyStream, ReadsTheEncryptedDataHeaderOnlyFromBytesThatArrived) {
   }
 }
 
+// Neither the file nor the spill is begun when the folder's free space shows
+// that it cannot hold them: the size the text announces, or for a spill twice
+// the reply's announced length. The old file stays and nothing is written.
+TEST(ReplyStream, BeginsNoFileThatTheFolderCannotHold) {
+  EnsureCryptoProviders();
+  const SessionKeys keys = test::FixedKeys();
+  test::TempFolder folder;
+  const std::string path = folder.File("big.dat");
+  const std::uint64_t free = std::filesystem::space(folder.Path()).available;
+  ASSERT_GT(free, 1u << 20);
+  const struct {
+    const char* what;
+    std::string plaintext;
+    std::uint64_t announced;  // 0: the reply's own length
+    bool stored;
+  } cases[] = {
+      {"size beyond the free space", "file_size=" + std::to_string(free + 1) + "&file_contents=abc",
+       0, false},
+      {"spill of a reply announced beyond half of it", "file_contents=abc&file_size=3",
+       free / 2 + 1, false},
+      {"spill that fits", "file_contents=abc&file_size=3", 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string reply = test::GetReply(c.plaintext, keys);
+    test::WriteFileBytes(path, "old");
+    ReplyStream stream(path.c_str(), false, keys);
+    stream.Announce(c.announced != 0 ? c.announced : reply.size());
+    stream.Feed(reply.data(), reply.size());
+    const auto entries = std::distance(std::filesystem::directory_iterator(folder.Path()),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, c.stored ? 2 : 1) << "a file was begun";
+    EXPECT_EQ(stream.ResultCodeIsZero() && stream.HasEncryptedData() && stream.Store(), c.stored);
+    EXPECT_EQ(test::ReadFileBytes(path), c.stored ? "abc" : "old");
+  }
+}
+
 #ifndef _WIN32
 // A file size limit fails the writes the way a full disk does: the item
 // fails, whether the bytes went straight to the file or to the spill first.
