@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "session/crypto_init.h"
 #include "session/file_names.h"
 #include "session/reply_stream.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -14,6 +15,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace dovrel;
+  EnsureCryptoProviders();  // CAST5 and the other legacy ciphers, as the receiver loads them
   fuzz::FuzzInput input(data, size);
   const std::size_t maxPiece = 1 + input.Byte();
   // Bit 0: text mode; bit 1: a zero byte goes into the reply, at the place
