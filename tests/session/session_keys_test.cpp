@@ -13,6 +13,7 @@ namespace {
 // end leaves behind can be read.
 template <typename T>
 struct Placement {
+  Placement() { std::memset(bytes, 0xEE, sizeof bytes); }
   alignas(T) unsigned char bytes[sizeof(T)];
   bool AllZero() const {
     return std::all_of(std::begin(bytes), std::end(bytes), [](unsigned char b) { return b == 0; });
@@ -42,8 +43,12 @@ TEST(SessionKeys, WipeClearsAllThreeFields) {
   SessionKeys keys;
   Fill(&keys);
   keys.Wipe();
-  const SessionKeys zero;
-  EXPECT_EQ(std::memcmp(&keys, &zero, sizeof keys), 0);
+  const auto zero = [](const auto& field) {
+    return std::all_of(std::begin(field), std::end(field), [](auto c) { return c == 0; });
+  };
+  EXPECT_TRUE(zero(keys.sessionKey));
+  EXPECT_TRUE(zero(keys.initVector));
+  EXPECT_TRUE(zero(keys.skey));
 }
 
 TEST(SecretText, ClearsItsTextWhenItEnds) {
