@@ -85,7 +85,7 @@ void RemoveStalePartFiles(const char* folder) {
     if (ageSeconds > kStalePartFileSeconds && IsPartFileName(name)) stale.emplace_back(name);
   });
   std::string path(folder);
-  if (path.back() != '/' && path.back() != kPathSeparator) path += kPathSeparator;
+  if (path.find_last_of("/\\") + 1 != path.size()) path += kPathSeparator;
   for (const std::string& name : stale) std::remove((path + name).c_str());
 }
 
