@@ -18,12 +18,12 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
-// The folder part of a path, for the free-space query.
+// The folder part of a path with its trailing separator (which a drive root
+// and a network share need), for the free-space query.
 std::string FolderOf(const char* path) {
   const std::string text = path != nullptr ? path : "";
   const std::size_t separator = text.find_last_of("/\\");
-  if (separator == std::string::npos) return ".";
-  return separator == 0 ? text.substr(0, 1) : text.substr(0, separator);
+  return separator == std::string::npos ? std::string(".") : text.substr(0, separator + 1);
 }
 
 }  // namespace
