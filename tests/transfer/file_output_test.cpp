@@ -124,19 +124,23 @@ TEST(RemoveStalePartFiles, RemovesOnlyThisReceiversTemporariesOlderThanADay) {
                                 folder.File("x~abcdefg.dovrel-part")};
   for (const std::string& path : {stale, fresh}) WriteFileBytes(path, "part");
   for (const std::string& path : others) WriteFileBytes(path, "keep");
-  const std::string folderLike = PartFileName(finalPath, 3);
-  std::filesystem::create_directory(folderLike);
   const auto twoDaysAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
   const auto nearlyADay = std::filesystem::file_time_type::clock::now() - std::chrono::hours(23);
   for (const std::string& path : others) std::filesystem::last_write_time(path, twoDaysAgo);
   std::filesystem::last_write_time(stale, twoDaysAgo);
   std::filesystem::last_write_time(fresh, nearlyADay);
+#ifndef _WIN32  // the C library there cannot set a folder's time
+  const std::string folderLike = PartFileName(finalPath, 3);
+  std::filesystem::create_directory(folderLike);
   std::filesystem::last_write_time(folderLike, twoDaysAgo);
+#endif
 
   RemoveStalePartFiles(folder.Text().c_str());
   EXPECT_FALSE(std::filesystem::exists(stale));
   EXPECT_TRUE(std::filesystem::exists(fresh));
+#ifndef _WIN32
   EXPECT_TRUE(std::filesystem::is_directory(folderLike));
+#endif
   for (const std::string& path : others) EXPECT_EQ(ReadFileBytes(path), "keep") << path;
 }
 
