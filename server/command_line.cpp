@@ -60,7 +60,7 @@ std::string UsageText() {
          "                        omit:ELEMENT, empty:ELEMENT, code:VALUE, delay:MS,\n"
          "                        withhold, truncate[:BYTES], overannounce[:BYTES], refuse,\n"
          "                        announce:N, stall[:BYTES], trickle[:MS],\n"
-         "                        double:ELEMENT:TEXT, unterminate:ELEMENT,\n"
+         "                        double:ELEMENT:TEXT, unterminate:ELEMENT, zero:ELEMENT,\n"
          "                        value:ELEMENT:TEXT, long:ELEMENT:N, encdata:SHAPE[:ARG]\n"
          "  --trace-requests      print \"request SERVICE\" for every request (control\n"
          "                        bytes written \\xNN, long names cut)\n"

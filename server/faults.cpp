@@ -31,6 +31,7 @@ constexpr KindName kKinds[] = {
     {"value", FaultKind::kValue},
     {"long", FaultKind::kLong},
     {"encdata", FaultKind::kEncData},
+    {"zero", FaultKind::kZero},
 };
 
 std::string Upper(std::string_view text) {
@@ -169,6 +170,7 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
       if (valid) fault.code = PercentDecoded(fault.code);
       break;
     case FaultKind::kUnterminate:
+    case FaultKind::kZero:
       fault.element = Upper(argument);
       valid = !fault.element.empty();
       break;
@@ -258,6 +260,8 @@ void ApplyElementFaults(const std::vector<Fault>& serviceFaults, Reply* reply) {
       InsertAfter(reply, fault.element, fault.code);
     } else if (fault.kind == FaultKind::kUnterminate) {
       if (ReplyElement* element = reply->Find(fault.element)) element->unterminated = true;
+    } else if (fault.kind == FaultKind::kZero) {
+      if (ReplyElement* element = reply->Find(fault.element)) element->zeroBefore = true;
     } else if (fault.kind == FaultKind::kValue) {
       SetText(reply, fault.element, fault.code);
     } else if (fault.kind == FaultKind::kLong) {

@@ -17,6 +17,7 @@
 //   trickle[:MS]      send the reply one byte at a time, MS apart (default 1)
 //   double:ELEMENT:TEXT   a second element of that name with this text after the first
 //   unterminate:ELEMENT   send the element without its closing tag
+//   zero:ELEMENT      send a zero byte just before the element's opening tag
 //   value:ELEMENT:TEXT    set the element's text (added when missing); TEXT is
 //                     percent-decoded, so any bytes can be given
 //   long:ELEMENT:N    set the element's text to N letters "A"
@@ -51,14 +52,15 @@ enum class FaultKind {
   kValue,
   kLong,
   kEncData,
+  kZero,
 };
 
 struct Fault {
   std::string service;   // INIT, KEYEXCHG, GETLIST, GET or TERMINATE
   std::string fileName;  // GET only: the FILE_NAME it applies to; empty: every file
   FaultKind kind = FaultKind::kOmit;
-  std::string element;       // omit, empty, double, unterminate, value, long; encdata: the shape
-  std::string code;          // code; double and value: the text; encdata: the argument
+  std::string element;  // omit, empty, double, unterminate, zero, value, long; encdata: the shape
+  std::string code;     // code; double and value: the text; encdata: the argument
   std::int64_t amount = -1;  // delay, trickle (ms); truncate, overannounce, announce, stall,
                              // long (bytes); -1: the default
 };
@@ -88,7 +90,7 @@ struct DeliveryFaults {
 std::vector<Fault> FaultsFor(const std::vector<Fault>& faults, std::string_view service,
                              std::string_view fileName = {});
 DeliveryFaults DeliveryOf(const std::vector<Fault>& serviceFaults);
-// omit, empty, code, double, unterminate, value and long, applied to the
+// omit, empty, code, double, unterminate, zero, value and long, applied to the
 // reply's elements in the order given.
 void ApplyElementFaults(const std::vector<Fault>& serviceFaults, Reply* reply);
 // The encdata switch among them, if any.

@@ -39,6 +39,7 @@ std::uint64_t Reply::Length() const {
   std::uint64_t length = DocumentStart().size() + DocumentEnd().size();
   for (const ReplyElement& element : elements) {
     length += element.unterminated ? element.name.size() + 2 : 2 * element.name.size() + 5;
+    length += element.zeroBefore ? 1 : 0;
     length += element.body ? element.body->Length() : element.value.size();
   }
   return length;
@@ -60,7 +61,8 @@ bool ReplyReader::NextPiece() {
     ReplyElement& element = reply_->elements[element_];
     switch (step_++) {
       case 0:
-        piece_ = OpenTag(element.name);
+        piece_ =
+            (element.zeroBefore ? std::string(1, '\0') : std::string()) + OpenTag(element.name);
         return true;
       case 1:
         if (element.body) {

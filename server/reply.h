@@ -26,6 +26,7 @@ struct ReplyElement {
   std::string value;
   std::unique_ptr<BodyStream> body;  // when set, it is the value
   bool unterminated = false;         // sent without its closing tag (a fault)
+  bool zeroBefore = false;           // a zero byte sent before its opening tag (a fault)
 };
 
 struct Reply {

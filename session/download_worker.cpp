@@ -8,6 +8,7 @@
 #include "net/socket.h"
 #include "net/wait_limits.h"
 #include "session/file_names.h"
+#include "session/file_output.h"
 #include "session/progress_text.h"
 #include "session/reply_stream.h"
 
@@ -151,6 +152,7 @@ class Worker {
     }
     // Any length up to 0xFFFFFFFF: nothing is sized from it.
     const std::uint64_t length = ReadBigEndian32(lengthBytes);
+    reply.Announce(length);
     progress_.Text(kStatusText, kTransferringText);
 
     char buffer[kReadSize];
@@ -204,6 +206,8 @@ class Worker {
 WorkerEnd RunDownloadWorker(const TransferJob& job) {
   if (job.view == nullptr || job.wire == nullptr || (job.count > 0 && job.items == nullptr))
     return WorkerEnd::kBroken;
+  // Temporaries of a run that died mid-transfer would otherwise stay for ever.
+  RemoveStalePartFiles(job.parameters.receiveFolder);
   return Worker(job).Run();
 }
 

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "session/folder_space.h"
+
 namespace dovrel {
 namespace {
 
@@ -14,6 +16,14 @@ constexpr std::size_t kSeparator = 1;  // the character after the key, not check
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The folder part of a path with its trailing separator (which a drive root
+// and a network share need), for the free-space query.
+std::string FolderOf(const char* path) {
+  const std::string text = path != nullptr ? path : "";
+  const std::size_t separator = text.find_last_of("/\\");
+  return separator == std::string::npos ? std::string(".") : text.substr(0, separator + 1);
 }
 
 }  // namespace
@@ -33,7 +43,7 @@ std::int64_t ParseLeadingSize(const char* text, std::size_t length) {
 }
 
 FileContents::FileContents(const char* path, bool textMode)
-    : textMode_(textMode), file_(path), spill_(path), key_(kContentsKey) {}
+    : textMode_(textMode), folder_(FolderOf(path)), file_(path), spill_(path), key_(kContentsKey) {}
 
 bool FileContents::Take(const unsigned char* bytes, std::size_t length) {
   const std::uint64_t start = position_;
@@ -93,10 +103,14 @@ bool FileContents::TakeFileBytes(const unsigned char* bytes, std::size_t length)
         static_cast<std::uint64_t>(size_) - std::min<std::uint64_t>(written_, size_);
     const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, length));
     if (take == 0) return true;
+    if (!file_.IsOpen() && !HasRoom(static_cast<std::uint64_t>(size_))) return false;
     written_ += take;
     return file_.Open() && file_.Write(bytes, take, textMode_);
   }
   if (sizeComplete_ && (size_ < 0 || written_ >= static_cast<std::uint64_t>(size_))) return true;
+  if (!spill_.IsOpen() && textLimit_ != UINT64_MAX &&
+      !HasRoom(textLimit_ > UINT64_MAX / 2 ? UINT64_MAX : 2 * textLimit_))
+    return false;
   spilling_ = true;
   written_ += length;
   return spill_.Open() && spill_.Write(bytes, length, false);
@@ -112,6 +126,12 @@ bool FileContents::Store() {
   if (fileStart_ > position_ || size > position_ - fileStart_) return false;
   if (spilling_ && !CopySpill(size)) return false;
   return file_.Open() && file_.Commit();
+}
+
+// False only when the platform tells that the bytes cannot fit.
+bool FileContents::HasRoom(std::uint64_t bytes) const {
+  std::uint64_t free = 0;
+  return !platform::FreeBytes(folder_.c_str(), &free) || bytes <= free;
 }
 
 bool FileContents::CopySpill(std::uint64_t size) {

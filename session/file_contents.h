@@ -5,6 +5,7 @@
 // the first "file_contents"; both are looked for only before the text's first
 // zero byte. When the bytes begin before S is known they go to a spill file
 // first and are copied once the text is complete; memory stays fixed either way.
+// Neither is begun when the folder's free space shows that it cannot fit.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,9 @@ class FileContents : public PlaintextSink {
   static constexpr std::size_t kSizeValueLimit = 3071;  // longer values are cut
 
   FileContents(const char* path, bool textMode);
+  // The text is at most this long (the reply's announced length): a spill
+  // then needs room for that much twice, itself and the file.
+  void LimitText(std::uint64_t bytes) { textLimit_ = bytes; }
   bool Take(const unsigned char* bytes, std::size_t length) override;
   // The text is complete: writes what is left and moves the file into place
   // when the text holds S bytes after the key. False leaves the old file.
@@ -34,8 +38,11 @@ class FileContents : public PlaintextSink {
   void Search(const unsigned char* bytes, std::size_t length);
   bool TakeFileBytes(const unsigned char* bytes, std::size_t length);
   bool CopySpill(std::uint64_t size);
+  bool HasRoom(std::uint64_t bytes) const;
 
   bool textMode_;
+  std::string folder_;
+  std::uint64_t textLimit_ = UINT64_MAX;  // unknown
   PartFile file_;
   PartFile spill_;
   std::uint64_t position_ = 0;  // plaintext bytes taken

@@ -3,13 +3,21 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include "net/platform_paths.h"
+#include "session/folder_space.h"
 
 namespace dovrel {
 namespace {
 
 constexpr std::size_t kPathSize = 260;
-constexpr std::size_t kLongestName = 8;
+constexpr std::size_t kLongestName = 8;  // "~" and seven letters or digits
+constexpr char kPartFileSuffix[] = ".dovrel-part";
+constexpr std::size_t kPartFileNameLength = kLongestName + sizeof kPartFileSuffix - 1;
+constexpr std::int64_t kStalePartFileSeconds = 24 * 60 * 60;
 constexpr unsigned kAttempts = 64;
 constexpr char kNameDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
@@ -49,13 +57,36 @@ std::string PartFileName(const std::string& finalPath, unsigned long long value)
   const std::size_t folder = separator == std::string::npos ? 0 : separator + 1;
   if (folder + 1 >= kPathSize) return {};
   std::size_t length = kPathSize - 1 - folder;
+  const bool full = length >= kPartFileNameLength;
   if (length > kLongestName) length = kLongestName;
   std::string name = finalPath.substr(0, folder) + "~";
   for (std::size_t i = 1; i < length; ++i) {
     name += kNameDigits[value % 36];
     value /= 36;
   }
-  return name;
+  return full ? name + kPartFileSuffix : name;
+}
+
+bool IsPartFileName(const std::string& name) {
+  const std::size_t digits = kLongestName - 1;
+  if (name.size() != kPartFileNameLength || name[0] != '~' ||
+      name.compare(1 + digits, std::string::npos, kPartFileSuffix) != 0)
+    return false;
+  for (std::size_t i = 1; i <= digits; ++i) {
+    if (std::strchr(kNameDigits, name[i]) == nullptr || name[i] == '\0') return false;
+  }
+  return true;
+}
+
+void RemoveStalePartFiles(const char* folder) {
+  if (folder == nullptr || folder[0] == '\0') return;
+  std::vector<std::string> stale;
+  platform::ForEachFileAge(folder, [&](const char* name, std::int64_t ageSeconds) {
+    if (ageSeconds > kStalePartFileSeconds && IsPartFileName(name)) stale.emplace_back(name);
+  });
+  std::string path(folder);
+  if (path.find_last_of("/\\") + 1 != path.size()) path += kPathSeparator;
+  for (const std::string& name : stale) std::remove((path + name).c_str());
 }
 
 PartFile::~PartFile() { Discard(); }

@@ -38,10 +38,18 @@ class PartFile {
   bool failed_ = false;
 };
 
-// The name PartFile uses in the folder of `finalPath`: "~" and up to seven
-// letters and digits, shortened so the path stays within 259 characters; an
+// The name PartFile uses in the folder of `finalPath`: "~", seven letters
+// and digits and ".dovrel-part"; where that would take the path beyond 259
+// characters, "~" and up to seven letters and digits, as many as fit; an
 // empty text when even "~" does not fit. `value` picks among the names.
 std::string PartFileName(const std::string& finalPath, unsigned long long value);
+
+// True for a name of the full form above, which no other program makes.
+bool IsPartFileName(const std::string& name);
+
+// Removes the PartFiles that a process ended mid-transfer left in `folder`:
+// files of the full name form whose last write is more than a day old.
+void RemoveStalePartFiles(const char* folder);
 
 // Writes the bytes through a PartFile (every line feed as CR LF in text mode).
 // On any failure an existing `path` is untouched.

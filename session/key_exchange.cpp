@@ -51,8 +51,8 @@ class Session {
 
     // Keys from a generator that could not deliver would be guessable: stop here.
     if (!DrawSessionKeys(keys_)) return KeyExchangeResult::kCryptoFailed;
-    char keyText[kKeyTextSize];
-    FormatKeyText(keys_->sessionKey, keys_->initVector, keyText, sizeof keyText);
+    SecretText<kKeyTextSize> keyText;
+    FormatKeyText(keys_->sessionKey, keys_->initVector, keyText.text, sizeof keyText.text);
 
     CryptoErrorRecord error{};
     std::vector<char> name(kNameSize, '\0');
@@ -61,8 +61,9 @@ class Session {
                               name.size(), certificate.data(), certificate.size(), &error) < 0)
       return KeyExchangeResult::kCryptoFailed;
     std::vector<char> envelope(kEnvelopeSize, '\0');
-    std::ptrdiff_t sealed = SealEnvelope(certificate.data(), keyText, std::strlen(keyText),
-                                         envelope.data(), envelope.size(), kArmourPem, &error);
+    std::ptrdiff_t sealed =
+        SealEnvelope(certificate.data(), keyText.text, std::strlen(keyText.text), envelope.data(),
+                     envelope.size(), kArmourPem, &error);
     if (sealed < 0) return KeyExchangeResult::kCryptoFailed;
     envelope[static_cast<std::size_t>(sealed)] = '\0';
 

@@ -4,6 +4,7 @@
 #include <openssl/pem.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "session/pem_body.h"
 #include "session/pkcs7.h"
@@ -20,7 +21,12 @@ PemBodyStream::PemBodyStream(EncryptedDataStream& body, CryptoErrorRecord* error
     : body_(body), error_(error), begin_(kEncryptedDataBegin), end_(kEncryptedDataEnd) {}
 
 void PemBodyStream::Feed(const char* text, std::size_t length) {
-  if (failed_ || bodyEnded_) return;
+  if (failed_ || bodyEnded_ || textEnded_) return;
+  // The text ends at its first zero byte, as a zero-terminated text does.
+  if (const void* zero = length > 0 ? std::memchr(text, '\0', length) : nullptr) {
+    length = static_cast<std::size_t>(static_cast<const char*>(zero) - text);
+    textEnded_ = true;
+  }
   const std::uint64_t pieceStart = position_;
   const std::size_t held = end_.Pending();  // the END marker's start, just before this piece
   if (!begin_.Found()) {

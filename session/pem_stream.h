@@ -2,8 +2,9 @@
 // The base64 body of a PEM "PKCS7 ENCRYPTED DATA" text, taken as the text
 // arrives: the body runs from the first BEGIN marker to the first END marker
 // (an END marker that starts before the body does fails it), and is decoded
-// on the way to the EncryptedData reader. Control characters and everything
-// else outside the alphabet are skipped by the decoder.
+// on the way to the EncryptedData reader. The text ends at its first zero
+// byte; other control characters and everything else outside the alphabet
+// are skipped by the decoder.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,7 @@ class PemBodyStream {
   std::uint64_t bodyStart_ = 0;  // just past the BEGIN marker
   std::uint64_t decoded_ = 0;    // the body text before this has gone to the decoder
   bool bodyEnded_ = false;
+  bool textEnded_ = false;  // a zero byte has arrived
   bool failed_ = false;
   unsigned char out_[3 * 1024 + 8] = {};
 };

@@ -1,5 +1,6 @@
 #include "session/random_source.h"
 
+#include <openssl/err.h>
 #include <openssl/rand.h>
 
 #include <cstdio>
@@ -11,6 +12,15 @@ namespace dovrel {
 namespace {
 
 // Two lower-case digits per byte, in order.
+// Drops the error entries queued after it was made, keeping older ones.
+class ErrorQueueMark {
+ public:
+  ErrorQueueMark() { ERR_set_mark(); }
+  ~ErrorQueueMark() { ERR_pop_to_mark(); }
+  ErrorQueueMark(const ErrorQueueMark&) = delete;
+  ErrorQueueMark& operator=(const ErrorQueueMark&) = delete;
+};
+
 void WriteHex(const unsigned char* bytes, std::size_t count, char* out) {
   static constexpr char kDigits[] = "0123456789abcdef";
   for (std::size_t i = 0; i < count; ++i) {
@@ -26,6 +36,10 @@ bool PrepareRandomSource() {
   EnsureCryptoProviders();
   char path[kSeedPathSize];
   if (!RandomSeedPath(path, sizeof path)) return true;
+  // A seed file that cannot be read or written is no failure here; the
+  // entries the library queues for it are dropped, so that they do not
+  // turn up in a later crypto error record.
+  ErrorQueueMark mark;
   // Control objects may be created on several threads at once; they share the
   // one seed file, so its rewriting is done by one at a time.
   static std::mutex seedFile;
@@ -45,7 +59,11 @@ int FormatKeyText(const unsigned char key[kSessionKeySize], const unsigned char 
   char ivDigits[2 * kInitVectorSize + 1];
   WriteHex(key, kSessionKeySize, keyDigits);
   WriteHex(iv, kInitVectorSize, ivDigits);
-  return std::snprintf(out, capacity, "sessionkey=%s&initvector=%s", keyDigits, ivDigits);
+  const int length =
+      std::snprintf(out, capacity, "sessionkey=%s&initvector=%s", keyDigits, ivDigits);
+  WipeSecret(keyDigits, sizeof keyDigits);
+  WipeSecret(ivDigits, sizeof ivDigits);
+  return length;
 }
 
 }  // namespace dovrel

@@ -1,5 +1,7 @@
 #include "session/reply_stream.h"
 
+#include <cstring>
+
 namespace dovrel {
 namespace {
 
@@ -33,6 +35,13 @@ ReplyStream::ReplyStream(const char* localPath, bool textMode, const SessionKeys
       pem_(body_, &error_) {}
 
 void ReplyStream::Feed(const char* bytes, std::size_t length) {
+  // The reply is read as zero-terminated text: its first zero byte ends the
+  // document, and nothing after it is looked at.
+  if (ended_) return;
+  if (const void* zero = length > 0 ? std::memchr(bytes, '\0', length) : nullptr) {
+    length = static_cast<std::size_t>(static_cast<const char*>(zero) - bytes);
+    ended_ = true;
+  }
   ScanResultCode(bytes, length);
   ScanEncryptedData(bytes, length);
 }

@@ -7,9 +7,11 @@
 // cipher to the file_size / file_contents reader and the file. Every stage
 // holds a fixed window, whatever the reply's size. The outcome waits for the
 // reply's end: only then does the new file replace the old one, and only when
-// the whole reply passes every rule.
+// the whole reply passes every rule. Like the whole reply, the document
+// ends at its first zero byte.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "net/stream_search.h"
@@ -27,6 +29,8 @@ class ReplyStream {
   ReplyStream(const ReplyStream&) = delete;
   ReplyStream& operator=(const ReplyStream&) = delete;
 
+  // The reply's length as the server announced it, before the first Feed.
+  void Announce(std::uint64_t length) { contents_.LimitText(length); }
   void Feed(const char* bytes, std::size_t length);
 
   // Once the whole reply is in:
@@ -51,6 +55,7 @@ class ReplyStream {
 
   StreamSearch encOpen_;
   StreamSearch encClose_;
+  bool ended_ = false;  // a zero byte has arrived
 
   CryptoErrorRecord error_{};
   SessionSecret secret_;

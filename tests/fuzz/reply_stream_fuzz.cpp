@@ -1,9 +1,11 @@
 // The streaming receive path against the whole-reply rules: for any reply,
-// fed in pieces of any size, the same outcome and the same bytes on disk.
+// fed in pieces of any size, the same outcome and the same bytes on disk;
+// zero bytes included, which end the document for both.
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "session/crypto_init.h"
 #include "session/file_names.h"
 #include "session/reply_stream.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -13,10 +15,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace dovrel;
+  EnsureCryptoProviders();  // CAST5 and the other legacy ciphers, as the receiver loads them
   fuzz::FuzzInput input(data, size);
   const std::size_t maxPiece = 1 + input.Byte();
-  const bool textMode = input.Byte() & 1;
-  const std::string reply = input.Rest();
+  // Bit 0: text mode; bit 1: a zero byte goes into the reply, at the place
+  // the other bits give as a share of its length (the document ends there).
+  const std::uint8_t mode = input.Byte();
+  const bool textMode = mode & 1;
+  std::string reply = input.Rest();
+  if (mode & 2) reply.insert(reply.size() * (mode >> 2) / 64, 1, '\0');
   const SessionKeys keys = fuzz::FuzzKeys();
   const std::string path = fuzz::ScratchFolder() + (textMode ? "/107f.txt" : "/107f.dat");
 

@@ -38,6 +38,7 @@ TEST(ServerFaultTest, ParsesEachKind) {
       {"INIT:trickle:0", "INIT", FaultKind::kTrickle, "", "", 0},
       {"GET:double:result_code:0001", "GET", FaultKind::kDouble, "RESULT_CODE", "0001", -1},
       {"GET:unterminate:ENC_DATA", "GET", FaultKind::kUnterminate, "ENC_DATA", "", -1},
+      {"GET:zero:enc_data", "GET", FaultKind::kZero, "ENC_DATA", "", -1},
       {"GETLIST:value:FILE_LIST:a%7C..%5Cb:c", "GETLIST", FaultKind::kValue, "FILE_LIST",
        "a|..\\b:c", -1},
       {"INIT:long:SKEY:5000", "INIT", FaultKind::kLong, "SKEY", "", 5000},
@@ -105,6 +106,7 @@ TEST(ServerFaultTest, ShapeFaultsRewriteTheDocument) {
   std::string error;
   ApplyElementFaults({*ParseFault("GETLIST:double:RESULT_CODE:9999", &error),
                       *ParseFault("GETLIST:unterminate:FILE_LIST", &error),
+                      *ParseFault("GETLIST:zero:FILE_LIST", &error),
                       *ParseFault("GETLIST:value:FILE_COUNT:-3", &error),
                       *ParseFault("GETLIST:long:RESULT_MSG:4", &error)},
                      &reply);
@@ -112,10 +114,10 @@ TEST(ServerFaultTest, ShapeFaultsRewriteTheDocument) {
   std::string document(reply.Length(), '\0');
   ASSERT_EQ(reader.Read(document.data(), document.size()),
             static_cast<std::ptrdiff_t>(document.size()));
-  EXPECT_NE(
-      document.find("<RESULT_CODE>0000</RESULT_CODE><RESULT_CODE>9999</RESULT_CODE>"
-                    "<FILE_LIST>a.txt<FILE_COUNT>-3</FILE_COUNT><RESULT_MSG>AAAA</RESULT_MSG>"),
-      std::string::npos)
+  EXPECT_NE(document.find(
+                std::string("<RESULT_CODE>0000</RESULT_CODE><RESULT_CODE>9999</RESULT_CODE>") +
+                '\0' + "<FILE_LIST>a.txt<FILE_COUNT>-3</FILE_COUNT><RESULT_MSG>AAAA</RESULT_MSG>"),
+            std::string::npos)
       << document;
 }
 

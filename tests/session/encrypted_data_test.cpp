@@ -215,6 +215,9 @@ TEST(DecryptEncryptedData, RefusesMalformedInputWithoutReadingPastIt) {
       {"pad after one symbol", Pem("x").replace(37, 4, "Q=\n"), kArmourPem,
        "암호화관련 :   76 LINE\n"},
       {"body not DER", Pem("not an EncryptedData"), kArmourPem, "암호화관련 :   76 LINE\n"},
+      // The text ends at its first zero byte, so the END marker is not in it.
+      {"zero byte in the body", std::string(pem).insert(40, 1, '\0'), kArmourPem,
+       "암호화관련 :   76 LINE\n"},
       {"DER cut short", der.substr(0, der.size() - 1), kArmourDer, "암호화관련 :   45 LINE\n"},
       {"empty", "", kArmourDer, "암호화관련 :   45 LINE\n"},
       {"no encrypted content", EncryptedDataDer(kCast5Oid, kIv, "", false), kArmourDer,

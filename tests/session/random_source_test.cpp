@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/err.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -81,6 +83,29 @@ TEST(PrepareRandomSource, LeavesExactly1024FreshBytesWhateverTheSeedFileHeld) {
     std::string after = ReadFile(seed);
     EXPECT_EQ(after.size(), 1024u);
     EXPECT_NE(after, c.before.substr(0, 1024));
+  }
+}
+
+// A seed file that cannot be opened leaves nothing on the library's error
+// queue, where it would turn up in the next crypto error record; entries
+// that were there before stay.
+TEST(PrepareRandomSource, LeavesNoErrorEntriesForASeedFileItCannotOpen) {
+  test::TempFolder folder;
+  ASSERT_TRUE(folder.Ok());
+  std::filesystem::create_directory(folder.File("rand"));  // the seed path is a folder
+  const std::string missing = folder.File("missing");
+  for (const std::string& temporary : {folder.Path().string(), missing}) {
+    SCOPED_TRACE(temporary);
+    TempFolderVariable variable(temporary.c_str());
+    ERR_clear_error();
+    EXPECT_TRUE(PrepareRandomSource());
+    EXPECT_EQ(ERR_peek_error(), 0u);
+
+    ERR_raise(ERR_LIB_USER, 7);
+    const unsigned long earlier = ERR_peek_last_error();
+    EXPECT_TRUE(PrepareRandomSource());
+    EXPECT_EQ(ERR_get_error(), earlier);
+    EXPECT_EQ(ERR_peek_error(), 0u);
   }
 }
 

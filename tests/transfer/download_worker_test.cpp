@@ -16,6 +16,7 @@
 
 #include "net/message.h"
 #include "session/file_names.h"
+#include "session/file_output.h"
 #include "session/progress_text.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/temp_folder.h"
@@ -80,6 +81,7 @@ class DownloadWorkerTest : public ::testing::Test {
     std::strcpy(job.parameters.serverAddress, "127.0.0.1");
     job.parameters.serverPort = port;
     std::strcpy(job.parameters.userId, "u01");
+    SetFieldText(job.parameters.receiveFolder, folder_.Text());
     job.keys = keys;
     job.items = items_.data();
     job.count = static_cast<int>(items_.size());
@@ -172,6 +174,21 @@ TEST_F(DownloadWorkerTest, AnEmptyListOnlyTerminates) {
   EXPECT_EQ(requests[2].service, "TERMINATE");
   EXPECT_EQ(requests[2].Element("SKEY"), keys.skey);
 #endif
+}
+
+// A run that died mid-transfer left its temporaries; the next run removes
+// those over a day old from the receive folder before its first item.
+TEST_F(DownloadWorkerTest, RemovesStaleTemporariesFromTheReceiveFolderWhenItStarts) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  const std::string stale = PartFileName(folder_.File("107a.txt"), 5);
+  const std::string fresh = PartFileName(folder_.File("107a.txt"), 6);
+  for (const std::string& path : {stale, fresh}) test::WriteFileBytes(path, "part");
+  std::filesystem::last_write_time(
+      stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(25));
+  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kFinished);
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
 }
 
 TEST_F(DownloadWorkerTest, CancelTakesEffectBeforeTheNextItemAndStillTerminates) {

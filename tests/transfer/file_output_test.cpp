@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -109,6 +110,38 @@ TEST(StoreFile, NeverOverwritesAFileThatHoldsTheTemporaryName) {
   EXPECT_FALSE(StoreFile(path.c_str(), Bytes("newer"), 5, false));
   EXPECT_EQ(ReadFileBytes(only), "someone else's");
   EXPECT_EQ(ReadFileBytes(path), "new");
+}
+
+// Temporaries left by a run that died mid-transfer go once they are a day
+// old; nothing else in the folder is touched, whatever its name or age.
+TEST(RemoveStalePartFiles, RemovesOnlyThisReceiversTemporariesOlderThanADay) {
+  TempFolder folder;
+  const std::string finalPath = folder.File("107a.txt");
+  const std::string stale = PartFileName(finalPath, 1);
+  const std::string fresh = PartFileName(finalPath, 2);
+  ASSERT_TRUE(IsPartFileName(std::filesystem::path(stale).filename().string())) << stale;
+  const std::string others[] = {finalPath, folder.File("~abcdefg"), folder.File("~abc.dovrel-part"),
+                                folder.File("x~abcdefg.dovrel-part")};
+  for (const std::string& path : {stale, fresh}) WriteFileBytes(path, "part");
+  for (const std::string& path : others) WriteFileBytes(path, "keep");
+  const auto twoDaysAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+  const auto nearlyADay = std::filesystem::file_time_type::clock::now() - std::chrono::hours(23);
+  for (const std::string& path : others) std::filesystem::last_write_time(path, twoDaysAgo);
+  std::filesystem::last_write_time(stale, twoDaysAgo);
+  std::filesystem::last_write_time(fresh, nearlyADay);
+#ifndef _WIN32  // the C library there cannot set a folder's time
+  const std::string folderLike = PartFileName(finalPath, 3);
+  std::filesystem::create_directory(folderLike);
+  std::filesystem::last_write_time(folderLike, twoDaysAgo);
+#endif
+
+  RemoveStalePartFiles(folder.Text().c_str());
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+#ifndef _WIN32
+  EXPECT_TRUE(std::filesystem::is_directory(folderLike));
+#endif
+  for (const std::string& path : others) EXPECT_EQ(ReadFileBytes(path), "keep") << path;
 }
 
 #ifndef _WIN32

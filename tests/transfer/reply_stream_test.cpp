@@ -156,6 +156,9 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
     case 9:
       pem = begin + endMarker.substr(5) + pem;
       break;  // END overlapping BEGIN
+    case 10:
+      pem.insert(begin.size() + 5, 1, '\0');
+      break;  // the document ends inside the body
     default:
       break;
   }
@@ -173,7 +176,7 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
       "<RESULT_CODE>" + (random() % 2 == 0 ? kCodes[0] : kCodes[random() % 7]) + "</RESULT_CODE>";
   const std::string enc = "<ENC_DATA>" + pem + "</ENC_DATA>";
   std::string inside;
-  switch (random() % 8) {
+  switch (random() % 12) {
     case 0:
       inside = enc + code;
       break;  // RESULT_CODE after ENC_DATA
@@ -186,6 +189,12 @@ std::string RandomReply(std::mt19937& random, std::string pem) {
     case 3:
       inside = "<ENC_DATA>x" + code + "</ENC_DATA>" + enc;
       break;
+    case 4:
+      inside = code + std::string(1, '\0') + enc;
+      break;  // the document ends before ENC_DATA
+    case 5:
+      inside = code.substr(0, code.size() - 14) + std::string(1, '\0') + "</RESULT_CODE>" + enc;
+      break;  // ... or inside RESULT_CODE
     default:
       inside = code + enc;
       break;
@@ -259,6 +268,40 @@ TEST(ReplyStream, StoresWhatTheWholeReplyRulesStoreForRandomReplies) {
   EXPECT_LT(stored, kReplies * 9 / 10);
 }
 
+// The reply is read as zero-terminated text: a zero byte ends the document,
+// wherever it stands, and what follows it is not looked at.
+TEST(ReplyStream, AZeroByteEndsTheReply) {
+  EnsureCryptoProviders();
+  const SessionKeys keys = test::FixedKeys();
+  const std::string code = "<RESULT_CODE>0</RESULT_CODE>";
+  const std::string pem = test::EncryptedDataPem(test::FilePlaintext("abc"), keys);
+  const std::string enc = "<ENC_DATA>" + pem + "</ENC_DATA>";
+  const std::string zero(1, '\0');
+  const std::string head = kMessageHeader;
+  const struct {
+    const char* what;
+    std::string reply;
+    bool stored;
+  } cases[] = {
+      {"before ENC_DATA", head + code + zero + enc, false},
+      {"inside RESULT_CODE", head + "<RESULT_CODE>0" + zero + "</RESULT_CODE>" + enc, false},
+      {"inside the PEM body",
+       head + code + "<ENC_DATA>" + std::string(pem).insert(45, zero) + "</ENC_DATA>", false},
+      {"after the document", head + code + enc + zero + "<RESULT_CODE>1</RESULT_CODE>", true},
+  };
+  test::TempFolder folder;
+  std::mt19937 random(17);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(test::WholeReplyFile(c.reply, keys, false).has_value(), c.stored);
+    for (std::size_t piece : {1, 7, 4096}) {
+      const Outcome out = Streamed(c.reply, keys, folder.File("z.dat"), random, piece);
+      EXPECT_EQ(out.stored, c.stored);
+      EXPECT_EQ(out.bytes, c.stored ? "abc" : "old");
+    }
+  }
+}
+
 // The header is read only from bytes that have arrived: a body that
 // announces far more than it holds fails when it ends, however it is cut, and
 // a length no memory could hold is never taken on trust.
@@ -287,6 +330,43 @@ TEST(ReplyStream, ReadsTheEncryptedDataHeaderOnlyFromBytesThatArrived) {
       EXPECT_FALSE(out.stored);
       EXPECT_EQ(out.bytes, "old");
     }
+  }
+}
+
+// Neither the file nor the spill is begun when the folder's free space shows
+// that it cannot hold them: the size the text announces, or for a spill twice
+// the reply's announced length. The old file stays and nothing is written.
+TEST(ReplyStream, BeginsNoFileThatTheFolderCannotHold) {
+  EnsureCryptoProviders();
+  const SessionKeys keys = test::FixedKeys();
+  test::TempFolder folder;
+  const std::string path = folder.File("big.dat");
+  const std::uint64_t free = std::filesystem::space(folder.Path()).available;
+  ASSERT_GT(free, 1u << 20);
+  const struct {
+    const char* what;
+    std::string plaintext;
+    std::uint64_t announced;  // 0: the reply's own length
+    bool stored;
+  } cases[] = {
+      {"size beyond the free space", "file_size=" + std::to_string(free + 1) + "&file_contents=abc",
+       0, false},
+      {"spill of a reply announced beyond half of it", "file_contents=abc&file_size=3",
+       free / 2 + 1, false},
+      {"spill that fits", "file_contents=abc&file_size=3", 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string reply = test::GetReply(c.plaintext, keys);
+    test::WriteFileBytes(path, "old");
+    ReplyStream stream(path.c_str(), false, keys);
+    stream.Announce(c.announced != 0 ? c.announced : reply.size());
+    stream.Feed(reply.data(), reply.size());
+    const auto entries = std::distance(std::filesystem::directory_iterator(folder.Path()),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, c.stored ? 2 : 1) << "a file was begun";
+    EXPECT_EQ(stream.ResultCodeIsZero() && stream.HasEncryptedData() && stream.Store(), c.stored);
+    EXPECT_EQ(test::ReadFileBytes(path), c.stored ? "abc" : "old");
   }
 }
 

@@ -22,7 +22,10 @@ std::string IvBytes(const SessionKeys& keys) {
   return std::string(reinterpret_cast<const char*>(keys.initVector), sizeof keys.initVector);
 }
 
-std::optional<std::string> WholeReplyPlaintext(const std::string& reply, const SessionKeys& keys) {
+std::optional<std::string> WholeReplyPlaintext(const std::string& whole, const SessionKeys& keys) {
+  // The reply is read into a zeroed buffer and looked up as zero-terminated
+  // text: the document ends at its first zero byte.
+  const std::string reply = whole.substr(0, whole.find('\0'));
   auto code = FindElementText(reply, "RESULT_CODE");
   if (!code || ParseLeadingInteger(std::string(*code).c_str()) != 0) return std::nullopt;
   auto enc = FindElementText(reply, "ENC_DATA");

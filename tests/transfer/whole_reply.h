@@ -14,8 +14,9 @@ std::string IvBytes(const SessionKeys& keys);
 
 // Element lookup, the PEM body without its control characters, base64, the
 // library's EncryptedData decoder, the cipher with its padding quirk: the
-// plaintext, or nothing where the reply fails before it.
-std::optional<std::string> WholeReplyPlaintext(const std::string& reply, const SessionKeys& keys);
+// plaintext, or nothing where the reply fails before it. The document ends
+// at its first zero byte.
+std::optional<std::string> WholeReplyPlaintext(const std::string& whole, const SessionKeys& keys);
 
 // file_size and file_contents on a complete plaintext: the file's bytes as
 // stored (CR LF in text mode), or nothing when the item fails.
