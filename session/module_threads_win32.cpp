@@ -53,8 +53,8 @@ HANDLE StartModuleThread(LPTHREAD_START_ROUTINE procedure, void* parameter) {
                           &module)) {
     return nullptr;
   }
-  auto* start = new (std::nothrow) ThreadStart{procedure, parameter, module};
-  if (start == nullptr) {
+  std::unique_ptr<ThreadStart> start(new (std::nothrow) ThreadStart{procedure, parameter, module});
+  if (!start) {
     FreeLibrary(module);
     return nullptr;
   }
@@ -62,7 +62,7 @@ HANDLE StartModuleThread(LPTHREAD_START_ROUTINE procedure, void* parameter) {
   ForgetExitedLocked();
   Threads().reserve(Threads().size() + 1);  // the push below cannot fail
   // Suspended until it is on the list, so that it counts before it runs.
-  HANDLE thread = CreateThread(nullptr, 0, ModuleThread, start, CREATE_SUSPENDED, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, ModuleThread, start.get(), CREATE_SUSPENDED, nullptr);
   HANDLE kept = nullptr;
   if (thread == nullptr || !DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &kept,
                                             SYNCHRONIZE, FALSE, 0)) {
@@ -70,10 +70,10 @@ HANDLE StartModuleThread(LPTHREAD_START_ROUTINE procedure, void* parameter) {
       TerminateThread(thread, 1);  // never ran
       CloseHandle(thread);
     }
-    delete start;
     FreeLibrary(module);
     return nullptr;
   }
+  start.release();  // the thread's from here on
   Threads().push_back(kept);
   ResumeThread(thread);
   return thread;

@@ -36,7 +36,7 @@ struct Seen {
 class ExchangeTest : public ::testing::Test {
  protected:
   int Run(const LoopbackPeer& peer, std::size_t capacity = sizeof reply_,
-          ExchangeTimeouts timeouts = {2000, 2000, 2000, 2000}) {
+          const ExchangeTimeouts& timeouts = {2000, 2000, 2000, 2000}) {
     char request[5120];
     requestLength_ = BuildRequest({{"SERVICE_CODE", "INIT"}}, request, sizeof request);
     std::memset(reply_, 'x', sizeof reply_);

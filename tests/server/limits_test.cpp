@@ -128,7 +128,7 @@ int RefusalsIn(const std::string& line) {
   const std::size_t were = line.find(" were closed");
   if (were == std::string::npos) return 0;
   const std::size_t start = line.rfind(' ', were - 1);
-  return std::atoi(line.c_str() + start + 1);
+  return static_cast<int>(std::strtol(line.c_str() + start + 1, nullptr, 10));
 }
 
 TEST(ServerLimitsTest, RefusedConnectionsAreWarnedOfAtMostOnceASecond) {

@@ -204,6 +204,8 @@ TEST(DecryptEncryptedData, RefusesMalformedInputWithoutReadingPastIt) {
     int armour;
     const char* place;
   };
+  std::string zeroInBody = pem;
+  zeroInBody.insert(40, 1, '\0');
   const Case cases[] = {
       {"no BEGIN marker", body + "-----END PKCS7 ENCRYPTED DATA-----\n", kArmourPem,
        "암호화관련 :   76 LINE\n"},
@@ -216,8 +218,7 @@ TEST(DecryptEncryptedData, RefusesMalformedInputWithoutReadingPastIt) {
        "암호화관련 :   76 LINE\n"},
       {"body not DER", Pem("not an EncryptedData"), kArmourPem, "암호화관련 :   76 LINE\n"},
       // The text ends at its first zero byte, so the END marker is not in it.
-      {"zero byte in the body", std::string(pem).insert(40, 1, '\0'), kArmourPem,
-       "암호화관련 :   76 LINE\n"},
+      {"zero byte in the body", zeroInBody, kArmourPem, "암호화관련 :   76 LINE\n"},
       {"DER cut short", der.substr(0, der.size() - 1), kArmourDer, "암호화관련 :   45 LINE\n"},
       {"empty", "", kArmourDer, "암호화관련 :   45 LINE\n"},
       {"no encrypted content", EncryptedDataDer(kCast5Oid, kIv, "", false), kArmourDer,

@@ -76,7 +76,7 @@ class DownloadWorkerTest : public ::testing::Test {
   std::string LocalPath(std::size_t index) const { return items_[index].localPath; }
 
   WorkerEnd Run(int port, const SessionKeys& keys,
-                WorkerTimeouts timeouts = {3000, 3000, 5000, 3000}) {
+                const WorkerTimeouts& timeouts = {3000, 3000, 5000, 3000}) {
     TransferJob job;
     std::strcpy(job.parameters.serverAddress, "127.0.0.1");
     job.parameters.serverPort = port;

@@ -73,5 +73,9 @@ int main(int argc, char** argv) {
   };
   const bool walked = host ? HostAndWalk(argv[2], walk) : walk();
   for (const std::string& name : listed) std::printf("listed %s\n", name.c_str());
-  return walked ? 0 : 1;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // Where 32-bit programs run through qemu, an ordinary return from main dies
+  // in the runtime's teardown after a session; ExitProcess ends it cleanly.
+  ExitProcess(walked ? 0 : 1);
 }
