@@ -190,8 +190,8 @@ TEST_F(ProgressWindowTest, OkWhileTheWorkerRunsEndsTheWindowAtOnce) {
   // Well before the server's delayed reply: the window does not wait for the worker.
   ASSERT_TRUE(ui_->Finished(&result, 3500));
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(RunningTransferCount(), 1);
-  // The worker gives its item up on its own, then stops.
+  // The worker sees the window has ended at its next wait slice, gives its
+  // item up and stops: whether it still runs at this moment is a race.
   EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
   EXPECT_FALSE(std::filesystem::exists(folder_.File("107B.TXT")));
 }
