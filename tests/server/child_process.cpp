@@ -18,14 +18,17 @@ Child Launch(const std::vector<std::string>& arguments) {
   int out[2], err[2];
   Child child;
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return child;
+  // Made before the fork: the child of a process with threads (a test's
+  // in-process server) may only make async-signal-safe calls until it execs;
+  // an allocation there can wait for ever on a lock another thread held.
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(DOVREL_FILESERVER_PATH));
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   child.pid = fork();
   if (child.pid == 0) {
     dup2(out[1], 1);
     dup2(err[1], 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(DOVREL_FILESERVER_PATH));
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }
