@@ -21,11 +21,7 @@ namespace {
 // padding: the last byte of the block before it is changed, which changes the
 // padding byte (0x01 for a 71-byte Key text) to 0x54.
 std::string SealWithBadPadding(X509* certificate, const std::string& plaintext) {
-  STACK_OF(X509)* recipients = sk_X509_new_null();
-  sk_X509_push(recipients, certificate);
-  UniquePtr<BIO> in(BIO_new_mem_buf(plaintext.data(), static_cast<int>(plaintext.size())));
-  UniquePtr<PKCS7> envelope(PKCS7_encrypt(recipients, in.get(), EVP_cast5_cbc(), PKCS7_BINARY));
-  sk_X509_free(recipients);
+  UniquePtr<PKCS7> envelope = EnvelopeForServer(certificate, plaintext);
   if (!envelope) return {};
   ASN1_OCTET_STRING* sealed = envelope->d.enveloped->enc_data->enc_data;
   std::string bytes(reinterpret_cast<const char*>(ASN1_STRING_get0_data(sealed)),

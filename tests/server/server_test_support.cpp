@@ -165,13 +165,18 @@ SessionKeys RandomKeys() {
   return keys;
 }
 
-std::string SealForServer(X509* certificate, const std::string& plaintext) {
+UniquePtr<PKCS7> EnvelopeForServer(X509* certificate, const std::string& plaintext) {
   EnsureCryptoProviders();
   STACK_OF(X509)* recipients = sk_X509_new_null();
   sk_X509_push(recipients, certificate);
   UniquePtr<BIO> in(BIO_new_mem_buf(plaintext.data(), static_cast<int>(plaintext.size())));
   UniquePtr<PKCS7> envelope(PKCS7_encrypt(recipients, in.get(), EVP_cast5_cbc(), PKCS7_BINARY));
   sk_X509_free(recipients);
+  return envelope;
+}
+
+std::string SealForServer(X509* certificate, const std::string& plaintext) {
+  UniquePtr<PKCS7> envelope = EnvelopeForServer(certificate, plaintext);
   if (!envelope) return {};
   return WritePemBlock(kEnvelopedDataLabel, envelope->d.enveloped, i2d_PKCS7_ENVELOPE);
 }

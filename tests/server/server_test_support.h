@@ -63,7 +63,9 @@ UniquePtr<X509> CertificateFromSignedData(const std::string& value, std::string*
 
 std::string KeyText(const SessionKeys& keys);
 SessionKeys RandomKeys();
-// A PEM "PKCS7 ENVELOPED DATA" body of `plaintext` for `certificate`, CAST5-CBC.
+// An envelope of `plaintext` for `certificate`, CAST5-CBC; null on failure.
+UniquePtr<PKCS7> EnvelopeForServer(X509* certificate, const std::string& plaintext);
+// The same as a PEM "PKCS7 ENVELOPED DATA" body.
 std::string SealForServer(X509* certificate, const std::string& plaintext);
 
 // The plaintext of a PEM "PKCS7 ENCRYPTED DATA" body, after checking its
