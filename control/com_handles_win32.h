@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 
 namespace dovrel {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "session/window_helpers_win32.h"
-#include "net/shared/ansi_text.h"
+#include "base/win32/window_helpers_win32.h"
+#include "base/ansi_text.h"
 #include "ui/resource_module_win32.h"
 
 namespace dovrel {

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "net/shared/receive_parameters.h"
+#include "base/receive_parameters.h"
 
 namespace dovrel {
 

@@ -9,7 +9,7 @@
 #include "control/session_values.h"
 #include "control/session_windows_win32.h"
 #include "net/wire_text.h"
-#include "session/window_helpers_win32.h"
+#include "base/win32/window_helpers_win32.h"
 
 namespace dovrel {
 namespace {

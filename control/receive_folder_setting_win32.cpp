@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "control/receive_folder_rules.h"
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 
 namespace dovrel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "control/ansi_text.h"
+#include "base/ansi_copy.h"
 #include "control/session_values.h"
 
 namespace dovrel {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <ctime>
 
-#include "net/shared/receive_parameters.h"
+#include "base/receive_parameters.h"
 
 namespace dovrel {
 

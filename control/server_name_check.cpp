@@ -1,6 +1,6 @@
 #include "control/server_name_check.h"
 
-#include "control/ansi_text.h"
+#include "base/ansi_copy.h"
 #include "net/resolve.h"
 
 namespace dovrel::entry {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "control/ansi_text.h"
+#include "base/ansi_copy.h"
 #include "net/codecs.h"
 #include "net/message.h"
 #include "net/wire_text.h"

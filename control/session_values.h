@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string>
 
-#include "net/shared/receive_parameters.h"
+#include "base/receive_parameters.h"
 
 namespace dovrel {
 

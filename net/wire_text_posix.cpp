@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 #include "net/wire_text.h"
 
 namespace dovrel {

@@ -9,7 +9,7 @@
 #include <set>
 #include <utility>
 
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 
 namespace dovrel::server {
 namespace {

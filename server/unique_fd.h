@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 
 namespace dovrel::server {
 

@@ -11,8 +11,8 @@
 #include "net/exchange.h"
 #include "net/wire_text.h"
 #include "session/session_keys.h"
-#include "net/shared/transfer_item.h"
-#include "net/shared/receive_parameters.h"
+#include "base/transfer_item.h"
+#include "base/receive_parameters.h"
 #include "resources/resource_ids.h"
 
 namespace dovrel {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/platform_paths.h"
+#include "base/platform_paths.h"
 #include "net/wire_text.h"
 
 namespace dovrel {

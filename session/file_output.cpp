@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "net/platform_paths.h"
+#include "base/platform_paths.h"
 #include "session/folder_space.h"
 
 namespace dovrel {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 #include "session/folder_space.h"
 
 namespace dovrel::platform {

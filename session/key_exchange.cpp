@@ -9,7 +9,7 @@
 #include "session/crypto_init.h"
 #include "session/pkcs7.h"
 #include "session/random_source.h"
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 
 namespace dovrel {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "net/exchange.h"
 #include "session/session_keys.h"
-#include "net/shared/message_box.h"
-#include "net/shared/receive_parameters.h"
+#include "base/message_box.h"
+#include "base/receive_parameters.h"
 
 namespace dovrel {
 
@@ -16,7 +16,7 @@ class KeyExchangeHost {
   virtual ~KeyExchangeHost() = default;
   virtual void StartBusyPopup(const char* text) = 0;  // UTF-8
   virtual void StopBusyPopup() = 0;
-  // Text and caption are UTF-8; flags are the kMb* values of net/shared/message_box.h.
+  // Text and caption are UTF-8; flags are the kMb* values of base/message_box.h.
   virtual void ShowMessage(const char* text, const char* caption, unsigned flags) = 0;
 };
 

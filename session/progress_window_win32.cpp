@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 #include "net/wire_text.h"
 #include "resources/resource_ids.h"
 #include "session/key_exchange.h"
 #include "session/module_threads_win32.h"
-#include "session/window_helpers_win32.h"
+#include "base/win32/window_helpers_win32.h"
 #include "session/window_wait_win32.h"
 
 namespace dovrel {

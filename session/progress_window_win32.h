@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "net/exchange.h"
-#include "net/shared/receive_parameters.h"
-#include "net/shared/transfer_item.h"
+#include "base/receive_parameters.h"
+#include "base/transfer_item.h"
 #include "session/busy_indicator.h"
 #include "session/download_worker.h"
 

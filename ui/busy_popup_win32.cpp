@@ -7,7 +7,7 @@
 
 #include "resources/resource_ids.h"
 #include "session/module_threads_win32.h"
-#include "session/window_helpers_win32.h"
+#include "base/win32/window_helpers_win32.h"
 #include "ui/resource_module_win32.h"
 
 namespace dovrel {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "net/platform_paths.h"
+#include "base/platform_paths.h"
 
 namespace dovrel {
 

@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 #include "ui/directory.h"
 #include "ui/local_listing.h"
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "net/unique_any.h"
+#include "base/unique_any.h"
 #include "ui/directory.h"
 #include "ui/local_listing.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "net/message.h"
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 
 namespace dovrel {
 namespace {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "net/exchange.h"
-#include "net/shared/transfer_item.h"
+#include "base/transfer_item.h"
 #include "ui/file_list_view.h"
-#include "net/shared/receive_parameters.h"
+#include "base/receive_parameters.h"
 
 namespace dovrel {
 

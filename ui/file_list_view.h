@@ -22,7 +22,7 @@ class FileListView {
   virtual void AddServerRow(const char* wireName) = 0;
   virtual void SetServerListStyle(unsigned long extendedStyle) = 0;
 
-  // Texts and captions are UTF-8; flags are the kMb* values of net/shared/message_box.h.
+  // Texts and captions are UTF-8; flags are the kMb* values of base/message_box.h.
   virtual void StartBusyPopup(const char* text) = 0;
   virtual void StopBusyPopup() = 0;
   virtual void ShowMessage(const std::string& text, const char* caption, unsigned flags) = 0;

@@ -9,7 +9,7 @@
 
 #include "ui/directory.h"
 #include "ui/local_list_view.h"
-#include "net/shared/receive_parameters.h"
+#include "base/receive_parameters.h"
 
 namespace dovrel {
 

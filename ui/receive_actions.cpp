@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 #include "ui/local_listing.h"
 
 namespace dovrel {

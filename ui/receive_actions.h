@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "net/shared/receive_parameters.h"
-#include "net/shared/transfer_item.h"
+#include "base/receive_parameters.h"
+#include "base/transfer_item.h"
 #include "net/wire_text.h"
-#include "net/shared/ansi_text.h"
+#include "base/ansi_text.h"
 #include "ui/directory.h"
 
 namespace dovrel {

@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "net/shared/transfer_item.h"
+#include "base/transfer_item.h"
 #include "net/wire_text.h"
 #include "resources/resource_ids.h"
 #include "session/progress_window_win32.h"
-#include "session/window_helpers_win32.h"
+#include "base/win32/window_helpers_win32.h"
 #include "session/window_wait_win32.h"
 #include "ui/busy_popup_win32.h"
 #include "ui/file_list_query.h"

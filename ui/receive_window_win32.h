@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "net/shared/receive_parameters.h"
+#include "base/receive_parameters.h"
 
 namespace dovrel {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "control/ansi_text.h"
+#include "base/ansi_copy.h"
 #include "control/receive_session.h"
 #include "control/server_name_check.h"
 #include "control/session_values.h"

@@ -7,7 +7,7 @@
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_server.h"
 #include "tests/transfer/recording_hosts.h"
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 
 #ifndef _WIN32
 #include "server/file_server.h"

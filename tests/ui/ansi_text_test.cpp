@@ -1,9 +1,9 @@
-#include "net/shared/ansi_text.h"
+#include "base/ansi_text.h"
 
 #include <gtest/gtest.h>
 
 #include "control/receive_folder_rules.h"
-#include "session/window_placement.h"
+#include "base/win32/window_placement.h"
 
 namespace dovrel {
 namespace {

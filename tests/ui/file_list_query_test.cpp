@@ -10,7 +10,7 @@
 
 #include "net/message.h"
 #include "tests/support/loopback_peer.h"
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 
 namespace dovrel {
 namespace {

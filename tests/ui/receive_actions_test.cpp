@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 
 namespace dovrel {
 namespace {

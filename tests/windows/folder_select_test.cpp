@@ -6,7 +6,7 @@
 #include <string>
 
 #include "control/folder_select_dialog_win32.h"
-#include "session/window_helpers_win32.h"
+#include "base/win32/window_helpers_win32.h"
 #include "tests/windows/driver_win32.h"
 
 namespace dovrel::test {

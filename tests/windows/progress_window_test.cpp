@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 #include "session/key_exchange.h"
 #include "session/progress_window_win32.h"
 #include "tests/support/temp_folder.h"

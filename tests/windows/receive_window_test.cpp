@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "control/receive_folder_setting_win32.h"
-#include "net/shared/message_box.h"
+#include "base/message_box.h"
 #include "session/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/windows/driver_win32.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "net/shared/receive_parameters.h"
+#include "base/receive_parameters.h"
 #include "net/wire_text.h"
 #include "tests/support/test_server.h"
 

@@ -1,9 +1,9 @@
-#include "control/ansi_text.h"
+#include "base/ansi_copy.h"
 
 #include <cstring>
 #include <string>
 
-#include "net/shared/ansi_text.h"
+#include "base/ansi_text.h"
 
 namespace dovrel {
 

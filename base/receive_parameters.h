@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "net/shared/text_field.h"
+#include "base/text_field.h"
 
 namespace dovrel {
 

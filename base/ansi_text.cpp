@@ -1,4 +1,4 @@
-#include "net/shared/ansi_text.h"
+#include "base/ansi_text.h"
 
 namespace dovrel {
 namespace {

@@ -1,8 +1,8 @@
-#include "session/window_helpers_win32.h"
+#include "base/win32/window_helpers_win32.h"
 
 #include <climits>
 
-#include "session/window_placement.h"
+#include "base/win32/window_placement.h"
 
 namespace dovrel {
 namespace {
