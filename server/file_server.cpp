@@ -112,8 +112,9 @@ void AcceptLoop(FileServer::State* state) {
     }
     std::lock_guard<std::mutex> lock(state->connectionMutex);
     if (state->sockets.size() >= static_cast<std::size_t>(state->options.maxConnections)) {
-      ::close(socket);
+      // Told before the close, so a client that sees its connection end finds the line written.
       WarnOfRefusals(state, state->refusals.Note(std::chrono::steady_clock::now()));
+      ::close(socket);
       continue;
     }
     const std::uint64_t number = state->nextConnection++;
