@@ -4,6 +4,7 @@
 # partial failure, server errors and bad usage apart by its exit code.
 #   end_to_end.sh --server SERVER-BINARY --root FOLDER [--wine] -- CLIENT-COMMAND...
 set -uo pipefail
+. "$(dirname "$0")/../../tools/lib/common.sh"
 wine=0
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -18,22 +19,10 @@ client=("$@")
 date=20261208
 
 work=$(mktemp -d)
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'stop_file_server; rm -rf "$work"' EXIT
 
-"$server" --root "$root" --port 0 >"$work/server.out" 2>"$work/server.err" &
-server_pid=$!
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/server.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "the server did not start"; cat "$work/server.err"; exit 1; }
+start_file_server "$server" "$root" "$work/server.out" "$work/server.err"
+port=$(file_server_port "$work/server.out") || { echo "the server did not start"; cat "$work/server.err"; exit 1; }
 
 # The receiver under Wine sees the Unix file system as drive Z:.
 folder_arg() { if [ $wine -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi; }
@@ -64,10 +53,7 @@ mkdir "$work/all"
 check "receive --all" 0 "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/all")" --all
 for source in "$root/$date"/*; do
   name=$(basename "$source")
-  case "${name,,}" in
-    *.txt|*.rst) perl -pe 's/\n/\r\n/g' "$source" >"$work/expected" ;;
-    *) cp "$source" "$work/expected" ;;
-  esac
+  as_received "$source" "$work/expected"
   if cmp -s "$work/expected" "$work/all/$name"; then passed=$((passed + 1)); else
     failed=$((failed + 1)); echo "FAILED: $name differs from the server's copy"; fi
 done
@@ -84,7 +70,7 @@ check "a name that would leave the folder" 1 \
 [ ! -e "$work/107a.txt" ] && passed=$((passed + 1)) ||
   { failed=$((failed + 1)); echo "FAILED: a file was written outside the receive folder"; }
 check "a date without files" 2 "${client[@]}" list --port "$port" --date 19990101
-kill "$server_pid"; wait "$server_pid" 2>/dev/null; server_pid=
+stop_file_server
 check "no server" 2 "${client[@]}" list --port "$port" --date $date
 check "a receive folder that does not exist" 3 \
   "${client[@]}" receive --port "$port" --folder "$(folder_arg "$work/missing")" --all

@@ -10,6 +10,7 @@
 # receiver (under emulation a 32-bit program's start takes about a minute).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+. "$(dirname "$0")/../../tools/lib/common.sh"
 wine=0 only= start_seconds=0
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -27,29 +28,7 @@ default_date=20261201
 old_contents='the copy that was here before'
 
 work=$(mktemp -d)
-server_pid=
-stop_server() {
-  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; fi
-  server_pid=
-}
-trap 'stop_server; rm -rf "$work"' EXIT
-
-# Starts the server with the row's switches; sets $port.
-start_server() {
-  # The last server's output must go first: until the new one has opened the
-  # file, its port would be read from the old one's.
-  rm -f "$work/server.out"
-  # shellcheck disable=SC2086
-  "$server" --root "$root" --port 0 $1 >"$work/server.out" 2>"$work/server.err" </dev/null &
-  server_pid=$!
-  port=
-  for _ in $(seq 100); do
-    port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/server.out" 2>/dev/null)
-    [ -n "$port" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+trap 'stop_file_server; rm -rf "$work"' EXIT
 
 # The receiver under Wine sees the Unix file system as drive Z:.
 folder_arg() { if [ $wine -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi; }
@@ -62,7 +41,9 @@ while IFS='|' read -r row arguments date exit_code received old seconds text rec
   [ -n "$only" ] && ! [[ $row =~ ^($only)$ ]] && continue
   problems=0
   date=${date:-$default_date}
-  if ! start_server "$arguments"; then fail "the server did not start"; cat "$work/server.err"; continue; fi
+  # shellcheck disable=SC2086  # the row's switches
+  start_file_server "$server" "$root" "$work/server.out" "$work/server.err" $arguments
+  if ! port=$(file_server_port "$work/server.out"); then fail "the server did not start"; cat "$work/server.err"; continue; fi
   rm -rf "$work/run"
   mkdir -p "$work/run/folder"
   printf '%s' "$old_contents" >"$work/run/folder/107old.txt"
@@ -72,7 +53,7 @@ while IFS='|' read -r row arguments date exit_code received old seconds text rec
     $receiver >"$work/out" 2>"$work/err" </dev/null
   got=$?
   elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
-  stop_server
+  stop_file_server
   output=$(cat "$work/out" "$work/err" | tr -d '\r')
 
   [ "$got" -eq "$exit_code" ] || fail "exit $got, expected $exit_code"
@@ -89,7 +70,7 @@ while IFS='|' read -r row arguments date exit_code received old seconds text rec
   [ -z "$strays" ] || fail "left behind in the receive folder: $strays"
   case "$old" in
     keep) [ "$(cat "$work/run/folder/107old.txt")" = "$old_contents" ] || fail "107old.txt was damaged" ;;
-    server) perl -pe 's/\n/\r\n/g' "$root/$date/107old.txt" >"$work/expected"
+    server) as_received "$root/$date/107old.txt" "$work/expected"
             cmp -s "$work/expected" "$work/run/folder/107old.txt" || fail "107old.txt is not the server's copy" ;;
     =*) printf "${old#=}" >"$work/expected"
         cmp -s "$work/expected" "$work/run/folder/107old.txt" || fail "107old.txt does not hold ${old#=}" ;;
