@@ -1,5 +1,9 @@
 #include "base/ansi_text.h"
 
+#include <cstring>
+
+#include "base/ascii.h"
+
 namespace dovrel {
 namespace {
 
@@ -8,8 +12,6 @@ std::size_t CharacterLength(std::string_view text, std::size_t at, LeadBytePredi
   const auto byte = static_cast<unsigned char>(text[at]);
   return isLead(byte) && at + 1 < text.size() ? 2 : 1;
 }
-
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
@@ -25,6 +27,14 @@ std::string CutAnsiText(std::string_view text, std::size_t limit, LeadBytePredic
   return std::string(text.substr(0, at));
 }
 
+void CopyAnsiText(char* destination, std::size_t capacity, const char* source) {
+  if (destination == nullptr || capacity == 0) return;
+  const std::string text =
+      source != nullptr ? CutAnsiText(source, capacity - 1, IsCp949LeadByte) : std::string();
+  std::memcpy(destination, text.data(), text.size());
+  destination[text.size()] = '\0';
+}
+
 bool EqualIgnoringCase(std::string_view a, std::string_view b, LeadBytePredicate isLead) {
   if (a.size() != b.size()) return false;
   std::size_t at = 0;
@@ -32,7 +42,7 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b, LeadBytePredicate
     const std::size_t length = CharacterLength(a, at, isLead);
     if (length == 2) {
       if (a.substr(at, 2) != b.substr(at, 2)) return false;
-    } else if (FoldAscii(a[at]) != FoldAscii(b[at])) {
+    } else if (FoldAsciiCase(a[at]) != FoldAsciiCase(b[at])) {
       return false;
     }
     at += length;

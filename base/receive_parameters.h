@@ -4,15 +4,15 @@
 
 #include <cstddef>
 
+#include "base/platform_paths.h"
 #include "base/text_field.h"
 
 namespace dovrel {
 
-inline constexpr std::size_t kFolderTextSize = 260;  // paths, terminating zero included
-inline constexpr std::size_t kShortTextSize = 128;   // date, server address, user id
+inline constexpr std::size_t kShortTextSize = 128;  // date, server address, user id
 
 struct ReceiveParameters {
-  char receiveFolder[kFolderTextSize] = {};
+  char receiveFolder[kPathSize] = {};
   char searchDate[kShortTextSize] = {};     // normally YYYYMMDD
   char serverAddress[kShortTextSize] = {};  // dotted IPv4, never a host name
   int serverPort = 0;

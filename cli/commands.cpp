@@ -83,8 +83,7 @@ int RunList(const Options& options) {
 int RunReceive(const Options& options) {
   ReceiveParameters parameters;
   if (!MakeParameters(options, &parameters)) return kExitServerError;
-  if (!PlatformDirectorySource().Exists(options.folder) ||
-      options.folder.size() >= kFolderTextSize) {
+  if (!PlatformDirectorySource().Exists(options.folder) || options.folder.size() >= kPathSize) {
     std::fprintf(stderr, "dovrel: the receive folder %s does not exist\n", options.folder.c_str());
     return kExitLocalError;
   }

@@ -1,18 +1,10 @@
 #pragma once
-// Owners for the automation and registry handles the module uses, on the one
-// owner template, and an owner for interface pointers.
+// An owner for interface pointers, on the one owner template; the handle owners
+// the module uses come with it.
 
-#include <windows.h>
-#include <oleauto.h>
-
-#include "base/unique_any.h"
+#include "base/win32/unique_handles_win32.h"
 
 namespace dovrel {
-
-using unique_bstr = unique_any<BSTR, SysFreeString>;
-
-inline void CloseKey(HKEY key) { RegCloseKey(key); }
-using unique_hkey = unique_any<HKEY, CloseKey>;
 
 template <typename Interface>
 void ReleaseInterface(Interface* pointer) {

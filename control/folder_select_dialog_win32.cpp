@@ -17,10 +17,8 @@ constexpr int kFolderDialog = IDD_FOLDER_SELECT;
 constexpr int kFolderEdit = IDC_FOLDER_EDIT;
 constexpr int kBrowseButton = IDC_FOLDER_BROWSE;
 
-bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
-
-void CopyCut(char (&field)[kFolderTextSize], const std::string& text) {
-  SetFieldText(field, CutAnsiText(text, kFolderTextSize - 1, IsAnsiLeadByte));
+void CopyCut(char (&field)[kPathSize], const std::string& text) {
+  SetFieldText(field, CutAnsiText(text, kPathSize - 1, IsAnsiLeadByte));
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ class FolderSelectDialog {
 
   HWND window_ = nullptr;
   bool ended_ = false;  // OK or cancel has ended the window; the browser may still be open
-  char folder_[kFolderTextSize] = {};
+  char folder_[kPathSize] = {};
 };
 
 }  // namespace dovrel

@@ -1,9 +1,10 @@
 #include "control/installer_registry.h"
 
-#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <regex>
+
+#include "base/ascii.h"
 
 namespace dovrel::installer {
 namespace {
@@ -61,11 +62,6 @@ void AddKeys(const std::vector<ScriptKey>& keys, const std::string& parent, bool
   }
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::string Attribute(const std::string& attributes, const char* pattern) {
   std::smatch match;
   return std::regex_search(attributes, match, std::regex(pattern)) ? match[1].str() : std::string();
@@ -116,7 +112,8 @@ bool ReadTypeLibrary(const std::string& idl, TypeLibrary* library) {
   for (std::sregex_iterator it(idl.begin(), idl.end(), declaration), end; it != end; ++it) {
     const std::string attributes = (*it)[1].str();
     const std::string kind = (*it)[2].str();
-    const std::string uuid = Upper(Attribute(attributes, R"(uuid\(\s*([0-9A-Fa-f-]{36})\s*\))"));
+    const std::string uuid =
+        UpperAsciiText(Attribute(attributes, R"(uuid\(\s*([0-9A-Fa-f-]{36})\s*\))"));
     if (uuid.empty()) continue;  // a coclass's "[default] interface" names one, declares none
     if (kind == "library") {
       const std::string help = Attribute(attributes, R"(helpstring\(\s*\"([^\"]*)\"\s*\))");

@@ -14,17 +14,6 @@
 namespace dovrel {
 namespace {
 
-// The automation string as ANSI text in the system code page.
-std::string AnsiFromBstr(BSTR text) {
-  const int length = static_cast<int>(SysStringLen(text));
-  if (length == 0) return {};
-  const int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string ansi(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, length, ansi.data(), size, nullptr, nullptr);
-  return ansi;
-}
-
 // The owner of a session's window: the page's window when it is one of this
 // thread's, else this thread's active window, else the foreground window when
 // it is this thread's; none only when the thread shows no window at all.

@@ -2,11 +2,11 @@
 
 namespace dovrel {
 
-bool AcceptStoredFolder(const char (&local)[kFolderValueBuffer], unsigned long reportedSize,
+bool AcceptStoredFolder(const char (&local)[kPathSize], unsigned long reportedSize,
                         std::size_t callerSize) {
   // A value too large for the buffer leaves it empty; one without its zero
   // still ends inside it unless it fills all 260 bytes.
-  if (local[0] == '\0' || local[kFolderValueBuffer - 1] != '\0') return false;
+  if (local[0] == '\0' || local[kPathSize - 1] != '\0') return false;
   return reportedSize < callerSize;
 }
 

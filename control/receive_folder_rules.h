@@ -3,18 +3,18 @@
 
 #include <cstddef>
 
+#include "base/platform_paths.h"
+
 namespace dovrel {
 
 inline constexpr char kFolderKeyPath[] = "SOFTWARE\\Morvanta\\Orsenn";
 inline constexpr char kFolderValueName[] = "PayListPath";
-// The value is read into a zero-filled buffer of this many bytes.
-inline constexpr std::size_t kFolderValueBuffer = 260;
 
-// `local` is the zero-filled 260-byte buffer after the query, `reportedSize`
+// `local` is the zero-filled path buffer the value was read into, `reportedSize`
 // the data size the registry reported. Accepted when it holds a non-empty text
 // whose reported size (terminating zero included) is below the caller's
 // buffer size: 258 bytes of text load into 260 bytes, 259 do not.
-bool AcceptStoredFolder(const char (&local)[kFolderValueBuffer], unsigned long reportedSize,
+bool AcceptStoredFolder(const char (&local)[kPathSize], unsigned long reportedSize,
                         std::size_t callerSize);
 
 }  // namespace dovrel

@@ -4,14 +4,11 @@
 
 #include <cstring>
 
+#include "base/win32/unique_handles_win32.h"
 #include "control/receive_folder_rules.h"
-#include "base/unique_any.h"
 
 namespace dovrel {
 namespace {
-
-void CloseKey(HKEY key) { RegCloseKey(key); }
-using unique_hkey = unique_any<HKEY, CloseKey>;
 
 constexpr REGSAM kView = KEY_WOW64_32KEY;
 
@@ -20,13 +17,12 @@ constexpr REGSAM kView = KEY_WOW64_32KEY;
 int LoadReceiveFolderFrom(const char* keyPath, char* buffer, std::size_t size) {
   if (buffer == nullptr) return 0;
   if (size > 0) buffer[0] = '\0';
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | kView, &opened) !=
+  unique_hkey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | kView, key.put()) !=
       ERROR_SUCCESS) {
     return 0;
   }
-  unique_hkey key(opened);
-  char local[kFolderValueBuffer] = {};
+  char local[kPathSize] = {};
   DWORD reported = sizeof local;
   RegQueryValueExA(key.get(), kFolderValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(local),
                    &reported);
@@ -40,10 +36,9 @@ int LoadReceiveFolderFrom(const char* keyPath, char* buffer, std::size_t size) {
 
 int SaveReceiveFolderTo(const char* keyPath, const char* text) {
   if (text == nullptr || text[0] == '\0') return 0;
-  HKEY created = nullptr;
+  unique_hkey key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE | kView, nullptr, &created, nullptr) == ERROR_SUCCESS) {
-    unique_hkey key(created);
+                      KEY_SET_VALUE | kView, nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
     RegSetValueExA(key.get(), kFolderValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                    static_cast<DWORD>(std::strlen(text) + 1));
   }

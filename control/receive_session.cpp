@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "base/ansi_copy.h"
+#include "base/ansi_text.h"
 #include "control/session_values.h"
 
 namespace dovrel {
@@ -21,9 +21,9 @@ int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& 
   }
   ApplySessionDefaults(platform.LocalNow(), &values);
 
-  char folder[kFolderTextSize] = {};
+  char folder[kPathSize] = {};
   if (platform.LoadFolder(folder, sizeof folder) != -1) {
-    char chosen[kFolderTextSize] = {};
+    char chosen[kPathSize] = {};
     folder[0] = '\0';
     if (platform.PromptFolder(folder, chosen, sizeof chosen) == 1) {
       CopyAnsiText(folder, sizeof folder, chosen);

@@ -15,7 +15,7 @@ class ControlFolders final : public FolderServices {
     FolderSelectDialog dialog;
     dialog.SetInitialFolder(current.c_str());
     const int result = dialog.Run(owner);
-    char folder[kFolderTextSize] = {};
+    char folder[kPathSize] = {};
     if (result == 1) dialog.GetFolder(folder, sizeof folder);
     *chosen = folder;
     return result;

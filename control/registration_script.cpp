@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstddef>
 
+#include "base/ascii.h"
+
 namespace dovrel {
 namespace {
 
@@ -94,8 +96,8 @@ class ScriptParser {
     if (at_ < text_.size() && text_[at_] == '{' && LooksLikeGuid()) {
       at_ += 38;
     } else {
-      while (at_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[at_])) &&
-             text_[at_] != '=' && text_[at_] != '\'' && text_[at_] != '{' && text_[at_] != '}') {
+      while (at_ < text_.size() && !IsBlank(text_[at_]) && text_[at_] != '=' &&
+             text_[at_] != '\'' && text_[at_] != '{' && text_[at_] != '}') {
         ++at_;
       }
     }
@@ -130,7 +132,7 @@ class ScriptParser {
   }
 
   void SkipBlanks() {
-    while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_]))) ++at_;
+    while (at_ < text_.size() && IsBlank(text_[at_])) ++at_;
   }
   bool Peek(char c) {
     SkipBlanks();

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "control/com_handles_win32.h"
+#include "base/win32/unique_handles_win32.h"
 
 namespace dovrel {
 namespace {
@@ -40,18 +40,18 @@ class ClassesRoot final : public RegistryEditor {
 
  private:
   static unique_hkey Create(const std::string& path) {
-    HKEY key = nullptr;
+    unique_hkey key;
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                        KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
       return unique_hkey();
     }
-    return unique_hkey(key);
+    return key;
   }
   static unique_hkey Open(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
       return unique_hkey();
-    return unique_hkey(key);
+    return key;
   }
 };
 

@@ -1,6 +1,6 @@
 #include "control/server_name_check.h"
 
-#include "base/ansi_copy.h"
+#include "base/ansi_text.h"
 #include "net/resolve.h"
 
 namespace dovrel::entry {

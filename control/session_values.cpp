@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "base/ansi_copy.h"
+#include "base/ansi_text.h"
+#include "base/ascii.h"
 #include "net/codecs.h"
 #include "net/message.h"
 #include "net/wire_text.h"
@@ -17,9 +18,7 @@ namespace {
 
 bool KeyIs(const char* key, const char* name) {
   for (; *key != '\0' && *name != '\0'; ++key, ++name) {
-    char c = *key;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != *name) return false;
+    if (UpperAsciiCase(*key) != *name) return false;
   }
   return *key == *name;
 }

@@ -1,9 +1,10 @@
 #include "net/message.h"
 
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <string>
+
+#include "base/ascii.h"
 
 namespace dovrel {
 namespace {
@@ -14,8 +15,7 @@ constexpr std::size_t kTagCapacity = 128;
 bool UpperName(const char* name, char* out, std::size_t capacity) {
   std::size_t n = std::strlen(name);
   if (n + 1 > capacity) return false;
-  for (std::size_t i = 0; i < n; ++i)
-    out[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[i])));
+  for (std::size_t i = 0; i < n; ++i) out[i] = UpperAsciiCase(name[i]);
   out[n] = '\0';
   return true;
 }
@@ -26,16 +26,6 @@ bool Append(char* out, std::size_t capacity, std::size_t* length, std::string_vi
   std::memcpy(out + *length, text.data(), text.size());
   *length += text.size();
   out[*length] = '\0';
-  return true;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i])))
-      return false;
-  }
   return true;
 }
 
@@ -110,7 +100,8 @@ std::optional<std::string_view> FindParameterText(std::string_view text, const c
   std::size_t pairStart = 0;
   for (;;) {
     std::string_view pair = text.substr(pairStart);
-    if (StartsWithNoCase(pair, key) && pair.size() > key.size() && pair[key.size()] == '=') {
+    if (StartsWithIgnoringAsciiCase(pair, key) && pair.size() > key.size() &&
+        pair[key.size()] == '=') {
       std::size_t valueStart = pairStart + key.size() + 1;
       std::size_t valueEnd = text.find('&', valueStart);
       if (valueEnd == std::string_view::npos) valueEnd = text.size();
@@ -138,16 +129,14 @@ bool IsReceivedFileName(const char* name) {
   static const char* const kReceivedPrefixes[] = {"107"};
   if (name == nullptr) return false;
   for (const char* prefix : kReceivedPrefixes) {
-    if (StartsWithNoCase(name, prefix)) return true;
+    if (StartsWithIgnoringAsciiCase(name, prefix)) return true;
   }
   return false;
 }
 
 std::int32_t ParseLeadingInteger(const char* text) {
   if (text == nullptr) return 0;
-  while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\f' ||
-         *text == '\v')
-    ++text;
+  while (IsBlank(*text)) ++text;
   bool negative = false;
   if (*text == '+' || *text == '-') negative = *text++ == '-';
   constexpr std::int64_t kMax = INT32_MAX;

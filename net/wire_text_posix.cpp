@@ -6,29 +6,19 @@
 #include <string>
 #include <utility>
 
-#include "base/unique_any.h"
+#include "base/unique_handles_posix.h"
 #include "net/wire_text.h"
 
 namespace dovrel {
 namespace {
 
-void CloseIconv(iconv_t handle) { iconv_close(handle); }
-using unique_iconv = unique_any<iconv_t, CloseIconv>;
-
 constexpr char kUtf8[] = "UTF-8";
-
-// An empty owner when iconv knows no conversion from `from` to `to`.
-unique_iconv OpenIconv(const char* to, const char* from) {
-  iconv_t opened = iconv_open(to, from);
-  // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open's own failure value
-  return opened == reinterpret_cast<iconv_t>(-1) ? unique_iconv() : unique_iconv(opened);
-}
 
 // Converts the whole of `in` from `from` to `to`; false on any byte that has
 // no counterpart, or on a character cut off at the end.
 bool Convert(const char* to, const char* from, std::string_view in, std::string* out) {
   out->clear();
-  unique_iconv codec = OpenIconv(to, from);
+  const unique_iconv codec(iconv_open(to, from));
   if (!codec) return false;
 
   char* source = const_cast<char*>(in.data());  // iconv's interface is not const-correct
@@ -74,7 +64,9 @@ const WireText& PlatformWireText() {
 const WireText& Cp949WireText() { return PlatformWireText(); }
 
 std::unique_ptr<WireText> MakeIconvWireText(const std::string& charset) {
-  if (!OpenIconv(kUtf8, charset.c_str()) || !OpenIconv(charset.c_str(), kUtf8)) return nullptr;
+  if (!unique_iconv(iconv_open(kUtf8, charset.c_str())) ||
+      !unique_iconv(iconv_open(charset.c_str(), kUtf8)))
+    return nullptr;
   return std::make_unique<IconvText>(charset);
 }
 

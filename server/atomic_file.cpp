@@ -9,7 +9,7 @@
 #include <cstring>
 #include <random>
 
-#include "server/unique_fd.h"
+#include "base/unique_handles_posix.h"
 
 namespace dovrel::server {
 namespace {

@@ -1,8 +1,8 @@
 #include "server/faults.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/ascii.h"
 #include "net/codecs.h"
 
 namespace dovrel::server {
@@ -34,12 +34,6 @@ constexpr KindName kKinds[] = {
     {"zero", FaultKind::kZero},
 };
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool ParseCount(std::string_view text, std::int64_t maximum, std::int64_t* value) {
   if (text.empty() || text.size() > 12) return false;
   std::int64_t n = 0;
@@ -56,7 +50,7 @@ bool ParseCount(std::string_view text, std::int64_t maximum, std::int64_t* value
 bool SplitElementAndText(std::string_view argument, std::string* element, std::string* text) {
   const std::size_t colon = argument.find(':');
   if (colon == std::string_view::npos || colon == 0) return false;
-  *element = Upper(argument.substr(0, colon));
+  *element = UpperAsciiText(argument.substr(0, colon));
   *text = std::string(argument.substr(colon + 1));
   return true;
 }
@@ -111,7 +105,7 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
     fault.fileName = std::string(serviceText.substr(equals + 1));
     serviceText = serviceText.substr(0, equals);
   }
-  fault.service = Upper(serviceText);
+  fault.service = UpperAsciiText(serviceText);
   if (!fault.fileName.empty() && fault.service != "GET") {
     *error = "only a GET fault names a file: " + std::string(text);
     return std::nullopt;
@@ -137,7 +131,7 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
   switch (fault.kind) {
     case FaultKind::kOmit:
     case FaultKind::kEmpty:
-      fault.element = Upper(argument);
+      fault.element = UpperAsciiText(argument);
       valid = !fault.element.empty();
       break;
     case FaultKind::kCode:
@@ -171,7 +165,7 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
       break;
     case FaultKind::kUnterminate:
     case FaultKind::kZero:
-      fault.element = Upper(argument);
+      fault.element = UpperAsciiText(argument);
       valid = !fault.element.empty();
       break;
     case FaultKind::kLong: {

@@ -9,13 +9,10 @@
 #include <set>
 #include <utility>
 
-#include "base/unique_any.h"
+#include "base/unique_handles_posix.h"
 
 namespace dovrel::server {
 namespace {
-
-void CloseDirectory(DIR* dir) { closedir(dir); }
-using unique_dir = unique_any<DIR*, CloseDirectory>;
 
 // Entries of one open folder that are of the wanted kind. Symbolic links are
 // not followed, so nothing outside the root is ever listed.

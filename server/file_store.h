@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/unique_handles_posix.h"
 #include "net/wire_text.h"
-#include "server/unique_fd.h"
 
 namespace dovrel::server {
 

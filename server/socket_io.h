@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstddef>
 
-#include "server/unique_fd.h"
+#include "base/unique_handles_posix.h"
 
 namespace dovrel::server {
 

@@ -1,9 +1,9 @@
 #include "session/file_contents.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "session/folder_space.h"
 
 namespace dovrel {
@@ -13,10 +13,6 @@ constexpr char kSizeKey[] = "file_size=";
 constexpr int kSizeKeyLength = sizeof kSizeKey - 1;
 constexpr char kContentsKey[] = "file_contents";
 constexpr std::size_t kSeparator = 1;  // the character after the key, not checked
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 
 // The folder part of a path with its trailing separator (which a drive root
 // and a network share need), for the free-space query.
@@ -78,9 +74,8 @@ void FileContents::Search(const unsigned char* bytes, std::size_t length) {
       continue;
     }
     if (compared_ >= 0) {
-      const bool same = compared_ < kSizeKeyLength - 1
-                            ? std::tolower(static_cast<unsigned char>(c)) == kSizeKey[compared_]
-                            : c == '=';
+      const bool same =
+          compared_ < kSizeKeyLength - 1 ? FoldAsciiCase(c) == kSizeKey[compared_] : c == '=';
       compared_ = same ? compared_ + 1 : -1;
       if (compared_ == kSizeKeyLength) sizeFound_ = true;
     }

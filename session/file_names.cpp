@@ -1,32 +1,22 @@
 #include "session/file_names.h"
 
-#include <cctype>
 #include <cstring>
 #include <string>
 
+#include "base/ascii.h"
+
 namespace dovrel {
 namespace {
-
-constexpr std::size_t kPathSize = 260;
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 bool IsDeviceName(std::string_view name) {
   std::string_view stem = name.substr(0, name.find('.'));
   while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
-    if (EqualsNoCase(stem, device)) return true;
+    if (EqualIgnoringAsciiCase(stem, device)) return true;
   }
   if (stem.size() == 4 &&
-      (EqualsNoCase(stem.substr(0, 3), "COM") || EqualsNoCase(stem.substr(0, 3), "LPT")) &&
+      (EqualIgnoringAsciiCase(stem.substr(0, 3), "COM") ||
+       EqualIgnoringAsciiCase(stem.substr(0, 3), "LPT")) &&
       stem[3] >= '0' && stem[3] <= '9')
     return true;
   return false;
@@ -69,7 +59,7 @@ bool IsTextModePath(const char* path) {
   std::size_t dot = last.rfind('.');
   if (dot == std::string_view::npos) return false;
   std::string_view extension = last.substr(dot);
-  return EqualsNoCase(extension, ".txt") || EqualsNoCase(extension, ".rst");
+  return EqualIgnoringAsciiCase(extension, ".txt") || EqualIgnoringAsciiCase(extension, ".rst");
 }
 
 }  // namespace dovrel

@@ -13,7 +13,6 @@
 namespace dovrel {
 namespace {
 
-constexpr std::size_t kPathSize = 260;
 constexpr std::size_t kLongestName = 8;  // "~" and seven letters or digits
 constexpr char kPartFileSuffix[] = ".dovrel-part";
 constexpr std::size_t kPartFileNameLength = kLongestName + sizeof kPartFileSuffix - 1;

@@ -3,9 +3,9 @@
 #include <sys/statvfs.h>
 
 #include <ctime>
-#include <memory>
 #include <string>
 
+#include "base/unique_handles_posix.h"
 #include "session/folder_space.h"
 
 namespace dovrel::platform {
@@ -20,8 +20,8 @@ bool FreeBytes(const char* folder, std::uint64_t* bytes) {
 void ForEachFileAge(const char* folder,
                     const std::function<void(const char* name, std::int64_t ageSeconds)>& visit) {
   if (folder == nullptr) return;
-  std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(folder), &::closedir);
-  if (directory == nullptr) return;
+  const unique_dir directory(::opendir(folder));
+  if (!directory) return;
   const std::time_t now = std::time(nullptr);
   while (const dirent* entry = ::readdir(directory.get())) {
     const std::string path = std::string(folder) + "/" + entry->d_name;

@@ -2,15 +2,11 @@
 
 #include <string>
 
-#include "base/unique_any.h"
+#include "base/win32/unique_handles_win32.h"
 #include "session/folder_space.h"
 
 namespace dovrel::platform {
 namespace {
-
-void CloseFind(HANDLE find) { ::FindClose(find); }
-// Only valid search handles are stored: INVALID_HANDLE_VALUE is not a constant expression.
-using unique_find = unique_any<HANDLE, CloseFind>;
 
 // Paths are ANSI texts in the system's code page.
 std::wstring Wide(const char* text) {
@@ -46,9 +42,8 @@ void ForEachFileAge(const char* folder,
   if (folder == nullptr) return;
   const std::string pattern = std::string(folder) + "\\*";
   WIN32_FIND_DATAA entry;
-  HANDLE first = ::FindFirstFileA(pattern.c_str(), &entry);
-  if (first == INVALID_HANDLE_VALUE) return;
-  unique_find search(first);
+  const unique_find search(::FindFirstFileA(pattern.c_str(), &entry));
+  if (!search) return;
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);
   do {

@@ -34,7 +34,7 @@ void WriteHex(const unsigned char* bytes, std::size_t count, char* out) {
 
 bool PrepareRandomSource() {
   EnsureCryptoProviders();
-  char path[kSeedPathSize];
+  char path[kPathSize];
   if (!RandomSeedPath(path, sizeof path)) return true;
   // A seed file that cannot be read or written is no failure here; the
   // entries the library queues for it are dropped, so that they do not

@@ -6,11 +6,11 @@
 
 #include <cstddef>
 
+#include "base/platform_paths.h"
 #include "session/session_keys.h"
 
 namespace dovrel {
 
-inline constexpr std::size_t kSeedPathSize = 260;  // includes the terminating zero
 inline constexpr long kSeedLoadLimit = 1048576;
 
 // The seed file's path: the temporary folder as the platform reports it, then

@@ -2,14 +2,12 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
+
 namespace dovrel {
 namespace {
 
 constexpr int kSitePemUnreadable = 76;
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 
 // Skips the piece up to the end of the opening tag; false while the tag has
 // not been seen.

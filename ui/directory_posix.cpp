@@ -4,15 +4,12 @@
 
 #include <ctime>
 
-#include "base/unique_any.h"
+#include "base/unique_handles_posix.h"
 #include "ui/directory.h"
 #include "ui/local_listing.h"
 
 namespace dovrel {
 namespace {
-
-void CloseDirectory(DIR* directory) { closedir(directory); }
-using unique_dir = unique_any<DIR*, CloseDirectory>;
 
 class PosixDirectorySource final : public DirectorySource {
  public:

@@ -1,15 +1,11 @@
 #include <windows.h>
 
-#include "base/unique_any.h"
+#include "base/win32/unique_handles_win32.h"
 #include "ui/directory.h"
 #include "ui/local_listing.h"
 
 namespace dovrel {
 namespace {
-
-void CloseFind(HANDLE find) { FindClose(find); }
-// Only valid search handles are stored: INVALID_HANDLE_VALUE is not a constant expression.
-using unique_find = unique_any<HANDLE, CloseFind>;
 
 // 100-nanosecond ticks between 1601-01-01 and 1970-01-01.
 constexpr std::int64_t kEpochDifferenceTicks = 116444736000000000;
@@ -43,9 +39,8 @@ class Win32DirectorySource final : public DirectorySource {
                        const std::function<void(const DirectoryEntry&)>& visit) const override {
     const std::string pattern = directory + "\\" + kTxtPattern;
     WIN32_FIND_DATAA data;
-    HANDLE first = FindFirstFileA(pattern.c_str(), &data);
-    if (first == INVALID_HANDLE_VALUE) return;
-    unique_find find(first);
+    const unique_find find(FindFirstFileA(pattern.c_str(), &data));
+    if (!find) return;
     do {
       DirectoryEntry entry;
       entry.name = data.cFileName;

@@ -13,7 +13,7 @@ namespace dovrel {
 namespace {
 
 constexpr std::size_t kSkeyLimit = kShortTextSize - 1;
-constexpr std::size_t kFileNameLimit = kTransferPathSize - 1;
+constexpr std::size_t kFileNameLimit = kPathSize - 1;
 
 // What the exchanges yield: the names, or the message that says why not.
 struct QueryOutcome {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/ascii.h"
 #include "net/message.h"
 
 namespace dovrel {
@@ -11,8 +12,6 @@ constexpr std::size_t kPatternLength = sizeof kTxtPattern - 1;
 // Far beyond any file time (FILETIME ends in the year 30828), small enough
 // that the civil-date arithmetic below cannot overflow.
 constexpr std::int64_t kMaxSeconds = 1000000000000000;
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
   std::int64_t quotient = value / divisor;
@@ -73,11 +72,7 @@ void ListStep(const Listing& listing, const std::string& directory, const std::s
 bool MatchesTxtPattern(std::string_view name) {
   constexpr std::string_view kExtension = ".txt";
   if (name.size() < kExtension.size()) return false;
-  const std::string_view tail = name.substr(name.size() - kExtension.size());
-  for (std::size_t i = 0; i < kExtension.size(); ++i) {
-    if (LowerAscii(tail[i]) != kExtension[i]) return false;
-  }
-  return true;
+  return EqualIgnoringAsciiCase(name.substr(name.size() - kExtension.size()), kExtension);
 }
 
 std::string FormatListingDate(std::int64_t utcSeconds, std::int64_t utcOffsetSeconds) {

@@ -9,14 +9,15 @@
 
 #include "ui/directory.h"
 #include "ui/local_list_view.h"
+#include "base/platform_paths.h"
 #include "base/receive_parameters.h"
 
 namespace dovrel {
 
 // Grid lines, full-row selection and info tips.
 inline constexpr unsigned long kLocalListStyle = 0x421;
-// Paths live in 260-byte buffers on the platform: at most 259 characters.
-inline constexpr std::size_t kMaxPathLength = 259;
+// The longest path a path buffer holds.
+inline constexpr std::size_t kMaxPathLength = kPathSize - 1;
 inline constexpr char kTxtPattern[] = "*.txt";
 
 // The platform's "*.txt" wildcard: any name ending in ".txt", letter case ignored.

@@ -36,8 +36,6 @@ constexpr int kClose = IDC_RECEIVE_CLOSE;
 
 constexpr unsigned long kListStyle = 0x421;  // grid lines, full-row selection, info tips
 
-bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
-
 struct Column {
   const char* title;
   int width;
@@ -93,7 +91,7 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
     return (state >> 12) == 2;
   }
   std::string ServerRowName(int row) override {
-    char name[kTransferPathSize] = {};
+    char name[kPathSize] = {};
     LVITEMA item{};
     item.iSubItem = 0;
     item.pszText = name;

@@ -81,4 +81,10 @@ void SetControlTextUtf8(HWND control, const std::string& utf8) {
 
 std::string ControlTextAnsi(HWND control) { return WideToPage(CP_ACP, ControlTextWide(control)); }
 
+std::string AnsiFromBstr(BSTR text) {
+  return WideToPage(CP_ACP, std::wstring_view(text, SysStringLen(text)));
+}
+
+bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
 }  // namespace dovrel

@@ -3,6 +3,7 @@
 // message boxes from UTF-8 texts, and the text conversions of the window layer.
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <string>
 #include <string_view>
@@ -25,6 +26,13 @@ void SetControlTextUtf8(HWND control, const std::string& utf8);
 
 // A control's text in the ANSI code page, whole.
 std::string ControlTextAnsi(HWND control);
+
+// An automation string in the ANSI code page, whole.
+std::string AnsiFromBstr(BSTR text);
+
+// The ANSI code page's lead bytes, by which every window cuts its ANSI texts
+// (CutAnsiText of base/ansi_text.h).
+bool IsAnsiLeadByte(unsigned char byte);
 
 // The object behind a dialog that was created with the object as its creation
 // parameter: kept with the dialog from WM_INITDIALOG on; null before.

@@ -94,10 +94,9 @@ std::wstring CallReceiveFile(IUnknown* object, const std::string& options) {
     return L"<failed>";
   com_ptr<IPelgrath> hold(pelgrath);
   unique_bstr text(SysAllocString(std::wstring(options.begin(), options.end()).c_str()));
-  BSTR result = nullptr;
-  if (pelgrath->ReceiveFile(text.get(), &result) != S_OK || result == nullptr) return L"<failed>";
-  unique_bstr held(result);
-  return std::wstring(result);
+  unique_bstr result;
+  if (pelgrath->ReceiveFile(text.get(), result.put()) != S_OK || !result) return L"<failed>";
+  return std::wstring(result.get());
 }
 
 TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/ansi_copy.h"
+#include "base/ansi_text.h"
 #include "control/receive_session.h"
 #include "control/server_name_check.h"
 #include "control/session_values.h"

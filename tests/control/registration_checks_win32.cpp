@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "control/com_handles_win32.h"
+#include "base/win32/unique_handles_win32.h"
 #include "control/server_name_check.h"
 
 namespace dovrel::test {
@@ -38,10 +38,10 @@ std::vector<RegistryEntry> ScriptEntries(const std::wstring& module) {
 }
 
 std::wstring RegistryText(const std::wstring& path, const wchar_t* name, REGSAM view) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &raw) != ERROR_SUCCESS)
+  unique_hkey key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) !=
+      ERROR_SUCCESS)
     return L"<no key>";
-  unique_hkey key(raw);
   wchar_t data[1024] = {};
   DWORD size = sizeof data - sizeof(wchar_t);
   if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include <cctype>
 #include <fstream>
 #include <iterator>
 
-#include "control/com_handles_win32.h"
+#include "base/ascii.h"
+#include "base/win32/unique_handles_win32.h"
 #include "tests/support/test_server.h"
 
 namespace dovrel::test {
@@ -21,10 +21,10 @@ std::string FileBytes(const std::filesystem::path& path) {
 
 // The server's copy as it must arrive: text files with CR LF line ends.
 std::string ArrivingBytes(const std::filesystem::path& source) {
-  std::string extension = source.extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = source.extension().string();
   const std::string bytes = FileBytes(source);
-  if (extension != ".txt" && extension != ".rst") return bytes;
+  if (!EqualIgnoringAsciiCase(extension, ".txt") && !EqualIgnoringAsciiCase(extension, ".rst"))
+    return bytes;
   std::string converted;
   for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
   return converted;
@@ -33,10 +33,9 @@ std::string ArrivingBytes(const std::filesystem::path& source) {
 }  // namespace
 
 void ForgetReceiveFolder() {
-  HKEY raw = nullptr;
+  unique_hkey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morvanta\\Orsenn", 0,
-                    KEY_SET_VALUE | KEY_WOW64_32KEY, &raw) == ERROR_SUCCESS) {
-    unique_hkey key(raw);
+                    KEY_SET_VALUE | KEY_WOW64_32KEY, key.put()) == ERROR_SUCCESS) {
     RegDeleteValueW(key.get(), L"PayListPath");
   }
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "control/com_handles_win32.h"
+#include "base/win32/unique_handles_win32.h"
 #include "tests/control/box_watch_win32.h"
 #include "tests/control/registration_checks_win32.h"
 
@@ -86,9 +86,8 @@ std::vector<std::wstring> Subtrees(bool shared) {
 
 // NOLINTNEXTLINE(misc-no-recursion): one level per level of the subtree
 void AddKey(HKEY parent, const std::wstring& path, REGSAM view, std::vector<std::wstring>* lines) {
-  HKEY raw = nullptr;
-  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &raw) != ERROR_SUCCESS) return;
-  unique_hkey key(raw);
+  unique_hkey key;
+  if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return;
   lines->push_back(path);
   wchar_t name[256];
   BYTE data[2048];

@@ -17,9 +17,9 @@
 
 #include <openssl/rand.h>
 
+#include "base/unique_handles_posix.h"
 #include "net/socket.h"
 #include "server/file_server.h"
-#include "server/unique_fd.h"
 #include "tests/server/server_test_support.h"
 
 namespace dovrel::server::test {

@@ -113,7 +113,7 @@ TEST(RandomSeedPath, LiesInTheTemporaryFolder) {
   test::TempFolder folder;
   ASSERT_TRUE(folder.Ok());
   TempFolderVariable variable(folder.Path().string().c_str());
-  char path[kSeedPathSize];
+  char path[kPathSize];
   ASSERT_TRUE(RandomSeedPath(path, sizeof path));
   EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(path).parent_path(), folder.Path()))
       << path;
@@ -136,13 +136,13 @@ TEST(RandomSeedPath, FollowsTmpdirOrFallsBackToTmp) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     TempFolderVariable variable(c.tmpdir);
-    char path[kSeedPathSize];
+    char path[kPathSize];
     ASSERT_TRUE(RandomSeedPath(path, sizeof path));
     EXPECT_STREQ(path, c.path);
   }
-  std::string longFolder(kSeedPathSize, 'd');
+  std::string longFolder(kPathSize, 'd');
   TempFolderVariable variable(longFolder.c_str());
-  char path[kSeedPathSize];
+  char path[kPathSize];
   EXPECT_FALSE(RandomSeedPath(path, sizeof path));
 }
 #endif

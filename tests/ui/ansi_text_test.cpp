@@ -69,7 +69,7 @@ TEST(ReceiveFolderRules, AcceptsANonEmptyTextThatFitsTheCallersBuffer) {
       {10, 11, 11, false},   {10, 11, 12, true},
   };
   for (const auto& c : cases) {
-    char local[kFolderValueBuffer] = {};
+    char local[kPathSize] = {};
     for (std::size_t i = 0; i < c.textBytes; ++i) local[i] = 'a';
     EXPECT_EQ(AcceptStoredFolder(local, c.reported, c.callerSize), c.accepted) << c.textBytes;
   }
