@@ -15,7 +15,7 @@
 #include "tests/fuzz/fuzz_keys.h"
 #include "tests/support/loopback_peer.h"
 #include "tests/support/temp_folder.h"
-#include "tests/transfer/whole_reply.h"
+#include "tests/session/whole_reply.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "tests/support/loopback_peer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
-#include "tests/transfer/encrypted_reply.h"
-#include "tests/transfer/recording_hosts.h"
+#include "tests/session/encrypted_reply.h"
+#include "tests/session/recording_hosts.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>

@@ -1,4 +1,4 @@
-#include "tests/windows/driver_win32.h"
+#include "tests/support/window_driver_win32.h"
 
 #include <commctrl.h>
 

@@ -13,8 +13,8 @@
 #include "session/key_exchange.h"
 #include "session/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
-#include "tests/windows/driver_win32.h"
-#include "tests/windows/window_test_support.h"
+#include "tests/support/window_driver_win32.h"
+#include "tests/support/window_test_support.h"
 #include "ui/busy_popup_win32.h"
 #include "ui/resource_module_win32.h"
 

@@ -1,4 +1,4 @@
-#include "tests/transfer/whole_reply.h"
+#include "tests/session/whole_reply.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
