@@ -8,6 +8,7 @@
 
 #include "control/com_handles_win32.h"
 #include "tests/support/test_server.h"
+#include "tests/support/line_ends.h"
 
 namespace dovrel::test {
 namespace {
@@ -25,9 +26,7 @@ std::string ArrivingBytes(const std::filesystem::path& source) {
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const std::string bytes = FileBytes(source);
   if (extension != ".txt" && extension != ".rst") return bytes;
-  std::string converted;
-  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return converted;
+  return WithCrLf(bytes);
 }
 
 }  // namespace
