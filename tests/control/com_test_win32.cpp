@@ -27,8 +27,8 @@
 #include "tests/control/session_checks_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
-#include "tests/windows/driver_win32.h"
-#include "tests/windows/session_walk_win32.h"
+#include "tests/support/window_driver_win32.h"
+#include "tests/support/session_walk_win32.h"
 
 namespace dovrel {
 namespace {
@@ -85,6 +85,18 @@ void StoreReceiveFolder(const std::string& folder) {
   RegSetValueExA(key, "PayListPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                  static_cast<DWORD>(folder.size() + 1));
   RegCloseKey(key);
+}
+
+// A running server and a fresh folder stored as the receive folder, so the
+// session does not ask for one.
+::testing::AssertionResult ReadyWithStoredFolder(const test::TestServer& server,
+                                                 const test::TempFolder& folder) {
+  if (!server.Ready()) return ::testing::AssertionFailure() << server.Error();
+  if (!folder.Ok()) return ::testing::AssertionFailure() << "no temporary folder";
+  StoreReceiveFolder(folder.Text());
+  if (::testing::Test::HasFatalFailure())
+    return ::testing::AssertionFailure() << "the receive folder could not be stored";
+  return ::testing::AssertionSuccess();
 }
 
 // Calls ReceiveFile on this thread: its result text, or "<failed>".
@@ -379,10 +391,8 @@ LRESULT CALLBACK HoldPopupAtItsClose(int code, WPARAM removal, LPARAM parameter)
 // in use until each of them has exited.
 TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
   test::TestServer server("get-slow");
-  ASSERT_TRUE(server.Ready()) << server.Error();
   test::TempFolder folder;
-  ASSERT_TRUE(folder.Ok());
-  StoreReceiveFolder(folder.Text());
+  ASSERT_TRUE(ReadyWithStoredFolder(server, folder));
   HMODULE module = LoadLibraryW(kModule);
   ASSERT_NE(module, nullptr);
   auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
@@ -529,10 +539,8 @@ TEST(Container, SitedActivatedAndReleasedInAtlAxWin) {
 // are open, also when no window of the page's thread was active at the call.
 TEST(Container, ThePagesWindowIsDisabledWhileTheSessionsWindowIsOpen) {
   test::TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
   test::TempFolder folder;
-  ASSERT_TRUE(folder.Ok());
-  StoreReceiveFolder(folder.Text());
+  ASSERT_TRUE(ReadyWithStoredFolder(server, folder));
   HMODULE atl = LoadLibraryW(L"atl.dll");
   ASSERT_NE(atl, nullptr);
   auto init = Export<BOOL(WINAPI*)()>(atl, "AtlAxWinInit");

@@ -102,14 +102,6 @@ TEST(SessionOptions, TodayInLocalCalendar) {
   }
 }
 
-TEST(AnsiText, CopiesCutBeforeADoubleByteCharacter) {
-  char small[4] = "xxx";
-  CopyAnsiText(small, sizeof small, "ab\xB1\xE8");
-  EXPECT_STREQ(small, "ab");
-  CopyAnsiText(small, sizeof small, nullptr);
-  EXPECT_STREQ(small, "");
-}
-
 TEST(ServerNameCheck, DottedNamesAndFailures) {
   char text[kResolutionTextSize];
   EXPECT_EQ(entry::ResolveServerAddress("127.0.0.1", text, sizeof text), 0);

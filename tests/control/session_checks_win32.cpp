@@ -8,6 +8,7 @@
 #include "base/ascii.h"
 #include "base/win32/unique_handles_win32.h"
 #include "tests/support/test_server.h"
+#include "tests/support/line_ends.h"
 
 namespace dovrel::test {
 namespace {
@@ -25,9 +26,7 @@ std::string ArrivingBytes(const std::filesystem::path& source) {
   const std::string bytes = FileBytes(source);
   if (!EqualIgnoringAsciiCase(extension, ".txt") && !EqualIgnoringAsciiCase(extension, ".rst"))
     return bytes;
-  std::string converted;
-  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return converted;
+  return WithCrLf(bytes);
 }
 
 }  // namespace

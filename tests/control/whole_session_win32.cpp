@@ -19,8 +19,8 @@
 #include "tests/control/session_checks_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
-#include "tests/windows/script_call_win32.h"
-#include "tests/windows/session_walk_win32.h"
+#include "tests/support/script_call_win32.h"
+#include "tests/support/session_walk_win32.h"
 
 namespace dovrel::test {
 namespace {

@@ -13,9 +13,9 @@
 #include "session/file_names.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_keys.h"
-#include "tests/support/loopback_peer.h"
+#include "tests/support/scripted_get_server.h"
 #include "tests/support/temp_folder.h"
-#include "tests/transfer/whole_reply.h"
+#include "tests/session/whole_reply.h"
 
 namespace {
 
@@ -33,12 +33,8 @@ PeerAnswer& Answer() {
   return answer;
 }
 
-void Serve(test::PeerConnection& connection) {
-  const std::string request = connection.ReadRequest(2000);
-  if (request.find(">TERMINATE<") != std::string::npos) {
-    connection.SendReply("<RESULT_CODE>0</RESULT_CODE>");
-    return;
-  }
+// Each GET is answered with the fuzzer's frame, sent in pieces.
+void SendFrame(test::PeerConnection& connection) {
   std::string frame;
   std::size_t maxPiece = 1;
   {
@@ -52,8 +48,8 @@ void Serve(test::PeerConnection& connection) {
   }
 }
 
-test::LoopbackPeer& Peer() {
-  static test::LoopbackPeer peer(Serve);
+test::ScriptedGetServer& Peer() {
+  static test::ScriptedGetServer peer(SendFrame);
   return peer;
 }
 

@@ -11,7 +11,7 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/fuzz_keys.h"
 #include "tests/support/temp_folder.h"
-#include "tests/transfer/whole_reply.h"
+#include "tests/session/whole_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace dovrel;

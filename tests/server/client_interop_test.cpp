@@ -25,9 +25,8 @@ TEST(ServerClientInteropTest, TheClientsHelpersOpenWhatTheServerSends) {
   folder.Write("20240102/report.txt", "line one\nline two\n");
   folder.Write("20240102/empty.dat", "");
   folder.Write("20240102/big.bin", binary);
-  std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(TestOptions(folder.Text()), &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(TestOptions(folder.Text()), &server));
 
   // INIT and the certificate, in the client's buffer sizes.
   const std::string init = Call(server->Port(), InitRequest()).reply;

@@ -18,9 +18,8 @@ TEST(ServerContainmentTest, ADateFolderThatIsASymbolicLinkIsNeitherListedNorServ
   outside.Write("secret.txt", "outside the root");
   std::filesystem::create_directory_symlink(outside.Path(), root.Path() / "20240110");
   std::filesystem::create_directory_symlink(root.Path() / "20240102", root.Path() / "20240111");
-  std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(TestOptions(root.Text()), &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(TestOptions(root.Text()), &server));
 
   for (const char* date : {"20240110", "20240111"}) {
     const std::string list =

@@ -82,9 +82,7 @@ class ServerFaultsTest : public ::testing::Test {
   void SetUp() override {
     folder_.Write("20240102/a.txt", "contents of a");
     folder_.Write("20240102/b.txt", "b");
-    std::string error;
-    server_ = FileServer::Start(TestOptions(folder_.Text(), &warnings_), &error);
-    ASSERT_TRUE(server_) << error;
+    ASSERT_TRUE(Started(TestOptions(folder_.Text(), &warnings_), &server_));
   }
 
   void Switch(const std::string& text) {
@@ -266,9 +264,8 @@ TEST_F(ServerFaultsTest, ASilentClientDoesNotHoldUpOthersAndIsDroppedInTime) {
 TEST_F(ServerFaultsTest, ConnectionsBeyondTheBoundAreClosedUnserved) {
   FileServerOptions options = TestOptions(folder_.Text(), &warnings_);
   options.maxConnections = 1;
-  std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(options, &server));
   RawClient holder;
   ASSERT_TRUE(holder.Connect(server->Port()));
   EXPECT_EQ(Call(server->Port(), InitRequest()).result, -1);

@@ -37,9 +37,7 @@ std::string SealWithBadPadding(X509* certificate, const std::string& plaintext) 
 class ServerKeyExchangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string error;
-    server_ = FileServer::Start(TestOptions(folder_.Text(), &warnings_), &error);
-    ASSERT_TRUE(server_) << error;
+    ASSERT_TRUE(Started(TestOptions(folder_.Text(), &warnings_), &server_));
     skey_ = ElementOf(Call(server_->Port(), InitRequest()).reply, "SKEY").value_or("");
     ASSERT_FALSE(skey_.empty());
   }

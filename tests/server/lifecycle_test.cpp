@@ -49,11 +49,11 @@ TEST(ServerStartTest, RefusesAMissingRootFolder) {
 
 TEST(ServerStartTest, RefusesABusyPortAndABadAddress) {
   TempFolder folder;
-  std::string error;
-  std::unique_ptr<FileServer> first = FileServer::Start(TestOptions(folder.Text()), &error);
-  ASSERT_TRUE(first) << error;
+  std::unique_ptr<FileServer> first;
+  ASSERT_TRUE(Started(TestOptions(folder.Text()), &first));
   FileServerOptions options = TestOptions(folder.Text());
   options.port = first->Port();
+  std::string error;
   EXPECT_FALSE(FileServer::Start(options, &error));
   EXPECT_NE(error.find("cannot listen on 127.0.0.1:" + std::to_string(first->Port())),
             std::string::npos)
@@ -188,9 +188,8 @@ TEST(ServerExecutableTest, ExplainsWhyItCannotStart) {
   TempFolder folder;
   std::string certFile, keyFile;
   WriteCredentialFiles(folder, &certFile, &keyFile);
-  std::string error;
-  std::unique_ptr<FileServer> holder = FileServer::Start(TestOptions(folder.Text()), &error);
-  ASSERT_TRUE(holder) << error;
+  std::unique_ptr<FileServer> holder;
+  ASSERT_TRUE(Started(TestOptions(folder.Text()), &holder));
   const struct {
     std::vector<std::string> arguments;
     std::string message;

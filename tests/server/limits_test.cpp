@@ -80,9 +80,8 @@ TEST(ServerLimitsTest, ASlowReaderIsCutOffAtTheConnectionDeadline) {
   folder.Write("20240102/big.bin", big);
   FileServerOptions options = TestOptions(folder.Text());
   options.connectionLimitMs = 1500;
-  std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(options, &server));
   std::string problem;
   const std::optional<OpenedSession> session = OpenSession(server->Port(), &problem);
   ASSERT_TRUE(session) << problem;
@@ -109,9 +108,8 @@ TEST(ServerLimitsTest, AFloodOfInitsLeavesAKeyedSessionAlone) {
   folder.Write("20240102/a.txt", "a");
   FileServerOptions options = TestOptions(folder.Text());
   options.maxSessions = 4;
-  std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(options, &server));
   std::string problem;
   const std::optional<OpenedSession> session = OpenSession(server->Port(), &problem);
   ASSERT_TRUE(session) << problem;
@@ -136,9 +134,8 @@ TEST(ServerLimitsTest, RefusedConnectionsAreWarnedOfAtMostOnceASecond) {
   WarningLog warnings;
   FileServerOptions options = TestOptions(folder.Text(), &warnings);
   options.maxConnections = 1;
-  std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(options, &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(options, &server));
   ClientSocket holder;
   ASSERT_TRUE(holder.Connect(0x7F000001, server->Port(), 2000));
   std::this_thread::sleep_for(milliseconds(200));  // accepted and served meanwhile

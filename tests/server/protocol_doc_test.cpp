@@ -164,10 +164,8 @@ TEST(ProtocolDocTest, TheWorkedExamplesAreWhatTheClientSendsAndTheServerAnswers)
   const std::unique_ptr<WireText> wire = MakeIconvWireText("CP949");
   ASSERT_TRUE(wire);
   const std::vector<Block> blocks = ReadBlocks(DOVREL_PROTOCOL_DOC, *wire);
-  std::string error;
-  std::unique_ptr<FileServer> server =
-      FileServer::Start(TestOptions(dovrel::test::FixtureRoot()), &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(TestOptions(dovrel::test::FixtureRoot()), &server));
 
   std::map<std::string, std::string> values;  // what the placeholders stood for
   std::string keyText;

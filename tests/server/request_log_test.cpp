@@ -13,9 +13,8 @@ namespace {
 
 TEST(ServerRequestLogBoundsTest, ManyLargeRequestsStayWithinTheBudget) {
   TempFolder folder;
-  std::string error;
-  std::unique_ptr<FileServer> server = FileServer::Start(TestOptions(folder.Text()), &error);
-  ASSERT_TRUE(server) << error;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(TestOptions(folder.Text()), &server));
   // Each request just under the server's 1 MiB request bound.
   const std::string userId(1000 * 1000, 'u');
   const std::string request = std::string(kMessageHeader) + "<" + kMessageRoot +

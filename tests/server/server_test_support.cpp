@@ -96,6 +96,14 @@ FileServerOptions TestOptions(const std::string& root, WarningLog* warnings) {
   return options;
 }
 
+::testing::AssertionResult Started(const FileServerOptions& options,
+                                   std::unique_ptr<FileServer>* server) {
+  std::string error;
+  *server = FileServer::Start(options, &error);
+  if (*server) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << error;
+}
+
 std::string Request(std::initializer_list<Element> elements) {
   std::string document(64 * 1024, '\0');
   const int length = BuildRequest(elements, document.data(), document.size());

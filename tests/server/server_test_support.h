@@ -3,6 +3,8 @@
 // for the whole run, raw Exchanges with the server, and the client's side of
 // the PKCS#7 work done with OpenSSL directly.
 
+#include <gtest/gtest.h>
+
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -40,6 +42,10 @@ SharedCredentials TestCredentials();
 // Options for a server on 127.0.0.1, a free port, the shared credentials and
 // short time-outs; warnings go to `warnings` when given.
 FileServerOptions TestOptions(const std::string& root, WarningLog* warnings = nullptr);
+
+// Starts a server with `options` into `server`; its reason when it cannot.
+::testing::AssertionResult Started(const FileServerOptions& options,
+                                   std::unique_ptr<FileServer>* server);
 
 std::string Request(std::initializer_list<Element> elements);
 // INIT takes no element but the service code.

@@ -43,9 +43,7 @@ class ServerServicesTest : public ::testing::Test {
     folder_.MakeFolder("20240103");
     folder_.MakeFolder("notadate");
     folder_.Write("notadate/hidden.txt", "never listed");
-    std::string error;
-    server_ = FileServer::Start(TestOptions(folder_.Text(), &warnings_), &error);
-    ASSERT_TRUE(server_) << error;
+    ASSERT_TRUE(Started(TestOptions(folder_.Text(), &warnings_), &server_));
   }
 
   std::string Reply(std::initializer_list<Element> elements) {

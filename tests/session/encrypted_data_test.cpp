@@ -4,6 +4,7 @@
 
 #include "session/pkcs7.h"
 #include "tests/session/test_certificates.h"
+#include "tests/support/line_ends.h"
 
 namespace dovrel {
 namespace {
@@ -55,10 +56,7 @@ std::string EncryptedDataSegmented(const char* oid, const std::string& algorithm
 
 std::string Pem(const std::string& der, bool crlf = false) {
   std::string pem = test::PemArmour(kEncryptedDataLabel, der);
-  if (!crlf) return pem;
-  std::string out;
-  for (char c : pem) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return out;
+  return crlf ? test::WithCrLf(pem) : pem;
 }
 
 struct Result {

@@ -51,11 +51,15 @@ std::string PeerConnection::ReadRequest(int timeoutMs) {
   return document;
 }
 
+bool PeerConnection::SendLength(std::uint32_t announced) {
+  const unsigned char head[4] = {
+      static_cast<unsigned char>(announced >> 24), static_cast<unsigned char>(announced >> 16),
+      static_cast<unsigned char>(announced >> 8), static_cast<unsigned char>(announced)};
+  return Send(head, 4);
+}
+
 bool PeerConnection::SendReply(const std::string& document) {
-  std::uint32_t n = static_cast<std::uint32_t>(document.size());
-  unsigned char head[4] = {static_cast<unsigned char>(n >> 24), static_cast<unsigned char>(n >> 16),
-                           static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)};
-  return Send(head, 4) && Send(document);
+  return SendLength(static_cast<std::uint32_t>(document.size())) && Send(document);
 }
 
 bool PeerConnection::ReadReceipt(int timeoutMs) {

@@ -27,7 +27,9 @@ class PeerConnection {
   std::size_t Read(void* buffer, std::size_t length, int timeoutMs);
   // Reads one request frame ("#", 4-byte length, document); empty on failure.
   std::string ReadRequest(int timeoutMs = 5000);
-  // Sends a reply frame: 4-byte big-endian length, then the document.
+  // Sends a reply frame's 4-byte big-endian length alone.
+  bool SendLength(std::uint32_t announced);
+  // Sends a reply frame: its length, then the document.
   bool SendReply(const std::string& document);
   // True when the peer sent the receipt marker "@@@@".
   bool ReadReceipt(int timeoutMs = 5000);

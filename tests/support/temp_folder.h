@@ -1,6 +1,7 @@
 #pragma once
 // A fresh folder for one test, removed with everything in it afterwards.
 
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -34,6 +35,11 @@ class TempFolder {
   const std::filesystem::path& Path() const { return path_; }
   std::string Text() const { return path_.string(); }
   std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // How many files and folders stand directly in it.
+  std::ptrdiff_t EntryCount() const {
+    return std::distance(std::filesystem::directory_iterator(path_),
+                         std::filesystem::directory_iterator());
+  }
 
   // Writes `bytes` to Path()/relative, making the folders on the way.
   void Write(const std::string& relative, const std::string& bytes) const {

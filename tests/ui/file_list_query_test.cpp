@@ -140,6 +140,15 @@ std::vector<std::string> Names(const std::vector<TransferItem>& list) {
   return names;
 }
 
+// An element of the second request, GETLIST: the query must have sent two.
+std::optional<std::string> ListRequestElement(ScriptedServer& server, const char* name) {
+  const std::vector<std::string> requests = server.Requests();
+  EXPECT_EQ(requests.size(), 2u);
+  if (requests.size() != 2) return "(no GETLIST request)";
+  const std::optional<std::string_view> text = FindElementText(requests[1], name);
+  return text ? std::optional<std::string>(*text) : std::nullopt;
+}
+
 // ---- pure helpers ----------------------------------------------------------
 
 TEST(SplitFileListTest, SeparatorRunsCountAsOneAndNamesStandAsSent) {
@@ -203,35 +212,38 @@ TEST(QueryFileListTest, FillsRowsWithTheNamesUpToFileCount) {
                                 {"DATE", "20240102"}}));
 }
 
-TEST(QueryFileListTest, FewerNamesThanFileCountListsTheNamesPresent) {
-  ScriptedServer server({InitOk(), ListReply("5", "|a.txt||b.txt|")});
-  RecordingView view("20240102");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> list;
-  EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 2);
-  EXPECT_EQ(Names(list), (std::vector<std::string>{"a.txt", "b.txt"}));
-  EXPECT_EQ(view.rows, (std::vector<std::string>{"a.txt", "b.txt"}));
-}
-
-TEST(QueryFileListTest, HugeFileCountAllocatesOnlyForTheNamesPresent) {
-  ScriptedServer server({InitOk(), ListReply("99999999999999999999", "a.txt|b.txt")});
-  RecordingView view("20240102");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> list;
-  EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 2);
-  EXPECT_EQ(list.size(), 2u);
-}
-
-TEST(QueryFileListTest, NamesTooLongForAPathAreLeftOut) {
+// FILE_COUNT bounds the list, but only names present, each short enough for a
+// path, become rows.
+TEST(QueryFileListTest, ListsOnlyTheNamesPresentThatFitAPath) {
   const std::string longest(259, 'l');
   const std::string tooLong(260, 't');
-  const std::string list = longest + "|" + tooLong + "|c.txt";
-  ScriptedServer server({InitOk(), ListReply("3", list.c_str())});
-  RecordingView view("20240102");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> files;
-  EXPECT_EQ(QueryFileList(parameters, view, files, kShortTimeouts), 2);
-  EXPECT_EQ(Names(files), (std::vector<std::string>{longest, "c.txt"}));
+  const struct {
+    const char* label;
+    std::string count, list;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"fewer names than FILE_COUNT", "5", "|a.txt||b.txt|", {"a.txt", "b.txt"}},
+      {"a huge FILE_COUNT allocates only for the names present",
+       "99999999999999999999",
+       "a.txt|b.txt",
+       {"a.txt", "b.txt"}},
+      {"names too long for a path are left out",
+       "3",
+       longest + "|" + tooLong + "|c.txt",
+       {longest, "c.txt"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ScriptedServer server({InitOk(), ListReply(c.count.c_str(), c.list.c_str())});
+    RecordingView view("20240102");
+    ReceiveParameters parameters = Parameters(server.Port());
+    std::vector<TransferItem> list;
+    EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts),
+              static_cast<int>(c.names.size()));
+    EXPECT_EQ(list.size(), c.names.size());
+    EXPECT_EQ(Names(list), c.names);
+    EXPECT_EQ(view.rows, c.names);
+  }
 }
 
 TEST(QueryFileListTest, ResultCodeOkReadsAsZero) {
@@ -242,9 +254,7 @@ TEST(QueryFileListTest, ResultCodeOkReadsAsZero) {
   ReceiveParameters parameters = Parameters(server.Port());
   std::vector<TransferItem> list;
   EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 1);
-  const std::vector<std::string> requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(FindElementText(requests[1], "SKEY").value_or("absent"), "");
+  EXPECT_EQ(ListRequestElement(server, "SKEY").value_or("absent"), "");
 }
 
 struct FailureCase {
@@ -368,9 +378,7 @@ TEST(QueryFileListTest, EightLettersPassTheDateCheck) {
   ReceiveParameters parameters = Parameters(server.Port());
   std::vector<TransferItem> list;
   EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 1);
-  const std::vector<std::string> requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(FindElementText(requests[1], "DATE").value_or(""), "abcdefgh");
+  EXPECT_EQ(ListRequestElement(server, "DATE").value_or(""), "abcdefgh");
 }
 
 TEST(QueryFileListTest, SearchAllSendsZerosAndRestoresTheDateBox) {
@@ -381,9 +389,7 @@ TEST(QueryFileListTest, SearchAllSendsZerosAndRestoresTheDateBox) {
   EXPECT_EQ(SearchAllFiles(parameters, view, list, kShortTimeouts), 1);
   EXPECT_EQ(view.date(), "2024");
   EXPECT_STREQ(parameters.searchDate, kSearchAllDate);
-  const std::vector<std::string> requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(FindElementText(requests[1], "DATE").value_or(""), "00000000");
+  EXPECT_EQ(ListRequestElement(server, "DATE").value_or(""), "00000000");
 }
 
 }  // namespace

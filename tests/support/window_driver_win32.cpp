@@ -1,4 +1,4 @@
-#include "tests/windows/driver_win32.h"
+#include "tests/support/window_driver_win32.h"
 
 #include <commctrl.h>
 
@@ -216,17 +216,27 @@ void CloseWithCloseBox(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLO
 
 int ListRowCount(HWND list) { return static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); }
 
-std::string ListCell(HWND list, int row, int column) {
-  constexpr std::size_t kChars = 1024;
-  RemoteMemory memory(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+namespace {
+
+// A text that `window` writes through an item record (LVITEMW, HDITEMW) placed
+// in its own process, with room for `chars` characters after the record.
+template <typename Item>
+std::string RemoteItemText(HWND window, UINT message, int index, Item item, std::size_t chars) {
+  RemoteMemory memory(window, sizeof item + chars * sizeof(wchar_t));
   if (!memory.Ok()) return std::string();
+  item.pszText = reinterpret_cast<wchar_t*>(memory.At(sizeof item));
+  item.cchTextMax = static_cast<int>(chars);
+  memory.Write(0, &item, sizeof item);
+  Send(window, message, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(memory.At(0)));
+  return memory.ReadText(sizeof item, chars);
+}
+
+}  // namespace
+
+std::string ListCell(HWND list, int row, int column) {
   LVITEMW item{};
   item.iSubItem = column;
-  item.pszText = reinterpret_cast<wchar_t*>(memory.At(sizeof item));
-  item.cchTextMax = kChars;
-  memory.Write(0, &item, sizeof item);
-  Send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(memory.At(0)));
-  return memory.ReadText(sizeof item, kChars);
+  return RemoteItemText(list, LVM_GETITEMTEXTW, row, item, 1024);
 }
 
 std::vector<std::string> ListColumn(HWND list, int column) {
@@ -238,16 +248,9 @@ std::vector<std::string> ListColumn(HWND list, int column) {
 
 std::string ListColumnTitle(HWND list, int column) {
   HWND header = reinterpret_cast<HWND>(Send(list, LVM_GETHEADER, 0, 0));
-  constexpr std::size_t kChars = 256;
-  RemoteMemory memory(header, sizeof(HDITEMW) + kChars * sizeof(wchar_t));
-  if (!memory.Ok()) return std::string();
   HDITEMW item{};
   item.mask = HDI_TEXT;
-  item.pszText = reinterpret_cast<wchar_t*>(memory.At(sizeof item));
-  item.cchTextMax = kChars;
-  memory.Write(0, &item, sizeof item);
-  Send(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(memory.At(0)));
-  return memory.ReadText(sizeof item, kChars);
+  return RemoteItemText(header, HDM_GETITEMW, column, item, 256);
 }
 
 int ListColumnWidth(HWND list, int column) {

@@ -1,8 +1,8 @@
-#include "tests/windows/session_walk_win32.h"
+#include "tests/support/session_walk_win32.h"
 
 #include <chrono>
 
-#include "tests/windows/driver_win32.h"
+#include "tests/support/window_driver_win32.h"
 
 namespace dovrel::test {
 namespace {

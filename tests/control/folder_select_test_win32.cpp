@@ -7,7 +7,7 @@
 
 #include "control/folder_select_dialog_win32.h"
 #include "base/win32/window_helpers_win32.h"
-#include "tests/windows/driver_win32.h"
+#include "tests/support/window_driver_win32.h"
 
 namespace dovrel::test {
 namespace {

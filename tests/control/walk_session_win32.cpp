@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/windows/screen_capture_win32.h"
-#include "tests/windows/script_call_win32.h"
-#include "tests/windows/session_walk_win32.h"
+#include "tests/support/screen_capture_win32.h"
+#include "tests/support/script_call_win32.h"
+#include "tests/support/session_walk_win32.h"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include "session/pem_body.h"
 #include "tests/session/test_certificates.h"
 #include "tests/support/temp_folder.h"
-#include "tests/transfer/encrypted_reply.h"
-#include "tests/transfer/whole_reply.h"
+#include "tests/session/encrypted_reply.h"
+#include "tests/session/whole_reply.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>

@@ -1,4 +1,4 @@
-#include "tests/transfer/whole_reply.h"
+#include "tests/session/whole_reply.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -12,6 +12,7 @@
 #include "net/message.h"
 #include "session/file_contents.h"
 #include "session/pem_body.h"
+#include "tests/support/line_ends.h"
 
 namespace dovrel::test {
 
@@ -81,10 +82,7 @@ std::optional<std::string> FileFromPlaintext(const std::string& plain, bool text
   if (start > plain.size() || static_cast<unsigned long long>(s) > plain.size() - start)
     return std::nullopt;
   std::string bytes = plain.substr(start, static_cast<std::size_t>(s));
-  if (!textMode) return bytes;
-  std::string converted;
-  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return converted;
+  return textMode ? WithCrLf(bytes) : bytes;
 }
 
 }  // namespace dovrel::test

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "control/receive_folder_setting_win32.h"
-#include "tests/windows/driver_win32.h"
-#include "tests/windows/window_test_support.h"
+#include "tests/support/window_driver_win32.h"
+#include "tests/support/window_test_support_win32.h"
 
 namespace dovrel::test {
 namespace {

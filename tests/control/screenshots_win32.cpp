@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/windows/driver_win32.h"
-#include "tests/windows/screen_capture_win32.h"
+#include "tests/support/window_driver_win32.h"
+#include "tests/support/screen_capture_win32.h"
 #include "ui/busy_popup_win32.h"
 #include "ui/receive_window_win32.h"
 

@@ -9,8 +9,8 @@
 #include "base/message_box.h"
 #include "session/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
-#include "tests/windows/driver_win32.h"
-#include "tests/windows/window_test_support.h"
+#include "tests/support/window_driver_win32.h"
+#include "tests/support/window_test_support_win32.h"
 #include "ui/busy_popup_win32.h"
 #include "ui/file_list_query.h"
 #include "ui/receive_actions.h"
@@ -36,13 +36,11 @@ int RowOf(HWND list, const std::string& name) {
   return at == names.end() ? -1 : static_cast<int>(at - names.begin());
 }
 
-class ReceiveWindowTest : public ::testing::Test {
+class ReceiveWindowTest : public WindowTest {
  protected:
   // Opens the window through the runner with the control's folder window and setting.
   void Open(const std::string& scenario, const std::string& date = kSampleDate) {
-    server_ = std::make_unique<TestServer>(scenario);
-    ASSERT_TRUE(server_->Ready()) << server_->Error();
-    ASSERT_TRUE(folder_.Ok());
+    ASSERT_TRUE(Serve(scenario));
     const ReceiveParameters parameters = ParametersFor(*server_, folder_.Text(), date);
     ui_ = std::make_unique<UiThread>([parameters] {
       RunReceiveWindow(parameters, nullptr);
@@ -59,14 +57,6 @@ class ReceiveWindowTest : public ::testing::Test {
     int result = 0;
     EXPECT_TRUE(ui_->Finished(&result));
   }
-  void TearDown() override {
-    ui_.reset();
-    EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
-  }
-
-  std::unique_ptr<TestServer> server_;
-  TempFolder folder_;
-  std::unique_ptr<UiThread> ui_;
 };
 
 TEST_F(ReceiveWindowTest, OpensWithTheDaysFilesTickableAndItsColumns) {

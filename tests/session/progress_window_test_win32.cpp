@@ -13,8 +13,8 @@
 #include "session/key_exchange.h"
 #include "session/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
-#include "tests/windows/driver_win32.h"
-#include "tests/windows/window_test_support.h"
+#include "tests/support/window_driver_win32.h"
+#include "tests/support/window_test_support_win32.h"
 #include "ui/busy_popup_win32.h"
 #include "ui/resource_module_win32.h"
 
@@ -35,30 +35,20 @@ std::vector<TransferItem> ItemsIn(const TempFolder& folder, const std::vector<st
   return items;
 }
 
-class ProgressWindowTest : public ::testing::Test {
+class ProgressWindowTest : public WindowTest {
  protected:
   void Start(const std::string& scenario, const std::vector<std::string>& names) {
-    server_ = std::make_unique<TestServer>(scenario);
-    ASSERT_TRUE(server_->Ready()) << server_->Error();
-    ASSERT_TRUE(folder_.Ok());
+    ASSERT_TRUE(Serve(scenario));
     items_ = ItemsIn(folder_, names);
     window_ = std::make_unique<ProgressWindow>(ResourceModule(), busy_);
     window_->Setup(items_.data(), static_cast<int>(items_.size()),
                    ParametersFor(*server_, folder_.Text(), kSampleDate));
     ui_ = std::make_unique<UiThread>([this] { return window_->Run(nullptr); });
   }
-  void TearDown() override {
-    ui_.reset();
-    // Workers of windows ended early finish on their own; none may outlive the test.
-    EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
-  }
 
-  std::unique_ptr<TestServer> server_;
-  TempFolder folder_;
   std::vector<TransferItem> items_;
   BusyPopup busy_;
   std::unique_ptr<ProgressWindow> window_;
-  std::unique_ptr<UiThread> ui_;
 };
 
 TEST_F(ProgressWindowTest, AFailedKeyExchangeNeverShowsTheWindow) {
@@ -192,7 +182,7 @@ TEST_F(ProgressWindowTest, OkWhileTheWorkerRunsEndsTheWindowAtOnce) {
   EXPECT_EQ(result, 1);
   // The worker sees the window has ended at its next wait slice, gives its
   // item up and stops: whether it still runs at this moment is a race.
-  EXPECT_TRUE(WaitFor([] { return RunningTransferCount() == 0; }, 30000));
+  EXPECT_TRUE(TransfersAllEnded());
   EXPECT_FALSE(std::filesystem::exists(folder_.File("107B.TXT")));
 }
 

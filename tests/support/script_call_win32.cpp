@@ -1,4 +1,4 @@
-#include "tests/windows/script_call_win32.h"
+#include "tests/support/script_call_win32.h"
 
 #include <oleauto.h>
 

@@ -6,7 +6,7 @@
 
 #include "tests/support/loopback_peer.h"
 #include "tests/support/test_server.h"
-#include "tests/transfer/recording_hosts.h"
+#include "tests/session/recording_hosts.h"
 #include "base/message_box.h"
 
 #ifndef _WIN32

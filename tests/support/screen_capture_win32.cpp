@@ -1,4 +1,4 @@
-#include "tests/windows/screen_capture_win32.h"
+#include "tests/support/screen_capture_win32.h"
 
 #include <cstdio>
 #include <vector>

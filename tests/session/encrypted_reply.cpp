@@ -1,4 +1,4 @@
-#include "tests/transfer/encrypted_reply.h"
+#include "tests/session/encrypted_reply.h"
 
 #include <openssl/evp.h>
 #include <openssl/objects.h>

@@ -12,37 +12,40 @@ namespace {
 const std::string kCp949Name = "\xC0\xDA\xB7\xE1.txt";
 const std::string kUtf8Name = "자료.txt";
 
-TEST(PlatformWireTextTest, KoreanNameRoundTripsThroughCp949) {
-  const WireText& codec = PlatformWireText();
-  std::string wire;
-  ASSERT_TRUE(codec.FromUtf8(kUtf8Name, &wire));
-  EXPECT_EQ(wire, kCp949Name);
-  std::string back;
-  ASSERT_TRUE(codec.ToUtf8(wire, &back));
-  EXPECT_EQ(back, kUtf8Name);
+std::string EveryByte() {
+  std::string all;
+  for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+  return all;
 }
 
-TEST(PlatformWireTextTest, EmptyTextConverts) {
-  std::string out = "stale";
-  EXPECT_TRUE(PlatformWireText().ToUtf8("", &out));
-  EXPECT_EQ(out, "");
-  out = "stale";
-  EXPECT_TRUE(PlatformWireText().FromUtf8("", &out));
-  EXPECT_EQ(out, "");
-}
-
-TEST(PlatformWireTextTest, LongTextConvertsWhole) {
-  std::string utf8;
-  std::string cp949;
+// Each codec both ways, each conversion replacing what the output held.
+TEST(WireTextTest, ConvertsBothWaysWhole) {
+  std::string longUtf8;
+  std::string longCp949;
   for (int i = 0; i < 2000; ++i) {
-    utf8 += kUtf8Name;
-    cp949 += kCp949Name;
+    longUtf8 += kUtf8Name;
+    longCp949 += kCp949Name;
   }
-  std::string out;
-  ASSERT_TRUE(PlatformWireText().ToUtf8(cp949, &out));
-  EXPECT_EQ(out, utf8);
-  ASSERT_TRUE(PlatformWireText().FromUtf8(utf8, &out));
-  EXPECT_EQ(out, cp949);
+  const struct {
+    const char* label;
+    const WireText& codec;
+    std::string utf8;
+    std::string wire;
+  } cases[] = {
+      {"a Korean name through code page 949", PlatformWireText(), kUtf8Name, kCp949Name},
+      {"the empty text", PlatformWireText(), "", ""},
+      {"a long text", PlatformWireText(), longUtf8, longCp949},
+      {"every byte through the identity", IdentityWireText(), EveryByte(), EveryByte()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string out = "stale";
+    ASSERT_TRUE(c.codec.FromUtf8(c.utf8, &out));
+    EXPECT_EQ(out, c.wire);
+    out = "stale";
+    ASSERT_TRUE(c.codec.ToUtf8(c.wire, &out));
+    EXPECT_EQ(out, c.utf8);
+  }
 }
 
 TEST(PlatformWireTextTest, InvalidBytesFail) {
@@ -78,14 +81,7 @@ TEST(WireToUtf8Test, MarksOnlyTheBytesThatDoNotConvert) {
 }
 
 TEST(IdentityWireTextTest, PassesEveryByteThrough) {
-  std::string all;
-  for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
-  std::string out;
-  ASSERT_TRUE(IdentityWireText().ToUtf8(all, &out));
-  EXPECT_EQ(out, all);
-  ASSERT_TRUE(IdentityWireText().FromUtf8(all, &out));
-  EXPECT_EQ(out, all);
-  EXPECT_EQ(WireToUtf8(IdentityWireText(), all), all);
+  EXPECT_EQ(WireToUtf8(IdentityWireText(), EveryByte()), EveryByte());
 }
 
 #ifndef _WIN32

@@ -3,7 +3,7 @@
 
 #include "ui/busy_popup_win32.h"
 #include "ui/file_list_query.h"
-#include "tests/windows/driver_win32.h"
+#include "tests/support/window_driver_win32.h"
 
 namespace dovrel::test {
 namespace {

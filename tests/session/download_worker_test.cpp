@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,11 +17,13 @@
 #include "session/file_names.h"
 #include "session/file_output.h"
 #include "session/progress_text.h"
+#include "tests/support/line_ends.h"
 #include "tests/support/loopback_peer.h"
+#include "tests/support/scripted_get_server.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
-#include "tests/transfer/encrypted_reply.h"
-#include "tests/transfer/recording_hosts.h"
+#include "tests/session/encrypted_reply.h"
+#include "tests/session/recording_hosts.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -37,6 +38,7 @@ namespace {
 using test::ReadFileBytes;
 using test::RecordingSessionHost;
 using test::RecordingTransferView;
+using test::ScriptedGetServer;
 using test::TempFolder;
 using test::TestServer;
 
@@ -56,9 +58,11 @@ std::string ExpectedCopy(const std::string& utf8Name) {
   std::string name = kFileNamesAreWireText ? ToWire(utf8Name) : utf8Name;
   std::string bytes = ReadFileBytes(test::FixtureRoot() + "/" + test::kSampleDate + "/" + name);
   if (!IsTextModePath(utf8Name.c_str())) return bytes;
-  std::string converted;
-  for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  return converted;
+  return test::WithCrLf(bytes);
+}
+
+std::pair<int, int> GetsAndTerminates(const ScriptedGetServer& server) {
+  return {server.gets.load(), server.terminates.load()};
 }
 
 class DownloadWorkerTest : public ::testing::Test {
@@ -75,8 +79,12 @@ class DownloadWorkerTest : public ::testing::Test {
 
   std::string LocalPath(std::size_t index) const { return items_[index].localPath; }
 
-  WorkerEnd Run(int port, const SessionKeys& keys,
-                const WorkerTimeouts& timeouts = {3000, 3000, 5000, 3000}) {
+  // Short waits for the loopback servers of these tests.
+  static constexpr WorkerTimeouts kTimeouts{3000, 3000, 5000, 3000};
+  static constexpr ExchangeTimeouts kTerminateTimeouts{3000, 3000, 3000, 3000};
+  static constexpr char kOldCopy[] = "the copy already there";
+
+  WorkerEnd Run(int port, const SessionKeys& keys, const WorkerTimeouts& timeouts = kTimeouts) {
     TransferJob job;
     std::strcpy(job.parameters.serverAddress, "127.0.0.1");
     job.parameters.serverPort = port;
@@ -89,8 +97,16 @@ class DownloadWorkerTest : public ::testing::Test {
     job.view = &view_;
     job.wire = &PlatformWireText();
     job.timeouts = timeouts;
-    job.terminateTimeouts = {3000, 3000, 3000, 3000};
+    job.terminateTimeouts = kTerminateTimeouts;
     return RunDownloadWorker(job);
+  }
+
+  // The first item given up mid-way: it failed, and the copy already there is
+  // as it was, with no temporary file left behind.
+  void ExpectFirstItemGivenUp() {
+    EXPECT_EQ(items_[0].done, 0);
+    EXPECT_EQ(ReadFileBytes(LocalPath(0)), kOldCopy);
+    EXPECT_EQ(folder_.EntryCount(), 1);
   }
 
   // Opens a real session with the server, as the progress window does first.
@@ -241,11 +257,11 @@ TEST_P(DownloadWorkerFault, EndsAsTheReplyDeserves) {
 
   AddItem("107a.txt");
   AddItem("readme.rst");
-  test::WriteFileBytes(LocalPath(0), "the copy already there");
+  test::WriteFileBytes(LocalPath(0), kOldCopy);
   EXPECT_EQ(Run(server.Port(), keys, {3000, 3000, 1000, 1000}), c.end);
   EXPECT_EQ(items_[0].done == 1, c.received);
   if (!c.received) {
-    EXPECT_EQ(ReadFileBytes(LocalPath(0)), "the copy already there");
+    EXPECT_EQ(ReadFileBytes(LocalPath(0)), kOldCopy);
   }
   EXPECT_EQ(server.InProcess()->CountRequests("TERMINATE"), c.terminated ? 1u : 0u);
   // A broken transfer gives up on the items after it.
@@ -265,30 +281,6 @@ INSTANTIATE_TEST_SUITE_P(
                       GetFault{"GET:withhold", WorkerEnd::kBroken, false, false},
                       GetFault{"GET:refuse", WorkerEnd::kBroken, false, false}));
 #endif
-
-// A scripted server that answers every GET with a reply the test made, and
-// TERMINATE with an empty document.
-class ScriptedGetServer {
- public:
-  explicit ScriptedGetServer(const std::function<void(test::PeerConnection&)>& get)
-      : peer_([this, get](test::PeerConnection& c) {
-          std::string request = c.ReadRequest();
-          if (request.find("<SERVICE_CODE>TERMINATE</SERVICE_CODE>") != std::string::npos) {
-            ++terminates;
-            c.SendReply("<RESULT_CODE>0000</RESULT_CODE>");
-            c.ReadReceipt();
-            return;
-          }
-          ++gets;
-          get(c);
-        }) {}
-  int Port() const { return peer_.Port(); }
-  std::atomic<int> gets{0};
-  std::atomic<int> terminates{0};
-
- private:
-  test::LoopbackPeer peer_;
-};
 
 TEST_F(DownloadWorkerTest, RefusesFileSizesThatDoNotMatchTheBytes) {
   const SessionKeys keys = test::FixedKeys();
@@ -372,10 +364,7 @@ TEST_F(DownloadWorkerTest, ReceivesA256MiBFileInUnder64MiBOfMemory) {
   const SessionKeys keys = test::FixedKeys();
   ScriptedGetServer server([&](test::PeerConnection& connection) {
     test::StreamedGetReply reply(keys, kFileSize, kSeed);
-    const std::uint32_t n = static_cast<std::uint32_t>(reply.Length());
-    const char length[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                            static_cast<char>(n >> 8), static_cast<char>(n)};
-    if (!connection.Send(length, 4)) return;
+    if (!connection.SendLength(static_cast<std::uint32_t>(reply.Length()))) return;
     std::vector<char> piece(65536);
     for (std::size_t k; (k = reply.Next(piece.data(), piece.size())) > 0;) {
       if (!connection.Send(piece.data(), k)) return;
@@ -407,10 +396,7 @@ TEST_F(DownloadWorkerTest, ReadsNothingBeyondTheAnnouncedLength) {
   const SessionKeys keys = test::FixedKeys();
   const std::string reply = test::GetReply(test::FilePlaintext("exact"), keys);
   ScriptedGetServer server([&](test::PeerConnection& connection) {
-    std::uint32_t n = static_cast<std::uint32_t>(reply.size());
-    const char length[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                            static_cast<char>(n >> 8), static_cast<char>(n)};
-    connection.Send(length, 4);
+    connection.SendLength(static_cast<std::uint32_t>(reply.size()));
     connection.Send(reply + std::string(5000, 'z'));  // more than announced
     connection.ReadReceipt();
   });
@@ -434,15 +420,10 @@ TEST_F(DownloadWorkerTest, ALengthNearTheLimitIsReceivedAndAShortReplyBreaks) {
   });
   AddItem("first.dat");
   AddItem("second.dat");
-  test::WriteFileBytes(LocalPath(0), "the copy already there");
+  test::WriteFileBytes(LocalPath(0), kOldCopy);
   EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kBroken);
-  EXPECT_EQ(items_[0].done, 0);
-  EXPECT_EQ(ReadFileBytes(LocalPath(0)), "the copy already there");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()),
-                          std::filesystem::directory_iterator()),
-            1);  // no temporary file left behind
-  EXPECT_EQ(server.gets.load(), 1);
-  EXPECT_EQ(server.terminates.load(), 0);
+  ExpectFirstItemGivenUp();
+  EXPECT_EQ(GetsAndTerminates(server), std::make_pair(1, 0));
   EXPECT_EQ(view_.TextsOf(kSizeTextControl).back(), SizeText(start.size(), 0xFFFFFFF0u));
 }
 
@@ -459,17 +440,15 @@ TEST_F(DownloadWorkerTest, AReplyThatGainsTooLittleInItsPeriodBreaksTheTransfer)
   });
   AddItem("a.dat");
   AddItem("b.dat");
-  test::WriteFileBytes(LocalPath(0), "the copy already there");
-  WorkerTimeouts timeouts{3000, 3000, 5000, 3000};
+  test::WriteFileBytes(LocalPath(0), kOldCopy);
+  WorkerTimeouts timeouts = kTimeouts;
   timeouts.lowSpeedBytes = 1024;
   timeouts.lowSpeedTimeMs = 800;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Run(server.Port(), keys, timeouts), WorkerEnd::kBroken);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
-  EXPECT_EQ(items_[0].done, 0);
-  EXPECT_EQ(ReadFileBytes(LocalPath(0)), "the copy already there");
-  EXPECT_EQ(server.gets.load(), 1);
-  EXPECT_EQ(server.terminates.load(), 0);
+  ExpectFirstItemGivenUp();
+  EXPECT_EQ(GetsAndTerminates(server), std::make_pair(1, 0));
 }
 
 // Cancel while the server keeps the worker waiting: the item is given up
@@ -479,10 +458,7 @@ TEST_F(DownloadWorkerTest, CancelInTheMiddleOfAnItemEndsItPromptlyAndStillTermin
   const std::string start = test::GetReply(test::FilePlaintext("never complete"), keys);
   std::atomic<long long> cancelledAt{0};
   ScriptedGetServer server([&](test::PeerConnection& connection) {
-    const std::uint32_t n = static_cast<std::uint32_t>(start.size() + 100);
-    const char length[4] = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                            static_cast<char>(n >> 8), static_cast<char>(n)};
-    connection.Send(length, 4);
+    connection.SendLength(static_cast<std::uint32_t>(start.size() + 100));
     connection.Send(start);  // then nothing, until the client goes
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     cancelledAt = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -493,20 +469,15 @@ TEST_F(DownloadWorkerTest, CancelInTheMiddleOfAnItemEndsItPromptlyAndStillTermin
   });
   AddItem("a.dat");
   AddItem("b.dat");
-  test::WriteFileBytes(LocalPath(0), "the copy already there");
+  test::WriteFileBytes(LocalPath(0), kOldCopy);
   EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kCancelled);
   const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now().time_since_epoch())
                             .count();
   EXPECT_LT(now - cancelledAt.load(), 1000);
-  EXPECT_EQ(items_[0].done, 0);
+  ExpectFirstItemGivenUp();
   EXPECT_EQ(items_[1].done, 0);
-  EXPECT_EQ(ReadFileBytes(LocalPath(0)), "the copy already there");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()),
-                          std::filesystem::directory_iterator()),
-            1);  // no temporary file left behind
-  EXPECT_EQ(server.gets.load(), 1);
-  EXPECT_EQ(server.terminates.load(), 1);
+  EXPECT_EQ(GetsAndTerminates(server), std::make_pair(1, 1));
 }
 
 TEST_F(DownloadWorkerTest, AReplyThatStopsMidWayBreaksTheTransferWithoutTerminate) {
@@ -519,8 +490,7 @@ TEST_F(DownloadWorkerTest, AReplyThatStopsMidWayBreaksTheTransferWithoutTerminat
   AddItem("a.dat");
   AddItem("b.dat");
   EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kBroken);
-  EXPECT_EQ(server.gets.load(), 1);
-  EXPECT_EQ(server.terminates.load(), 0);
+  EXPECT_EQ(GetsAndTerminates(server), std::make_pair(1, 0));
 }
 
 }  // namespace
@@ -540,8 +510,8 @@ class DownloadThreadTest : public DownloadWorkerTest {
     job.count = static_cast<int>(items_.size());
     job.view = &view_;
     job.wire = &PlatformWireText();
-    job.timeouts = {3000, 3000, 5000, 3000};
-    job.terminateTimeouts = {3000, 3000, 3000, 3000};
+    job.timeouts = kTimeouts;
+    job.terminateTimeouts = kTerminateTimeouts;
     return job;
   }
 };
@@ -564,8 +534,7 @@ TEST_F(DownloadThreadTest, AnEndedWindowStopsTheWorkerDuringItsCurrentItem) {
   }  // the window goes during the first item: that one is given up, no other tried
   EXPECT_EQ(items_[0].done, 0);
   EXPECT_EQ(items_[1].done, 0);
-  EXPECT_EQ(server.gets.load(), 1);
-  EXPECT_EQ(server.terminates.load(), 1);
+  EXPECT_EQ(GetsAndTerminates(server), std::make_pair(1, 1));
 }
 
 // The waits every caller gets unless a test shortens them: the worker's for a
