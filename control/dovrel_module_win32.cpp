@@ -38,13 +38,16 @@ bool LoadRegistrationScript(std::vector<ScriptKey>* keys) {
 }  // namespace
 }  // namespace dovrel
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     dovrel::SetModuleInstance(instance);
     dovrel::SetResourceModule(instance);  // the dialogs and pictures are this module's
     DisableThreadLibraryCalls(instance);
   } else if (reason == DLL_PROCESS_DETACH) {
     dovrel::UnregisterControlWindowClass();
+    // Unloaded by FreeLibrary, not at the process's end: the type library
+    // code is still there to take its references back.
+    if (reserved == nullptr) dovrel::ReleaseModuleTypeInfo();
   }
   return TRUE;
 }

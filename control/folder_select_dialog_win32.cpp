@@ -98,4 +98,12 @@ void FolderSelectDialog::Browse() {
   }
 }
 
+int PromptForFolder(HWND owner, const char* initialFolder, char* folder, std::size_t capacity) {
+  FolderSelectDialog dialog;
+  dialog.SetInitialFolder(initialFolder);
+  const int end = dialog.Run(owner);
+  if (end == 1) dialog.GetFolder(folder, capacity);
+  return end;
+}
+
 }  // namespace dovrel

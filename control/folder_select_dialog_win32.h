@@ -1,6 +1,7 @@
 #pragma once
 // The folder selection window (dialog 104): the user types a folder or picks
-// one in the shell's folder browser, then confirms. Texts are ANSI.
+// one in the shell's folder browser, then confirms. Texts are ANSI. The
+// folder prompt runs it for the entry and for the main window's "변경".
 
 #include <windows.h>
 
@@ -29,5 +30,10 @@ class FolderSelectDialog {
   bool ended_ = false;  // OK or cancel has ended the window; the browser may still be open
   char folder_[kPathSize] = {};
 };
+
+// The folder prompt: the window owned by `owner` and started with
+// `initialFolder`. Returns its end code (1 confirmed); only after 1 is the
+// confirmed folder written into `folder`.
+int PromptForFolder(HWND owner, const char* initialFolder, char* folder, std::size_t capacity);
 
 }  // namespace dovrel

@@ -140,7 +140,7 @@ HRESULT Pelgrath::EnumDAdvise(IEnumSTATDATA** advises) {
 }
 
 HRESULT Pelgrath::GetClassInfo(ITypeInfo** info) {
-  return LoadModuleTypeInfo(CLSID_Pelgrath, info);
+  return ModuleTypeInfo(ModuleType::kClass, info);
 }
 
 HRESULT Pelgrath::GetGUID(DWORD kind, GUID* guid) {

@@ -98,15 +98,7 @@ HRESULT Pelgrath::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
-  if (!typeInfo) {
-    ITypeInfo* loaded = nullptr;
-    const HRESULT result = LoadModuleTypeInfo(IID_IPelgrath, &loaded);
-    if (FAILED(result)) return result;
-    typeInfo.reset(loaded);
-  }
-  *info = typeInfo.get();
-  (*info)->AddRef();
-  return S_OK;
+  return ModuleTypeInfo(ModuleType::kDispatch, info);
 }
 
 HRESULT Pelgrath::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {

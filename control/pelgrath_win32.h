@@ -52,7 +52,6 @@ struct Pelgrath final : IPelgrath,
   DWORD viewAdvise = 0;
   com_ptr<IOleAdviseHolder> oleAdvise;
   com_ptr<IDataAdviseHolder> dataAdvise;
-  com_ptr<ITypeInfo> typeInfo;  // IPelgrath's, loaded on first use
   HWND window = nullptr;
   bool uiActive = false;
 

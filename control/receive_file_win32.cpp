@@ -3,11 +3,13 @@
 #include <ctime>
 #include <string>
 
+#include "control/folder_select_dialog_win32.h"
 #include "control/module_state_win32.h"
+#include "control/receive_folder_setting_win32.h"
 #include "control/receive_session.h"
+#include "control/receive_window_runner_win32.h"
 #include "control/server_name_check.h"
 #include "control/session_values.h"
-#include "control/session_windows_win32.h"
 #include "net/wire_text.h"
 #include "base/win32/window_helpers_win32.h"
 
@@ -32,7 +34,7 @@ HWND SessionOwner(HWND host) {
 
 class Win32SessionPlatform final : public SessionPlatform {
  public:
-  Win32SessionPlatform(const SessionWindows& windows, HWND host) : windows_(windows), host_(host) {}
+  explicit Win32SessionPlatform(HWND host) : host_(host) {}
 
   int ResolveServer(const char* name, char* text, std::size_t capacity) override {
     return entry::ResolveServerAddress(name, text, capacity);
@@ -44,14 +46,14 @@ class Win32SessionPlatform final : public SessionPlatform {
     MessageBoxW(nullptr, wide.c_str(), Utf8ToWide("오류").c_str(), MB_OK | MB_ICONERROR);
   }
   int LoadFolder(char* buffer, std::size_t size) override {
-    return windows_.loadFolder(buffer, size);
+    return LoadReceiveFolder(buffer, size);
   }
-  int SaveFolder(const char* text) override { return windows_.saveFolder(text); }
+  int SaveFolder(const char* text) override { return SaveReceiveFolder(text); }
   int PromptFolder(const char* initialFolder, char* folder, std::size_t capacity) override {
-    return windows_.promptFolder(initialFolder, SessionOwner(host_), folder, capacity);
+    return PromptForFolder(SessionOwner(host_), initialFolder, folder, capacity);
   }
   void RunReceiveWindow(const ReceiveParameters& parameters) override {
-    windows_.runReceiveWindow(parameters, SessionOwner(host_));
+    RunControlReceiveWindow(parameters, SessionOwner(host_));
   }
   std::tm LocalNow() override {
     const std::time_t now = std::time(nullptr);
@@ -61,7 +63,6 @@ class Win32SessionPlatform final : public SessionPlatform {
   }
 
  private:
-  const SessionWindows& windows_;
   HWND host_;
 };
 
@@ -74,7 +75,7 @@ HRESULT ReceiveFileEntry(BSTR options, BSTR* result, HWND host) {
   const ModuleLock session;
   *result = nullptr;
   const std::string ansi = AnsiFromBstr(options);
-  Win32SessionPlatform platform(ModuleSessionWindows(), host);
+  Win32SessionPlatform platform(host);
   const int status = RunReceiveSession(ansi.data(), ansi.size(), platform);
   *result = SysAllocString(status == 1 ? L"1" : L"0");
   return *result != nullptr ? S_OK : E_OUTOFMEMORY;

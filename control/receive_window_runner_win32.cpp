@@ -1,5 +1,5 @@
-// The receive window runner with the control's own folder selection window
-// and receive-folder setting.
+#include "control/receive_window_runner_win32.h"
+
 #include <string>
 
 #include "control/folder_select_dialog_win32.h"
@@ -12,11 +12,8 @@ namespace {
 class ControlFolders final : public FolderServices {
  public:
   int ChooseFolder(HWND owner, const std::string& current, std::string* chosen) override {
-    FolderSelectDialog dialog;
-    dialog.SetInitialFolder(current.c_str());
-    const int result = dialog.Run(owner);
     char folder[kPathSize] = {};
-    if (result == 1) dialog.GetFolder(folder, sizeof folder);
+    const int result = PromptForFolder(owner, current.c_str(), folder, sizeof folder);
     *chosen = folder;
     return result;
   }
@@ -25,7 +22,7 @@ class ControlFolders final : public FolderServices {
 
 }  // namespace
 
-void RunReceiveWindow(const ReceiveParameters& parameters, HWND owner) {
+void RunControlReceiveWindow(const ReceiveParameters& parameters, HWND owner) {
   ControlFolders folders;
   RunReceiveWindow(parameters, owner, folders);
 }

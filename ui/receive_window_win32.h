@@ -9,8 +9,8 @@
 
 namespace dovrel {
 
-// The folder selection window and the receive-folder setting, which live
-// with the control; the window reaches them through this.
+// How the window asks for a folder and stores it: its runner's caller
+// supplies them (the control: the folder prompt and the receive-folder setting).
 class FolderServices {
  public:
   virtual ~FolderServices() = default;
@@ -22,9 +22,5 @@ class FolderServices {
 // Runs the window modally with a copy of the parameters; returns when it has
 // closed (1 for "종  료" or command 1, 2 for Esc or the close box).
 int RunReceiveWindow(const ReceiveParameters& parameters, HWND owner, FolderServices& folders);
-
-// The same with the control's folder selection window and setting. Defined
-// with them (library dovrel_control_windows).
-void RunReceiveWindow(const ReceiveParameters& parameters, HWND owner);
 
 }  // namespace dovrel

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "control/receive_folder_setting_win32.h"
+#include "control/receive_window_runner_win32.h"
 #include "base/message_box.h"
 #include "session/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
@@ -14,7 +15,6 @@
 #include "ui/busy_popup_win32.h"
 #include "ui/file_list_query.h"
 #include "ui/receive_actions.h"
-#include "ui/receive_window_win32.h"
 
 namespace dovrel::test {
 namespace {
@@ -43,7 +43,7 @@ class ReceiveWindowTest : public WindowTest {
     ASSERT_TRUE(Serve(scenario));
     const ReceiveParameters parameters = ParametersFor(*server_, folder_.Text(), date);
     ui_ = std::make_unique<UiThread>([parameters] {
-      RunReceiveWindow(parameters, nullptr);
+      RunControlReceiveWindow(parameters, nullptr);
       return 0;
     });
   }

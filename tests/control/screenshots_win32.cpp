@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/window_driver_win32.h"
+#include "control/receive_window_runner_win32.h"
 #include "tests/support/screen_capture_win32.h"
+#include "tests/support/window_driver_win32.h"
 #include "ui/busy_popup_win32.h"
-#include "ui/receive_window_win32.h"
 
 namespace dovrel::test {
 namespace {
@@ -52,7 +52,7 @@ void Tick(HWND list, std::initializer_list<const char*> names) {
 std::unique_ptr<UiThread> OpenMainWindow(int port, const std::string& folder, HWND* window) {
   const ReceiveParameters parameters = Parameters(port, folder);
   auto ui = std::make_unique<UiThread>([parameters] {
-    RunReceiveWindow(parameters, nullptr);
+    RunControlReceiveWindow(parameters, nullptr);
     return 0;
   });
   *window = WaitForWindow(kDialogClass, "자료 수신");

@@ -1,4 +1,4 @@
-#include "control/installer_registry.h"
+#include "package/installer_registry.h"
 
 #include <cstddef>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "control/installer_registry.h"
+#include "package/installer_registry.h"
 
 namespace dovrel::installer {
 namespace {

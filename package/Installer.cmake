@@ -3,7 +3,8 @@
 # Dovrel-x64.msi (win64 build: the 32-bit module from the win32 build tree and
 # the 64-bit one, each in its own registry view). Their registry rows are
 # generated from control/dovrel.rgs and control/dovrel.idl by the host tool
-# installer-registry, so they write what DllRegisterServer writes.
+# installer-registry (installer_registry_main.cpp beside this file), so they
+# write what DllRegisterServer writes.
 #
 # DOVREL_PACKAGED_MODULE: the module the package carries (the build's own by
 # default; set it before the include to carry another). DOVREL_WIN32_MODULE
@@ -32,21 +33,21 @@ endif()
 if(NOT DEFINED DOVREL_PACKAGED_MODULE)
   set(DOVREL_PACKAGED_MODULE $<TARGET_FILE:Dovrel>)
 endif()
-include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/Signing.cmake)
 set(package_dir ${CMAKE_BINARY_DIR}/package)
 set(work ${CMAKE_BINARY_DIR}/generated/installer)
 
 # The row generator, compiled for the build machine with the project's parser.
 set(tool ${CMAKE_BINARY_DIR}/host/installer-registry)
 set(tool_sources
-  ${PROJECT_SOURCE_DIR}/tools/installer_registry_main.cpp
-  ${PROJECT_SOURCE_DIR}/control/installer_registry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/installer_registry_main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/installer_registry.cpp
   ${PROJECT_SOURCE_DIR}/control/registration_script.cpp)
 add_custom_command(OUTPUT ${tool}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/host
   COMMAND ${DOVREL_HOST_CXX} -std=c++17 -O1 -I${PROJECT_SOURCE_DIR} -o ${tool} ${tool_sources}
   DEPENDS ${tool_sources}
-    ${PROJECT_SOURCE_DIR}/control/installer_registry.h
+    ${CMAKE_CURRENT_LIST_DIR}/installer_registry.h
     ${PROJECT_SOURCE_DIR}/control/registration_script.h
   COMMENT "Host tool installer-registry"
   VERBATIM)
@@ -110,11 +111,11 @@ add_custom_command(OUTPUT ${work}/Dovrel${packaged_bits}.dll
 # components); the finished package is signed into package/.
 add_custom_command(OUTPUT ${work}/${msi_name}
   COMMAND ${DOVREL_WIXL} -a ${arch} -D Arch=${arch} -D Version=${DOVREL_VERSION} ${wixl_defines}
-          -I ${work} -o ${msi_name} ${PROJECT_SOURCE_DIR}/control/dovrel.wxs
+          -I ${work} -o ${msi_name} ${CMAKE_CURRENT_LIST_DIR}/dovrel.wxs
   COMMAND ${DOVREL_MSIBUILD} ${msi_name} -i RemoveRegistry.idt
   ${permanent}
   WORKING_DIRECTORY ${work}
-  DEPENDS ${PROJECT_SOURCE_DIR}/control/dovrel.wxs ${rows} ${modules}
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/dovrel.wxs ${rows} ${modules}
   COMMENT "Windows Installer package ${msi_name}"
   VERBATIM)
 dovrel_sign(${package_dir}/${msi_name} ${work}/${msi_name})

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "control/installer_registry.h"
+#include "package/installer_registry.h"
 #include "control/registration_script.h"
 
 namespace {

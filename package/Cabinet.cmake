@@ -4,7 +4,7 @@
 # Dovrel.cab, the 64-bit build Dovrel64.cab (for 64-bit browsers), each with the
 # signed Dovrel.dll and the INF beside it in ${CMAKE_BINARY_DIR}/package.
 include_guard(GLOBAL)
-include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/Signing.cmake)
 
 find_program(DOVREL_GCAB gcab REQUIRED)
 
@@ -29,7 +29,7 @@ set(DOVREL_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 set(package ${DOVREL_PACKAGE_DIR})
 set(unsigned_cabinet ${CMAKE_BINARY_DIR}/generated/cabinet/${DOVREL_CABINET_NAME}.cab)
 
-configure_file(${PROJECT_SOURCE_DIR}/control/dovrel.inf.in ${package}/${DOVREL_CABINET_NAME}.inf
+configure_file(${CMAKE_CURRENT_LIST_DIR}/dovrel.inf.in ${package}/${DOVREL_CABINET_NAME}.inf
   @ONLY NEWLINE_STYLE CRLF)
 dovrel_sign(${package}/Dovrel.dll $<TARGET_FILE:Dovrel> DEPENDS Dovrel)
 # The files in the order the INF installs them; -n keeps only their names.
