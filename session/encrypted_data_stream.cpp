@@ -8,14 +8,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "session/failure_sites.h"
+
 namespace dovrel {
 namespace {
-
-// Failure sites, as numbered in the error record's place line.
-constexpr int kSiteCipherUnknown = 109;
-constexpr int kSiteOutputTooSmall = 111;
-constexpr int kSiteNoContent = 112;
-constexpr int kSiteDecryptFailed = 113;
 
 constexpr unsigned char kSequence = 0x30;
 constexpr unsigned char kInteger = 0x02;
@@ -88,13 +84,13 @@ std::size_t EncryptedDataStream::Advance(const unsigned char* bytes, std::size_t
       return used;
     case Step::kContent:
       if (AtFrameEnd()) {
-        Fail(kSiteNoContent);
+        Fail(kSiteDecryptNoContent);
         return 0;
       }
       used = ReadHeader(bytes, length, &complete);
       if (!complete) return used;
       if (IsEndOfContents()) {
-        Fail(kSiteNoContent);
+        Fail(kSiteDecryptNoContent);
       } else if (header_.identifier == kContentPrimitive) {
         contentDepth_ = depth_;
         remaining_ = header_.length;
@@ -293,7 +289,7 @@ bool EncryptedDataStream::CheckElement() {
     if (algorithm != nullptr && p == element_ + elementSize_) {
       cipher_ = FetchCipher(algorithm.get());
       if (cipher_ == nullptr) {
-        Fail(kSiteCipherUnknown);
+        Fail(kSiteDecryptCipherUnknown);
         return false;
       }
       return true;
@@ -313,7 +309,7 @@ bool EncryptedDataStream::StartContent() {
   context_.reset(EVP_CIPHER_CTX_new());
   if (context_ == nullptr ||
       EVP_DecryptInit_ex2(context_.get(), cipher_.get(), secret_.key, secret_.iv, nullptr) != 1) {
-    Fail(kSiteDecryptFailed);
+    Fail(kSiteDecryptCipherFailed);
     return false;
   }
   return true;
@@ -321,7 +317,7 @@ bool EncryptedDataStream::StartContent() {
 
 bool EncryptedDataStream::Decrypt(const unsigned char* bytes, std::size_t length) {
   if (length > contentLimit_ - std::min(contentSeen_, contentLimit_)) {
-    Fail(kSiteOutputTooSmall);
+    Fail(kSiteDecryptOutputTooSmall);
     return false;
   }
   contentSeen_ += length;
@@ -329,11 +325,11 @@ bool EncryptedDataStream::Decrypt(const unsigned char* bytes, std::size_t length
     const int slice = static_cast<int>(std::min(kSlice, length - done));
     int written = 0;
     if (EVP_DecryptUpdate(context_.get(), plain_, &written, bytes + done, slice) != 1) {
-      Fail(kSiteDecryptFailed);
+      Fail(kSiteDecryptCipherFailed);
       return false;
     }
     if (written > 0 && !sink_.Take(plain_, static_cast<std::size_t>(written))) {
-      Fail(kSiteOutputTooSmall);
+      Fail(kSiteDecryptOutputTooSmall);
       return false;
     }
     done += static_cast<std::size_t>(slice);
@@ -350,7 +346,7 @@ bool EncryptedDataStream::FinishCipher() {
   if (EVP_DecryptFinal_ex(context_.get(), plain_, &last) != 1) last = 0;
   ERR_pop_to_mark();
   if (last > 0 && !sink_.Take(plain_, static_cast<std::size_t>(last))) {
-    Fail(kSiteOutputTooSmall);
+    Fail(kSiteDecryptOutputTooSmall);
     return false;
   }
   return true;
@@ -360,11 +356,11 @@ void EncryptedDataStream::Fail(int site) {
   step_ = Step::kFailed;
   if (error_ == nullptr) return;
   switch (site) {
-    case kSiteNoContent:
+    case kSiteDecryptNoContent:
       SetCryptoFailure(error_, "EncryptedData without encrypted content", PlaceStyle::kPaddedLine,
                        kCryptoTag, site);
       return;
-    case kSiteOutputTooSmall: {
+    case kSiteDecryptOutputTooSmall: {
       char message[kCryptoTextSize];
       std::snprintf(message, sizeof message,
                     "Encrypted content beyond the %llu bytes the output takes",

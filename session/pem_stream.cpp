@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "session/failure_sites.h"
 #include "session/pem_body.h"
 #include "session/pkcs7.h"
 
 namespace dovrel {
 namespace {
 
-constexpr int kSitePemUnreadable = 76;
 constexpr std::size_t kTextSlice = 4096;  // decodes to at most 3 * 1024 + 3 bytes
 
 }  // namespace
@@ -83,7 +83,7 @@ void PemBodyStream::Decode(const char* text, std::size_t length) {
 void PemBodyStream::Fail(int reason, const char* detail) {
   failed_ = true;
   ERR_raise_data(ERR_LIB_PEM, reason, "%s", detail);
-  if (error_ != nullptr) FormatCryptoError(error_, kCryptoTag, kSitePemUnreadable);
+  if (error_ != nullptr) FormatCryptoError(error_, kCryptoTag, kSiteDecryptPemUnreadable);
 }
 
 }  // namespace dovrel

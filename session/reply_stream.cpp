@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "session/failure_sites.h"
+
 namespace dovrel {
 namespace {
-
-constexpr int kSitePemUnreadable = 76;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -31,7 +31,7 @@ ReplyStream::ReplyStream(const char* localPath, bool textMode, const SessionKeys
       encClose_("</ENC_DATA>"),
       secret_{keys.sessionKey, sizeof keys.sessionKey, keys.initVector, sizeof keys.initVector},
       contents_(localPath, textMode),
-      body_(secret_, contents_, &error_, kSitePemUnreadable),
+      body_(secret_, contents_, &error_, kSiteDecryptPemUnreadable),
       pem_(body_, &error_) {}
 
 void ReplyStream::Feed(const char* bytes, std::size_t length) {
