@@ -14,10 +14,6 @@ constexpr int kSizeKeyLength = sizeof kSizeKey - 1;
 constexpr char kContentsKey[] = "file_contents";
 constexpr std::size_t kSeparator = 1;  // the character after the key, not checked
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 // The folder part of a path with its trailing separator (which a drive root
 // and a network share need), for the free-space query.
 std::string FolderOf(const char* path) {
@@ -27,20 +23,6 @@ std::string FolderOf(const char* path) {
 }
 
 }  // namespace
-
-std::int64_t ParseLeadingSize(const char* text, std::size_t length) {
-  std::size_t i = 0;
-  while (i < length && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::int64_t value = 0;
-  for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const int digit = text[i] - '0';
-    if (value > (INT64_MAX - digit) / 10) return negative ? INT64_MIN : INT64_MAX;
-    value = value * 10 + digit;
-  }
-  return negative ? -value : value;
-}
 
 FileContents::FileContents(const char* path, bool textMode)
     : textMode_(textMode), folder_(FolderOf(path)), file_(path), spill_(path), key_(kContentsKey) {}

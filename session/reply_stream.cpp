@@ -7,10 +7,6 @@
 namespace dovrel {
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 // Skips the piece up to the end of the opening tag; false while the tag has
 // not been seen.
 bool PassOpening(StreamSearch& opening, const char** bytes, std::size_t* length) {
@@ -46,7 +42,7 @@ void ReplyStream::Feed(const char* bytes, std::size_t length) {
   ScanEncryptedData(bytes, length);
 }
 
-bool ReplyStream::ResultCodeIsZero() const { return codeClose_.Found() && !codeNonZero_; }
+bool ReplyStream::ResultCodeIsZero() const { return codeClose_.Found() && code_.Value() == 0; }
 
 bool ReplyStream::Store() {
   if (!HasEncryptedData() || !pem_.Finish()) return false;
@@ -59,21 +55,7 @@ void ReplyStream::ScanResultCode(const char* bytes, std::size_t length) {
   if (codeClose_.Found() || !PassOpening(codeOpen_, &bytes, &length)) return;
   const std::size_t at = codeClose_.Find(bytes, length);
   const std::size_t value = at == StreamSearch::kNotHere ? length : at;
-  for (std::size_t i = 0; i < value && codeState_ != CodeState::kRead; ++i) {
-    const char c = bytes[i];
-    if (codeState_ == CodeState::kBlanks && IsBlank(c)) continue;
-    if (codeState_ == CodeState::kBlanks && (c == '+' || c == '-')) {
-      codeState_ = CodeState::kDigits;
-      continue;
-    }
-    codeState_ = CodeState::kDigits;
-    if (c < '0' || c > '9') {
-      codeState_ = CodeState::kRead;  // a zero byte ends the text too
-    } else if (c != '0') {
-      codeNonZero_ = true;
-      codeState_ = CodeState::kRead;
-    }
-  }
+  code_.Take(bytes, value);
 }
 
 // The element's text goes on as it arrives, except for the last bytes that

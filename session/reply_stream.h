@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/leading_integer.h"
 #include "net/stream_search.h"
 #include "session/crypto_error.h"
 #include "session/encrypted_data_stream.h"
@@ -45,13 +46,9 @@ class ReplyStream {
   void ScanResultCode(const char* bytes, std::size_t length);
   void ScanEncryptedData(const char* bytes, std::size_t length);
 
-  // RESULT_CODE's value as the leading-integer rule reads it: zero unless a
-  // digit other than 0 follows the blanks and the sign.
-  enum class CodeState { kBlanks, kDigits, kRead };
   StreamSearch codeOpen_;
   StreamSearch codeClose_;
-  CodeState codeState_ = CodeState::kBlanks;
-  bool codeNonZero_ = false;
+  LeadingInteger<std::int32_t> code_;
 
   StreamSearch encOpen_;
   StreamSearch encClose_;
