@@ -101,17 +101,12 @@ std::size_t EncryptedDataStream::ReadSmallElement(const unsigned char* bytes, st
 
 // The encrypted content: one primitive string, or a run of segments.
 std::size_t EncryptedDataStream::ReadContentHeader(const unsigned char* bytes, std::size_t length) {
-  if (reader_.AtFrameEnd()) {
-    Fail(kSiteDecryptNoContent);
-    return 0;
-  }
-  BerReader::Status status;
-  const std::size_t used = reader_.ReadHeader(bytes, length, &status);
-  if (!Complete(status)) return used;
+  std::size_t used = 0;
+  const Next next = ReadNext(bytes, length, &used);
+  if (next == Next::kEnd) Fail(kSiteDecryptNoContent);
+  if (next != Next::kHeader) return used;
   const BerReader::Header& header = reader_.LastHeader();
-  if (reader_.IsEndOfContents()) {
-    Fail(kSiteDecryptNoContent);
-  } else if (header.identifier == kContentPrimitive) {
+  if (header.identifier == kContentPrimitive) {
     contentDepth_ = reader_.Depth();
     remaining_ = header.length;
     if (Accept(kContentPrimitive, false) && Holds(decryptor_.Start(cipher_.get())))
@@ -126,15 +121,9 @@ std::size_t EncryptedDataStream::ReadContentHeader(const unsigned char* bytes, s
 // The next segment, or the end of a run of them.
 std::size_t EncryptedDataStream::ReadSegment(const unsigned char* bytes, std::size_t length) {
   std::size_t used = 0;
-  if (!reader_.AtFrameEnd()) {
-    BerReader::Status status;
-    used = reader_.ReadHeader(bytes, length, &status);
-    if (!Complete(status)) return used;
-    if (!reader_.IsEndOfContents()) {
-      TakeSegmentHeader();
-      return used;
-    }
-  }
+  const Next next = ReadNext(bytes, length, &used);
+  if (next == Next::kHeader) TakeSegmentHeader();
+  if (next != Next::kEnd) return used;
   reader_.Close();  // this run of segments is complete
   if (reader_.Depth() == contentDepth_) step_ = Step::kInfoEnd;
   return used;
@@ -166,20 +155,14 @@ std::size_t EncryptedDataStream::ReadContentBytes(const unsigned char* bytes, st
 // The end of the content info, then of the body: at a definite length's end,
 // or an end-of-contents marker.
 std::size_t EncryptedDataStream::ReadEnd(const unsigned char* bytes, std::size_t length) {
-  std::size_t used = 0;
-  if (!reader_.AtFrameEnd()) {
-    if (!reader_.InIndefinite()) {
-      FailUnreadable();  // more elements than the syntax has
-      return 0;
-    }
-    BerReader::Status status;
-    used = reader_.ReadHeader(bytes, length, &status);
-    if (!Complete(status)) return used;
-    if (!reader_.IsEndOfContents()) {
-      FailUnreadable();
-      return used;
-    }
+  if (!reader_.AtFrameEnd() && !reader_.InIndefinite()) {
+    FailUnreadable();  // more elements than the syntax has
+    return 0;
   }
+  std::size_t used = 0;
+  const Next next = ReadNext(bytes, length, &used);
+  if (next == Next::kHeader) FailUnreadable();
+  if (next != Next::kEnd) return used;
   reader_.Close();
   if (step_ == Step::kInfoEnd) {
     step_ = Step::kBodyEnd;
@@ -216,6 +199,18 @@ bool EncryptedDataStream::CheckElement() {
   }
   if (!valid) FailUnreadable();
   return valid;
+}
+
+// What comes next in the innermost frame: its end (a definite length's end,
+// or the end-of-contents marker), another header, or nothing whole yet.
+EncryptedDataStream::Next EncryptedDataStream::ReadNext(const unsigned char* bytes,
+                                                        std::size_t length, std::size_t* used) {
+  *used = 0;
+  if (reader_.AtFrameEnd()) return Next::kEnd;
+  BerReader::Status status;
+  *used = reader_.ReadHeader(bytes, length, &status);
+  if (!Complete(status)) return Next::kMore;
+  return reader_.IsEndOfContents() ? Next::kEnd : Next::kHeader;
 }
 
 // Whether the reader has a whole header or element; a malformed one fails the body.

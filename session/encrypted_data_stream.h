@@ -60,6 +60,8 @@ class EncryptedDataStream {
   std::size_t ReadContentBytes(const unsigned char* bytes, std::size_t length);
   std::size_t ReadEnd(const unsigned char* bytes, std::size_t length);
 
+  enum class Next { kMore, kHeader, kEnd };
+  Next ReadNext(const unsigned char* bytes, std::size_t length, std::size_t* used);
   void TakeSegmentHeader();
   bool CheckElement();
   bool Complete(BerReader::Status status);
