@@ -27,7 +27,6 @@ class Base64Decoder {
   bool Feed(const char* text, std::size_t length, unsigned char* out, std::size_t capacity,
             std::size_t* produced);
   std::size_t Written() const { return written_; }  // over all pieces
-  bool Ended() const { return ended_; }             // a pad was seen: the rest is ignored
 
  private:
   std::size_t symbols_ = 0;

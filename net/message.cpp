@@ -134,19 +134,4 @@ bool IsReceivedFileName(const char* name) {
   return false;
 }
 
-std::int32_t ParseLeadingInteger(const char* text) {
-  if (text == nullptr) return 0;
-  while (IsBlank(*text)) ++text;
-  bool negative = false;
-  if (*text == '+' || *text == '-') negative = *text++ == '-';
-  constexpr std::int64_t kMax = INT32_MAX;
-  const std::int64_t limit = negative ? kMax + 1 : kMax;  // -2147483648 still fits
-  std::int64_t value = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    value = value * 10 + (*text - '0');
-    if (value > limit) return negative ? INT32_MIN : INT32_MAX;
-  }
-  return static_cast<std::int32_t>(negative ? -value : value);
-}
-
 }  // namespace dovrel

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/leading_integer.h"
+
 namespace dovrel {
 
 inline constexpr char kMessageHeader[] = "<?xml version=\"1.0\" encodeing=\"ISO-8859-1\"?>";
@@ -46,10 +48,10 @@ int FindParameter(const char* text, const char* name, char* out, std::size_t cap
 // True for the names of received files: they begin with "107", in any letter case.
 bool IsReceivedFileName(const char* name);
 
-// A leading decimal integer the way the server's codes and sizes are read:
-// leading blanks, an optional sign, digits; anything else reads as 0. The
-// protocol's quantities are 32-bit on every platform, so the result is too;
-// it saturates at the 32-bit limits instead of overflowing.
-std::int32_t ParseLeadingInteger(const char* text);
+// A leading integer of the server's codes and counts: the protocol's
+// quantities are 32-bit on every platform, so the result is too.
+inline std::int32_t ParseLeadingInteger(const char* text) {
+  return ParseLeading<std::int32_t>(text);
+}
 
 }  // namespace dovrel

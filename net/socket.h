@@ -43,7 +43,6 @@ class SocketBase {
 
   NativeSocket Handle() const { return socket_; }
   int LastError() const { return lastError_; }
-  bool NetworkStarted() const { return networkStarted_; }
 
  protected:
   // The platform's readiness wait, in the hook's slices when there is one.

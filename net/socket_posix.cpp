@@ -8,8 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-
+#include "net/poll_posix.h"
 #include "net/socket_platform.h"
 
 namespace dovrel::platform {
@@ -76,24 +75,12 @@ int WaitSocket(NativeSocket s, int timeoutMs, bool forReading, bool watchErrors)
     errno = EBADF;
     return -1;
   }
-  // Restart after signals without stretching the caller's time-out.
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-  for (;;) {
-    int wait = timeoutMs < 0
-                   ? -1
-                   : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          deadline - Clock::now())
-                                          .count());
-    if (timeoutMs >= 0 && wait < 0) wait = 0;
-    int n = ::poll(&entry, 1, wait);
-    if (n < 0 && errno == EINTR) continue;
-    if (n > 0 && (entry.revents & POLLNVAL)) {
-      errno = EBADF;
-      return -1;
-    }
-    return n;
+  const int n = PollWithin(&entry, 1, timeoutMs);
+  if (n > 0 && (entry.revents & POLLNVAL)) {
+    errno = EBADF;
+    return -1;
   }
+  return n;
 }
 
 bool ParseDottedIPv4(const char* text, std::uint32_t* hostOrder) {

@@ -15,12 +15,19 @@ std::int64_t DeadlineAfter(std::int64_t nowMs, int boundMs) {
   return boundMs < 0 ? kNoDeadline : nowMs + boundMs;
 }
 
+int RemainingMs(std::int64_t deadlineMs, std::int64_t nowMs) {
+  if (nowMs >= deadlineMs) return 0;
+  // In unsigned arithmetic the difference cannot overflow.
+  const std::uint64_t left =
+      static_cast<std::uint64_t>(deadlineMs) - static_cast<std::uint64_t>(nowMs);
+  constexpr auto kLongest = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+  return static_cast<int>(std::min(left, kLongest));
+}
+
 int TimeLeftMs(std::int64_t nowMs, std::int64_t deadlineMs, int stepMs) {
   if (deadlineMs == kNoDeadline) return stepMs;
-  if (nowMs >= deadlineMs) return 0;
-  const std::int64_t left = deadlineMs - nowMs;
-  const std::int64_t step = stepMs < 0 ? left : std::min<std::int64_t>(stepMs, left);
-  return static_cast<int>(std::min<std::int64_t>(step, std::numeric_limits<int>::max()));
+  const int left = RemainingMs(deadlineMs, nowMs);
+  return stepMs < 0 ? left : std::min(stepMs, left);
 }
 
 std::int64_t LowSpeedRule::DeadlineMs() const {

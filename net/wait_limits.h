@@ -16,6 +16,10 @@ inline constexpr std::int64_t kNoDeadline = std::numeric_limits<std::int64_t>::m
 // The moment `boundMs` after `nowMs`; kNoDeadline for a negative bound.
 std::int64_t DeadlineAfter(std::int64_t nowMs, int boundMs);
 
+// What is left from `nowMs` until `deadlineMs`, as a wait takes it: 0 once
+// the deadline has passed, and never more than an int holds.
+int RemainingMs(std::int64_t deadlineMs, std::int64_t nowMs);
+
 // The wait for the next step of a bounded operation: the step's own time-out
 // (positive), cut to what is left before the deadline. 0 once the deadline
 // has passed: the operation has run out of time. A step without a limit of

@@ -9,7 +9,18 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "net/poll_posix.h"
+#include "net/wait_limits.h"
+
 namespace dovrel::server {
+namespace {
+
+// A deadline in the milliseconds MonotonicMs counts: the same steady clock.
+std::int64_t MonotonicMsOf(Deadline deadline) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(deadline.time_since_epoch()).count();
+}
+
+}  // namespace
 
 StopSignal::StopSignal() {
   int ends[2];
@@ -27,29 +38,23 @@ void StopSignal::Raise() {
 }
 
 WaitResult WaitFor(int fd, short events, int timeoutMs, const StopSignal& stop) {
+  if (stop.Raised()) return WaitResult::kStopped;
   pollfd fds[2] = {{fd, events, 0}, {stop.WaitDescriptor(), POLLIN, 0}};
-  for (;;) {
-    if (stop.Raised()) return WaitResult::kStopped;
-    const int n = poll(fds, 2, timeoutMs < 0 ? -1 : timeoutMs);
-    if (n < 0) {
-      if (errno == EINTR) continue;  // a signal: wait again (rarely, the full time)
-      return WaitResult::kFailed;
-    }
-    if (n == 0) return WaitResult::kTimedOut;
-    if (fds[1].revents != 0) return WaitResult::kStopped;
-    // Errors and hang-ups count as ready: the next read or send reports them.
-    return WaitResult::kReady;
-  }
+  const int n = PollWithin(fds, 2, timeoutMs);
+  if (n < 0) return WaitResult::kFailed;
+  if (n == 0) return WaitResult::kTimedOut;
+  if (fds[1].revents != 0) return WaitResult::kStopped;
+  // Errors and hang-ups count as ready: the next read or send reports them.
+  return WaitResult::kReady;
 }
 
 bool SleepUnlessStopped(int milliseconds, const StopSignal& stop) {
-  const Deadline end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  const std::int64_t end = MonotonicMs() + milliseconds;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        end - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return !stop.Raised();
+    const int left = RemainingMs(end, MonotonicMs());
+    if (left == 0) return !stop.Raised();
     pollfd fd = {stop.WaitDescriptor(), POLLIN, 0};
-    const int n = poll(&fd, 1, static_cast<int>(left.count()));
+    const int n = poll(&fd, 1, left);
     if (n > 0 || stop.Raised()) return false;
   }
 }
@@ -59,11 +64,8 @@ bool ReadExact(int fd, void* buffer, std::size_t length, Deadline deadline,
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t got = 0;
   while (got < length) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    if (WaitFor(fd, POLLIN, static_cast<int>(left.count()), stop) != WaitResult::kReady)
-      return false;
+    const int left = RemainingMs(MonotonicMsOf(deadline), MonotonicMs());
+    if (left == 0 || WaitFor(fd, POLLIN, left, stop) != WaitResult::kReady) return false;
     const ssize_t n = recv(fd, bytes + got, length - got, MSG_DONTWAIT);
     if (n == 0) return false;
     if (n < 0) {
@@ -80,11 +82,9 @@ bool SendAll(int fd, const void* data, std::size_t length, Deadline deadline, in
   const auto* bytes = static_cast<const unsigned char*>(data);
   std::size_t sent = 0;
   while (sent < length) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    const std::int64_t most = left.count();
-    const int wait = static_cast<int>(waitMs < 0 ? most : std::min<std::int64_t>(most, waitMs));
+    const int left = RemainingMs(MonotonicMsOf(deadline), MonotonicMs());
+    if (left == 0) return false;
+    const int wait = waitMs < 0 ? left : std::min(left, waitMs);
     if (WaitFor(fd, POLLOUT, wait, stop) != WaitResult::kReady) return false;
     const ssize_t n = send(fd, bytes + sent, length - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (n < 0) {

@@ -6,12 +6,9 @@
 
 #include <cstdio>
 
+#include "session/failure_sites.h"
+
 namespace dovrel {
-namespace {
-
-constexpr int kSiteCipherNeedsMore = 110;
-
-}  // namespace
 
 UniquePtr<EVP_CIPHER> FetchCipher(const X509_ALGOR* algorithm) {
   const ASN1_OBJECT* object = nullptr;
@@ -40,7 +37,8 @@ bool CoversCipher(const EVP_CIPHER* cipher, const SessionSecret& secret, CryptoE
                 EVP_CIPHER_get0_name(cipher), keyNeeded, ivNeeded,
                 static_cast<unsigned long>(secret.key != nullptr ? secret.keyLength : 0),
                 static_cast<unsigned long>(secret.iv != nullptr ? secret.ivLength : 0));
-  SetCryptoFailure(error, message, PlaceStyle::kPaddedLine, kCryptoTag, kSiteCipherNeedsMore);
+  SetCryptoFailure(error, message, PlaceStyle::kPaddedLine, kCryptoTag,
+                   kSiteDecryptCipherNeedsMore);
   return false;
 }
 

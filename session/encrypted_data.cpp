@@ -10,17 +10,12 @@
 #include "session/cipher_choice.h"
 #include "session/crypto_init.h"
 #include "session/encrypted_data_stream.h"
+#include "session/failure_sites.h"
 #include "session/pem_stream.h"
 #include "session/pkcs7.h"
 
 namespace dovrel {
 namespace {
-
-// Failure sites, as numbered in the error record's place line.
-constexpr int kSiteDerUnreadable = 45;
-constexpr int kSitePemUnreadable = 76;
-constexpr int kSiteUnsupportedArmour = 101;
-constexpr int kSiteOutputTooSmall = 111;
 
 // The caller's output. The content is limited to its capacity, and the
 // plaintext is never longer than the content, so it always fits.
@@ -50,12 +45,12 @@ std::ptrdiff_t DecryptEncryptedData(const char* data, std::size_t length, int ar
                                     CryptoErrorRecord* error) {
   EnsureCryptoProviders();
   if (armour != kArmourPem && armour != kArmourDer) {
-    SetUnsupportedArmour(error, armour, PlaceStyle::kPadded, kSiteUnsupportedArmour);
+    SetUnsupportedArmour(error, armour, PlaceStyle::kPadded, kSiteDecryptUnsupportedArmour);
     return -1;
   }
   if (output == nullptr) {
     SetCryptoFailure(error, "No output buffer", PlaceStyle::kPaddedLine, kCryptoTag,
-                     kSiteOutputTooSmall);
+                     kSiteDecryptOutputTooSmall);
     return -1;
   }
   if (data == nullptr) length = 0;
@@ -63,13 +58,13 @@ std::ptrdiff_t DecryptEncryptedData(const char* data, std::size_t length, int ar
   BufferSink sink(output, capacity);
   bool decrypted = false;
   if (armour == kArmourDer) {
-    auto body =
-        std::make_unique<EncryptedDataStream>(secret, sink, error, kSiteDerUnreadable, capacity);
+    auto body = std::make_unique<EncryptedDataStream>(secret, sink, error,
+                                                      kSiteDecryptDerUnreadable, capacity);
     body->Feed(reinterpret_cast<const unsigned char*>(data), length);
     decrypted = body->Finish();
   } else {
-    auto body =
-        std::make_unique<EncryptedDataStream>(secret, sink, error, kSitePemUnreadable, capacity);
+    auto body = std::make_unique<EncryptedDataStream>(secret, sink, error,
+                                                      kSiteDecryptPemUnreadable, capacity);
     PemBodyStream pem(*body, error);
     pem.Feed(data, length);
     decrypted = pem.Finish();

@@ -8,26 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "session/ber_reader.h"
 #include "session/cipher_choice.h"
+#include "session/content_decryptor.h"
 #include "session/crypto_error.h"
 #include "session/crypto_ptr.h"
 
 namespace dovrel {
 
-// Where the plaintext goes. Take returns false to stop the decryption (a full
-// disk, an output that is too small).
-class PlaintextSink {
- public:
-  virtual bool Take(const unsigned char* bytes, std::size_t length) = 0;
-
- protected:
-  ~PlaintextSink() = default;
-};
-
 class EncryptedDataStream {
  public:
-  // The largest header element (version, content type, algorithm identifier).
-  static constexpr std::size_t kElementWindow = 16384;
   static constexpr std::uint64_t kNoLimit = ~std::uint64_t{0};
 
   // `unreadableSite` numbers the record's place when the body cannot be read;
@@ -44,6 +34,7 @@ class EncryptedDataStream {
   bool Failed() const { return step_ == Step::kFailed; }
 
  private:
+  // Where the body's syntax has got to.
   enum class Step {
     kBody,
     kVersion,
@@ -58,58 +49,36 @@ class EncryptedDataStream {
     kDone,
     kFailed,
   };
-  struct Header {
-    unsigned char identifier = 0;
-    bool indefinite = false;
-    std::uint64_t length = 0;
-  };
-  struct Frame {
-    bool indefinite;
-    std::uint64_t end;  // for a definite length: the position just past it
-  };
-  static constexpr int kMaxFrames = 8;  // body, info and up to five nested segments
 
+  // Each step reads from the bytes at the reader's position and returns how
+  // many it used; a step that needs more bytes uses them all.
   std::size_t Advance(const unsigned char* bytes, std::size_t length);
-  std::size_t ReadHeader(const unsigned char* bytes, std::size_t length, bool* complete);
-  std::size_t ReadElement(const unsigned char* bytes, std::size_t length, bool* complete);
-  bool Accept(const Header& header, unsigned char identifier, bool allowIndefinite);
-  bool AtFrameEnd() const;
-  bool IsEndOfContents() const;
+  std::size_t ReadSequence(const unsigned char* bytes, std::size_t length);
+  std::size_t ReadSmallElement(const unsigned char* bytes, std::size_t length);
+  std::size_t ReadContentHeader(const unsigned char* bytes, std::size_t length);
+  std::size_t ReadSegment(const unsigned char* bytes, std::size_t length);
+  std::size_t ReadContentBytes(const unsigned char* bytes, std::size_t length);
+  std::size_t ReadEnd(const unsigned char* bytes, std::size_t length);
+
+  enum class Next { kMore, kHeader, kEnd };
+  Next ReadNext(const unsigned char* bytes, std::size_t length, std::size_t* used);
+  void TakeSegmentHeader();
   bool CheckElement();
-  bool StartContent();
-  bool Decrypt(const unsigned char* bytes, std::size_t length);
-  bool FinishCipher();
-  bool Push(const Header& header);
+  bool Complete(BerReader::Status status);
+  bool Accept(unsigned char identifier, bool allowIndefinite);
+  bool Open();
+  bool Holds(bool succeeded);
   void Fail(int site);
   void FailUnreadable();
 
-  SessionSecret secret_;
-  PlaintextSink& sink_;
   CryptoErrorRecord* error_;
   int unreadableSite_;
-  std::uint64_t contentLimit_;
   Step step_ = Step::kBody;
-  std::uint64_t position_ = 0;  // decoded bytes taken so far
-
-  unsigned char headerBytes_[10] = {};
-  std::size_t headerHave_ = 0;
-  Header header_;
-  std::uint64_t headerEnd_ = 0;  // the position just past the last header read
-
-  unsigned char element_[kElementWindow] = {};
-  std::size_t elementHave_ = 0;
-  std::size_t elementSize_ = 0;
-  bool elementStarted_ = false;
-
-  Frame frames_[kMaxFrames] = {};
-  int depth_ = 0;
+  BerReader reader_;
   int contentDepth_ = 0;         // frames open when the content began
   std::uint64_t remaining_ = 0;  // of the current primitive content string
-  std::uint64_t contentSeen_ = 0;
-
   UniquePtr<EVP_CIPHER> cipher_;
-  UniquePtr<EVP_CIPHER_CTX> context_;
-  unsigned char plain_[16384 + 64] = {};
+  ContentDecryptor decryptor_;
 };
 
 }  // namespace dovrel

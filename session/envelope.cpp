@@ -13,21 +13,11 @@
 
 #include "session/crypto_init.h"
 #include "session/crypto_ptr.h"
+#include "session/failure_sites.h"
 #include "session/pkcs7.h"
 
 namespace dovrel {
 namespace {
-
-// Failure sites, as numbered in the error record's place line.
-constexpr int kSiteObjectNotCreated = 146;
-constexpr int kSiteBioNotCreated = 158;
-constexpr int kSiteCertificateUnreadable = 164;
-constexpr int kSiteRecipientNotAdded = 178;
-constexpr int kSiteContentNotOpened = 189;
-constexpr int kSiteContentNotFinished = 198;
-constexpr int kSiteOutputBioNotCreated = 209;
-constexpr int kSiteOutputTooLong = 215;
-constexpr int kSiteUnsupportedArmour = 222;
 
 // PEM_ASN1_write_bio's encoder type.
 int EncodeEnvelopedBody(const void* body, unsigned char** out) {
@@ -38,7 +28,7 @@ void FailOutputTooLong(CryptoErrorRecord* error, long length, std::size_t capaci
   char message[kCryptoTextSize];
   std::snprintf(message, sizeof message, "Envelope of %ld bytes exceeds the output of %lu bytes",
                 length, static_cast<unsigned long>(capacity));
-  SetCryptoFailure(error, message, PlaceStyle::kPaddedLine, kCryptoTag, kSiteOutputTooLong);
+  SetCryptoFailure(error, message, PlaceStyle::kPaddedLine, kCryptoTag, kSiteSealOutputTooLong);
 }
 
 // Encrypts the plaintext into the envelope: the library draws the content key
@@ -47,7 +37,7 @@ bool FillContent(PKCS7* p7, const char* plaintext, std::size_t length, CryptoErr
   UniquePtr<BIO> content(PKCS7_dataInit(p7, nullptr));
   if (content == nullptr) {
     SetCryptoFailure(error, "PKCS7_dataInit", PlaceStyle::kPaddedLine, kCryptoTag,
-                     kSiteContentNotOpened);
+                     kSiteSealContentNotOpened);
     return false;
   }
   bool written = length <= static_cast<std::size_t>(INT_MAX) &&
@@ -56,7 +46,7 @@ bool FillContent(PKCS7* p7, const char* plaintext, std::size_t length, CryptoErr
   (void)BIO_flush(content.get());
   if (!written || PKCS7_dataFinal(p7, content.get()) != 1) {
     SetCryptoFailure(error, "PKCS7_dataFinal", PlaceStyle::kLine, kCryptoTag,
-                     kSiteContentNotFinished);
+                     kSiteSealContentNotFinished);
     return false;
   }
   return true;
@@ -66,7 +56,7 @@ std::ptrdiff_t WriteDer(const PKCS7_ENVELOPE* body, char* output, std::size_t ca
                         CryptoErrorRecord* error) {
   int length = i2d_PKCS7_ENVELOPE(body, nullptr);
   if (length < 0) {
-    FormatCryptoError(error, kCryptoTag, kSiteOutputBioNotCreated);
+    FormatCryptoError(error, kCryptoTag, kSiteSealOutputBioNotCreated);
     return -1;
   }
   if (static_cast<unsigned long>(length) > capacity) {
@@ -82,7 +72,7 @@ std::ptrdiff_t WritePem(const PKCS7_ENVELOPE* body, char* output, std::size_t ca
   UniquePtr<BIO> out(BIO_new(BIO_s_mem()));
   if (out == nullptr || PEM_ASN1_write_bio(EncodeEnvelopedBody, kEnvelopedDataLabel, out.get(),
                                            body, nullptr, nullptr, 0, nullptr, nullptr) != 1) {
-    FormatCryptoError(error, kCryptoTag, kSiteOutputBioNotCreated);
+    FormatCryptoError(error, kCryptoTag, kSiteSealOutputBioNotCreated);
     return -1;
   }
   char* pem = nullptr;
@@ -106,22 +96,22 @@ std::ptrdiff_t SealEnvelope(const char* certificate, const char* plaintext,
   UniquePtr<PKCS7> p7(PKCS7_new());
   if (p7 == nullptr || PKCS7_set_type(p7.get(), NID_pkcs7_enveloped) != 1 ||
       PKCS7_set_cipher(p7.get(), EVP_cast5_cbc()) != 1) {
-    FormatCryptoError(error, kCryptoTag, kSiteObjectNotCreated);
+    FormatCryptoError(error, kCryptoTag, kSiteSealObjectNotCreated);
     return -1;
   }
   UniquePtr<BIO> in(BIO_new_mem_buf(certificate != nullptr ? certificate : "", -1));
   if (in == nullptr) {
-    FormatCryptoError(error, kCryptoTag, kSiteBioNotCreated);
+    FormatCryptoError(error, kCryptoTag, kSiteSealBioNotCreated);
     return -1;
   }
   UniquePtr<X509> recipient(PEM_read_bio_X509(in.get(), nullptr, nullptr, nullptr));
   if (recipient == nullptr) {
     SetCryptoFailure(error, "errn.1203", PlaceStyle::kPaddedLine, kCryptoTag,
-                     kSiteCertificateUnreadable);
+                     kSiteSealCertificateUnreadable);
     return -1;
   }
   if (PKCS7_add_recipient(p7.get(), recipient.get()) == nullptr) {
-    FormatCryptoError(error, kCryptoTag, kSiteRecipientNotAdded);
+    FormatCryptoError(error, kCryptoTag, kSiteSealRecipientNotAdded);
     return -1;
   }
   if (plaintext == nullptr) plaintextLength = 0;
@@ -130,7 +120,7 @@ std::ptrdiff_t SealEnvelope(const char* certificate, const char* plaintext,
   if (output == nullptr) capacity = 0;
   if (armour == kArmourDer) return WriteDer(p7->d.enveloped, output, capacity, error);
   if (armour == kArmourPem) return WritePem(p7->d.enveloped, output, capacity, error);
-  SetUnsupportedArmour(error, armour, PlaceStyle::kShort, kSiteUnsupportedArmour);
+  SetUnsupportedArmour(error, armour, PlaceStyle::kShort, kSiteSealUnsupportedArmour);
   return -1;
 }
 

@@ -24,20 +24,6 @@ std::string FolderOf(const char* path) {
 
 }  // namespace
 
-std::int64_t ParseLeadingSize(const char* text, std::size_t length) {
-  std::size_t i = 0;
-  while (i < length && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::int64_t value = 0;
-  for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) {
-    const int digit = text[i] - '0';
-    if (value > (INT64_MAX - digit) / 10) return negative ? INT64_MIN : INT64_MAX;
-    value = value * 10 + digit;
-  }
-  return negative ? -value : value;
-}
-
 FileContents::FileContents(const char* path, bool textMode)
     : textMode_(textMode), folder_(FolderOf(path)), file_(path), spill_(path), key_(kContentsKey) {}
 

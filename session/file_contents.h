@@ -11,15 +11,17 @@
 #include <cstdint>
 #include <string>
 
+#include "base/leading_integer.h"
 #include "net/stream_search.h"
 #include "session/encrypted_data_stream.h"
 #include "session/file_output.h"
 
 namespace dovrel {
 
-// Leading blanks, an optional sign, digits; anything else reads as 0.
-// Saturates instead of overflowing, in 64 bits so that any file size fits.
-std::int64_t ParseLeadingSize(const char* text, std::size_t length);
+// A leading integer of file_size, in 64 bits so that any file size fits.
+inline std::int64_t ParseLeadingSize(const char* text, std::size_t length) {
+  return ParseLeading<std::int64_t>(text, length);
+}
 
 class FileContents : public PlaintextSink {
  public:

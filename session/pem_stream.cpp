@@ -6,63 +6,41 @@
 #include <algorithm>
 #include <cstring>
 
+#include "session/failure_sites.h"
 #include "session/pem_body.h"
 #include "session/pkcs7.h"
 
 namespace dovrel {
 namespace {
 
-constexpr int kSitePemUnreadable = 76;
 constexpr std::size_t kTextSlice = 4096;  // decodes to at most 3 * 1024 + 3 bytes
 
 }  // namespace
 
 PemBodyStream::PemBodyStream(EncryptedDataStream& body, CryptoErrorRecord* error)
-    : body_(body), error_(error), begin_(kEncryptedDataBegin), end_(kEncryptedDataEnd) {}
+    : body_(body),
+      error_(error),
+      // The END marker is looked for from the very start, as in the whole text.
+      text_(kEncryptedDataBegin, kEncryptedDataEnd, DelimitedBody::Closing::kAnywhere) {}
 
 void PemBodyStream::Feed(const char* text, std::size_t length) {
-  if (failed_ || bodyEnded_ || textEnded_) return;
+  if (failed_ || textEnded_) return;
   // The text ends at its first zero byte, as a zero-terminated text does.
   if (const void* zero = length > 0 ? std::memchr(text, '\0', length) : nullptr) {
     length = static_cast<std::size_t>(static_cast<const char*>(zero) - text);
     textEnded_ = true;
   }
-  const std::uint64_t pieceStart = position_;
-  const std::size_t held = end_.Pending();  // the END marker's start, just before this piece
-  if (!begin_.Found()) {
-    std::size_t at = begin_.Find(text, length);
-    if (at != StreamSearch::kNotHere) bodyStart_ = decoded_ = pieceStart + at;
+  const DelimitedBody::Runs runs = text_.Read(text, length);
+  if (text_.OutOfOrder()) {
+    Fail(PEM_R_NO_START_LINE, "PKCS7 ENCRYPTED DATA markers out of order");
+    return;
   }
-  // The END marker is looked for from the very start, as in the whole text.
-  std::size_t at = end_.Find(text, length);
-  position_ += length;
-  std::uint64_t bodyEnd = position_ - end_.Pending();
-  if (at != StreamSearch::kNotHere) {
-    bodyEnd = pieceStart + at - end_.Pattern().size();
-    if (!begin_.Found() || bodyEnd < bodyStart_) {
-      Fail(PEM_R_NO_START_LINE, "PKCS7 ENCRYPTED DATA markers out of order");
-      return;
-    }
-    bodyEnded_ = true;
-  }
-  if (!begin_.Found() || bodyEnd <= decoded_) return;
-  // Bytes held back from the last piece as a possible END marker are that
-  // marker's first bytes.
-  if (decoded_ < pieceStart) {
-    const std::size_t skip = static_cast<std::size_t>(decoded_ - (pieceStart - held));
-    const std::size_t count = static_cast<std::size_t>(std::min(bodyEnd, pieceStart) - decoded_);
-    Decode(end_.Pattern().data() + skip, count);
-    decoded_ += count;
-  }
-  if (bodyEnd > decoded_) {
-    Decode(text + (decoded_ - pieceStart), static_cast<std::size_t>(bodyEnd - decoded_));
-    decoded_ = bodyEnd;
-  }
+  for (std::string_view run : runs) Decode(run.data(), run.size());
 }
 
 bool PemBodyStream::Finish() {
   if (failed_) return false;
-  if (!bodyEnded_) {
+  if (!text_.Closed()) {
     Fail(PEM_R_NO_START_LINE, "PKCS7 ENCRYPTED DATA markers missing");
     return false;
   }
@@ -83,7 +61,7 @@ void PemBodyStream::Decode(const char* text, std::size_t length) {
 void PemBodyStream::Fail(int reason, const char* detail) {
   failed_ = true;
   ERR_raise_data(ERR_LIB_PEM, reason, "%s", detail);
-  if (error_ != nullptr) FormatCryptoError(error_, kCryptoTag, kSitePemUnreadable);
+  if (error_ != nullptr) FormatCryptoError(error_, kCryptoTag, kSiteDecryptPemUnreadable);
 }
 
 }  // namespace dovrel

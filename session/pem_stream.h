@@ -7,10 +7,9 @@
 // are skipped by the decoder.
 
 #include <cstddef>
-#include <cstdint>
 
 #include "net/codecs.h"
-#include "net/stream_search.h"
+#include "net/delimited_body.h"
 #include "session/crypto_error.h"
 #include "session/encrypted_data_stream.h"
 
@@ -31,13 +30,8 @@ class PemBodyStream {
 
   EncryptedDataStream& body_;
   CryptoErrorRecord* error_;
-  StreamSearch begin_;
-  StreamSearch end_;
+  DelimitedBody text_;
   Base64Decoder decoder_;
-  std::uint64_t position_ = 0;   // text bytes taken so far
-  std::uint64_t bodyStart_ = 0;  // just past the BEGIN marker
-  std::uint64_t decoded_ = 0;    // the body text before this has gone to the decoder
-  bool bodyEnded_ = false;
   bool textEnded_ = false;  // a zero byte has arrived
   bool failed_ = false;
   unsigned char out_[3 * 1024 + 8] = {};

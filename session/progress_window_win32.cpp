@@ -142,11 +142,6 @@ void ProgressWindow::Setup(TransferItem* items, int count, const ReceiveParamete
   parameters_ = parameters;
 }
 
-void ProgressWindow::SetTimeouts(const ExchangeTimeouts& exchange, const WorkerTimeouts& worker) {
-  exchangeTimeouts_ = exchange;
-  workerTimeouts_ = worker;
-}
-
 int ProgressWindow::Run(HWND owner) {
   const INT_PTR result = DialogBoxParamW(resources_, MAKEINTRESOURCEW(kProgressDialog), owner,
                                          Procedure, reinterpret_cast<LPARAM>(this));

@@ -36,7 +36,6 @@ class ProgressWindow {
 
   // The items stay the caller's; their done flags are written back when Run ends.
   void Setup(TransferItem* items, int count, const ReceiveParameters& parameters);
-  void SetTimeouts(const ExchangeTimeouts& exchange, const WorkerTimeouts& worker);
 
   // 1 when the worker finished or the OK command ended the window, 2 when the
   // key exchange failed, -1 when the window could not be created.

@@ -14,7 +14,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "net/stream_search.h"
+#include "base/leading_integer.h"
+#include "net/delimited_body.h"
 #include "session/crypto_error.h"
 #include "session/encrypted_data_stream.h"
 #include "session/file_contents.h"
@@ -37,24 +38,14 @@ class ReplyStream {
   // RESULT_CODE is there, closed, and reads as 0.
   bool ResultCodeIsZero() const;
   // ENC_DATA is there and closed.
-  bool HasEncryptedData() const { return encOpen_.Found() && encClose_.Found(); }
+  bool HasEncryptedData() const { return encrypted_.Closed(); }
   // Decrypts what is left and stores the file; false leaves the old file.
   bool Store();
 
  private:
-  void ScanResultCode(const char* bytes, std::size_t length);
-  void ScanEncryptedData(const char* bytes, std::size_t length);
-
-  // RESULT_CODE's value as the leading-integer rule reads it: zero unless a
-  // digit other than 0 follows the blanks and the sign.
-  enum class CodeState { kBlanks, kDigits, kRead };
-  StreamSearch codeOpen_;
-  StreamSearch codeClose_;
-  CodeState codeState_ = CodeState::kBlanks;
-  bool codeNonZero_ = false;
-
-  StreamSearch encOpen_;
-  StreamSearch encClose_;
+  DelimitedBody resultCode_;
+  LeadingInteger<std::int32_t> code_;
+  DelimitedBody encrypted_;
   bool ended_ = false;  // a zero byte has arrived
 
   CryptoErrorRecord error_{};

@@ -13,21 +13,11 @@
 #include "net/codecs.h"
 #include "session/crypto_init.h"
 #include "session/crypto_ptr.h"
+#include "session/failure_sites.h"
 #include "session/pkcs7.h"
 
 namespace dovrel {
 namespace {
-
-// Failure sites, as numbered in the error record's place line.
-constexpr int kSiteObjectNotCreated = 258;
-constexpr int kSiteDerUnreadable = 268;
-constexpr int kSiteBioNotCreated = 275;
-constexpr int kSitePemUnreadable = 283;
-constexpr int kSiteUnsupportedArmour = 290;
-constexpr int kSiteContentNotOpened = 302;
-constexpr int kSiteCertificateTooLong = 310;
-constexpr int kSiteNoName = 368;
-constexpr int kSiteNotExtracted = 375;
 
 constexpr int kSignedDataPairs = 4;  // pairs after the fourth are not read
 
@@ -104,14 +94,14 @@ std::ptrdiff_t ExtractCertificate(const char* data, std::size_t length, int armo
   }
   UniquePtr<PKCS7> p7(PKCS7_new());
   if (p7 == nullptr || PKCS7_set_type(p7.get(), NID_pkcs7_signed) != 1) {
-    FormatCryptoError(error, kCryptoTag, kSiteObjectNotCreated);
+    FormatCryptoError(error, kCryptoTag, kSiteCertificateObjectNotCreated);
     return -1;
   }
   UniquePtr<PKCS7_SIGNED> body;
   if (armour == kArmourDer) {
     body = ReadDer(data, length);
     if (body == nullptr) {
-      FormatCryptoError(error, kCryptoTag, kSiteDerUnreadable);
+      FormatCryptoError(error, kCryptoTag, kSiteCertificateDerUnreadable);
       return -1;
     }
   } else if (armour == kArmourPem) {
@@ -122,24 +112,25 @@ std::ptrdiff_t ExtractCertificate(const char* data, std::size_t length, int armo
       ERR_raise(ERR_LIB_BIO, ERR_R_PASSED_INVALID_ARGUMENT);
     }
     if (in == nullptr) {
-      FormatCryptoError(error, kCryptoTag, kSiteBioNotCreated);
+      FormatCryptoError(error, kCryptoTag, kSiteCertificateBioNotCreated);
       return -1;
     }
     body.reset(static_cast<PKCS7_SIGNED*>(PEM_ASN1_read_bio(DecodeSignedBody, kSignedDataLabel,
                                                             in.get(), nullptr, nullptr, nullptr)));
     if (body == nullptr) {
-      FormatCryptoError(error, kCryptoTag, kSitePemUnreadable);
+      FormatCryptoError(error, kCryptoTag, kSiteCertificatePemUnreadable);
       return -1;
     }
   } else {
-    SetUnsupportedArmour(error, armour, PlaceStyle::kPaddedLine, kSiteUnsupportedArmour);
+    SetUnsupportedArmour(error, armour, PlaceStyle::kPaddedLine, kSiteCertificateUnsupportedArmour);
     return -1;
   }
   PKCS7_SIGNED_free(p7->d.sign);
   p7->d.sign = body.release();
 
   if (!ReadThroughContent(p7.get())) {
-    SetCryptoFailure(error, "PKCS7_dataInit", PlaceStyle::kLine, kCryptoTag, kSiteContentNotOpened);
+    SetCryptoFailure(error, "PKCS7_dataInit", PlaceStyle::kLine, kCryptoTag,
+                     kSiteCertificateContentNotOpened);
     return -1;
   }
   return WriteLastCertificate(p7->d.sign, certificate, capacity, error);
@@ -157,7 +148,7 @@ int ReadServerCertificate(const char* text, std::size_t length, char* name,
     if (std::strcmp(entries[i].key, "certList") == 0) certificateList = entries[i].value;
   }
   if (count == 0 || serverName == nullptr) {
-    SetCryptoFailure(error, "errn.1101", PlaceStyle::kShort, kCryptoTag, kSiteNoName);
+    SetCryptoFailure(error, "errn.1101", PlaceStyle::kShort, kCryptoTag, kSiteCertificateNoName);
     return -1;
   }
   if (name != nullptr && nameCapacity > 0) {
@@ -165,7 +156,7 @@ int ReadServerCertificate(const char* text, std::size_t length, char* name,
   }
   if (ExtractCertificate(certificateList, std::strlen(certificateList), kArmourPem, certificate,
                          certificateCapacity, error) < 0) {
-    AppendErrorPlace(error, kCryptoTag, kSiteNotExtracted);
+    AppendErrorPlace(error, kCryptoTag, kSiteCertificateNotExtracted);
     return -1;
   }
   return 0;

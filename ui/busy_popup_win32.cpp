@@ -1,10 +1,12 @@
 #include "ui/busy_popup_win32.h"
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <utility>
 
+#include "net/wait_limits.h"
 #include "resources/resource_ids.h"
 #include "session/module_threads_win32.h"
 #include "base/win32/window_helpers_win32.h"
@@ -67,10 +69,9 @@ INT_PTR CALLBACK PopupProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
 // activation from this thread's window waits for this thread to answer, so a
 // plain sleep would keep it from showing, and from ending.
 bool WaitServingSentMessages(HANDLE handle, DWORD waitMs) {
-  const ULONGLONG end = GetTickCount64() + waitMs;
+  const std::int64_t end = MonotonicMs() + waitMs;
   for (;;) {
-    const ULONGLONG now = GetTickCount64();
-    const DWORD remaining = now >= end ? 0 : static_cast<DWORD>(end - now);
+    const auto remaining = static_cast<DWORD>(RemainingMs(end, MonotonicMs()));
     const DWORD count = handle != nullptr ? 1 : 0;
     const DWORD woke = MsgWaitForMultipleObjects(count, &handle, FALSE, remaining, QS_SENDMESSAGE);
     if (count == 1 && woke == WAIT_OBJECT_0) return true;

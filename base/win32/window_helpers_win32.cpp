@@ -71,10 +71,6 @@ std::wstring Utf8ToWide(std::string_view utf8) {
   return out;
 }
 
-std::string WideToUtf8(std::wstring_view wide) { return WideToPage(CP_UTF8, wide); }
-
-std::string ControlTextUtf8(HWND control) { return WideToUtf8(ControlTextWide(control)); }
-
 void SetControlTextUtf8(HWND control, const std::string& utf8) {
   SetWindowTextW(control, Utf8ToWide(utf8).c_str());
 }

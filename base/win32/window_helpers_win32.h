@@ -18,10 +18,8 @@ void CentreOnOwner(HWND window);
 int ShowMessageUtf8(HWND owner, const std::string& text, const char* caption, unsigned flags);
 
 std::wstring Utf8ToWide(std::string_view utf8);
-std::string WideToUtf8(std::wstring_view wide);
 
-// A control's text in UTF-8, and set from UTF-8.
-std::string ControlTextUtf8(HWND control);
+// A control's text set from UTF-8.
 void SetControlTextUtf8(HWND control, const std::string& utf8);
 
 // A control's text in the ANSI code page, whole.

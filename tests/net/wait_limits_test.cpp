@@ -10,6 +10,26 @@
 namespace dovrel {
 namespace {
 
+TEST(RemainingMs, IsTheTimeToTheDeadlineAsAWaitTakesIt) {
+  const struct {
+    std::int64_t deadline, now;
+    int expected;
+  } cases[] = {
+      {61000, 1000, 60000},                 // the time left
+      {61000, 60999, 1},                    // a moment left
+      {61000, 61000, 0},                    // the deadline itself
+      {61000, 70000, 0},                    // past it: never below zero
+      {std::int64_t{1} << 40, 0, INT_MAX},  // more than a wait can hold
+      {kNoDeadline, -1000, INT_MAX},        // no overflow on the way
+      {5, -5, 10},                          // any clock's zero
+      {INT64_MIN, INT64_MAX, 0},            // far past
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& c = cases[i];
+    EXPECT_EQ(RemainingMs(c.deadline, c.now), c.expected) << "case " << i;
+  }
+}
+
 TEST(TimeLeftMs, CutsEachStepToWhatIsLeftOfTheWhole) {
   const struct {
     std::int64_t now, deadline;

@@ -2,12 +2,27 @@
 // The reference for the streaming receive path: the whole-reply rules, step by
 // step on a complete GET reply, with the library's own decoders.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 #include "session/session_keys.h"
 
 namespace dovrel::test {
+
+struct TextSpan {
+  std::size_t offset;
+  std::size_t length;
+};
+
+// The text between the first BEGIN marker and the first END marker of a PEM
+// EncryptedData. False when either is missing or the END marker comes before
+// the body starts. Nothing past `length` is looked at.
+bool FindEncryptedDataBody(const char* text, std::size_t length, TextSpan* body);
+
+// Copies source[0, length) to `out` without its control characters (codes 0
+// to 31 and 127; blanks stay) and returns the count. `out` may be `source`.
+std::size_t DropControlCharacters(const char* source, std::size_t length, char* out);
 
 std::string KeyBytes(const SessionKeys& keys);
 std::string IvBytes(const SessionKeys& keys);

@@ -1,10 +1,12 @@
-#include "session/pem_body.h"
+#include "tests/session/whole_reply.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace dovrel {
+#include "session/pem_body.h"
+
+namespace dovrel::test {
 namespace {
 
 TEST(FindEncryptedDataBody, FindsTheTextBetweenTheMarkersOrRefuses) {
@@ -55,4 +57,4 @@ TEST(DropControlCharacters, DropsCodesBelowBlankAndDeleteButKeepsBlanks) {
 }
 
 }  // namespace
-}  // namespace dovrel
+}  // namespace dovrel::test
