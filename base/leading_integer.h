@@ -10,6 +10,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "base/ascii.h"
+
 namespace dovrel {
 
 template <typename T>
@@ -59,9 +61,6 @@ class LeadingInteger {
  private:
   enum class State { kBlanks, kDigits, kEnded };
 
-  static bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-  }
   // The largest magnitude the sign allows: one more below zero.
   std::uint64_t Limit() const {
     const auto highest = static_cast<std::uint64_t>(std::numeric_limits<T>::max());
