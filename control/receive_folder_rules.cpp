@@ -10,4 +10,14 @@ bool AcceptStoredFolder(const char (&local)[kPathSize], unsigned long reportedSi
   return reportedSize < callerSize;
 }
 
+const StoredFolderRead* ChooseStoredFolder(const StoredFolderRead& user,
+                                           const StoredFolderRead& machine,
+                                           std::size_t callerSize) {
+  // A user's value that loading refuses counts as none, so the machine's
+  // default still serves.
+  if (AcceptStoredFolder(user.local, user.reportedSize, callerSize)) return &user;
+  if (AcceptStoredFolder(machine.local, machine.reportedSize, callerSize)) return &machine;
+  return nullptr;
+}
+
 }  // namespace dovrel

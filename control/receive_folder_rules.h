@@ -1,5 +1,6 @@
 #pragma once
-// What loading the receive-folder setting accepts of the stored value.
+// What loading the receive-folder setting accepts of the stored values, and
+// which of the two it takes.
 
 #include <cstddef>
 
@@ -16,5 +17,16 @@ inline constexpr char kFolderValueName[] = "PayListPath";
 // buffer size: 258 bytes of text load into 260 bytes, 259 do not.
 bool AcceptStoredFolder(const char (&local)[kPathSize], unsigned long reportedSize,
                         std::size_t callerSize);
+
+// One stored value as read: all zero when there is none.
+struct StoredFolderRead {
+  char local[kPathSize] = {};
+  unsigned long reportedSize = 0;
+};
+
+// The value loading takes: the user's own when it is accepted, else the
+// machine-wide one when that is, else none (null).
+const StoredFolderRead* ChooseStoredFolder(const StoredFolderRead& user,
+                                           const StoredFolderRead& machine, std::size_t callerSize);
 
 }  // namespace dovrel

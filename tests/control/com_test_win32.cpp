@@ -76,8 +76,10 @@ com_ptr<IUnknown> Create(REFIID iid = IID_IUnknown) {
   return com_ptr<IUnknown>(static_cast<IUnknown*>(object));
 }
 
-// Stores `folder` (ANSI) as the machine's receive folder, so no session asks.
+// Stores `folder` (ANSI) as the machine's receive folder, as an administrator
+// would, with no folder of the user's in its way, so no session asks.
 void StoreReceiveFolder(const std::string& folder) {
+  test::ForgetReceiveFolder();
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvanta\\Orsenn", 0, nullptr, 0,
                             KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),

@@ -32,10 +32,12 @@ std::string ArrivingBytes(const std::filesystem::path& source) {
 }  // namespace
 
 void ForgetReceiveFolder() {
-  unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Morvanta\\Orsenn", 0,
-                    KEY_SET_VALUE | KEY_WOW64_32KEY, key.put()) == ERROR_SUCCESS) {
-    RegDeleteValueW(key.get(), L"PayListPath");
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    unique_hkey key;
+    if (RegOpenKeyExW(root, L"SOFTWARE\\Morvanta\\Orsenn", 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                      key.put()) == ERROR_SUCCESS) {
+      RegDeleteValueW(key.get(), L"PayListPath");
+    }
   }
 }
 

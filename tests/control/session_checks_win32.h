@@ -1,8 +1,8 @@
 #pragma once
-// What the whole-session tests of the control check: the machine's receive
-// folder forgotten first, so the session asks for one, and afterwards every
-// file of the sample day in the receive folder, byte for byte as it must
-// arrive (text files with CR LF line ends).
+// What the whole-session tests of the control check: the stored receive
+// folder (the user's and the machine's) forgotten first, so the session asks for one, and
+// afterwards every file of the sample day in the receive folder, byte for byte as it must arrive
+// (text files with CR LF line ends).
 
 #include <gtest/gtest.h>
 
