@@ -36,6 +36,14 @@ bool MakeParameters(const Options& options, ReceiveParameters* parameters) {
   return true;
 }
 
+// The test option stands in for the administrator's policy list.
+ServerPins ServerPinsOf(const Options& options) {
+  if (options.serverPins.empty()) return TrustedServerPins(ReadPolicyServerPins());
+  std::string list;
+  for (const std::string& pin : options.serverPins) list += pin + ",";
+  return TrustedServerPins(list);
+}
+
 ExchangeTimeouts ExchangeTimeoutsOf(const Options& options) {
   ExchangeTimeouts timeouts;
   if (options.exchangeLimitMs >= 0) timeouts.overallMs = options.exchangeLimitMs;
@@ -119,8 +127,8 @@ int RunReceive(const Options& options) {
   job.terminateTimeouts = ExchangeTimeoutsOf(options);
   if (options.speedTimeMs >= 0) job.timeouts.lowSpeedTimeMs = options.speedTimeMs;
   ConsoleSessionHost host(IsTerminal(stderr));
-  if (OpenSecureSession(parameters, &job.keys, host, job.terminateTimeouts) !=
-      KeyExchangeResult::kOpened) {
+  if (OpenSecureSession(parameters, &job.keys, host, job.terminateTimeouts,
+                        ServerPinsOf(options)) != KeyExchangeResult::kOpened) {
     std::fprintf(stderr, "dovrel: the secure session could not be opened\n");
     return kExitServerError;
   }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "dovrel_version.h"
+#include "session/server_pins.h"
 
 namespace dovrel::cli {
 namespace {
@@ -95,6 +96,16 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
         *error = argument + " takes milliseconds, from 0 to 9999999";
         return false;
       }
+    } else if (argument == "--server-pin") {
+      if (!value(&text)) return false;
+      Fingerprint fingerprint;
+      if (!ParseFingerprint(text, &fingerprint)) {
+        *error =
+            "--server-pin takes a SHA-256 fingerprint: 64 hexadecimal digits, or 32 pairs "
+            "with ':' between them";
+        return false;
+      }
+      options->serverPins.push_back(text);
     } else if (argument.size() > 1 && argument[0] == '-') {
       *error = "unknown option: " + argument;
       return false;
@@ -137,7 +148,9 @@ std::string UsageText() {
          "For tests (milliseconds): --exchange-limit MS bounds each exchange's reply\n"
          "(default 60000), --speed-time MS is the time in which a file must gain\n"
          "1 KiB (default 60000), --cancel-after MS cancels a receive that long after\n"
-         "its transfer has started.\n";
+         "its transfer has started. --server-pin HEX (repeatable) trusts only the\n"
+         "server whose certificate or public key has that SHA-256 fingerprint, in\n"
+         "the place of the administrator's policy list.\n";
 }
 
 std::string VersionText() { return std::string("dovrel ") + DOVREL_VERSION_TEXT + "\n"; }

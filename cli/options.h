@@ -3,7 +3,8 @@
 //   dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //   dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //                  --folder DIR (--all | NAME...)
-//   testing: --exchange-limit MS, --speed-time MS, --cancel-after MS
+//   testing: --exchange-limit MS, --speed-time MS, --cancel-after MS,
+//            --server-pin HEX (repeatable)
 //   dovrel --version
 
 #include <string>
@@ -39,6 +40,9 @@ struct Options {
   int exchangeLimitMs = -1;
   int speedTimeMs = -1;
   int cancelAfterMs = -1;
+  // For tests: trusted server fingerprints, in the place of the administrator's
+  // policy list (they narrow the build's list like it).
+  std::vector<std::string> serverPins;
 };
 
 // Parses the arguments after the program name. False with `error` set when

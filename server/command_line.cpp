@@ -67,7 +67,9 @@ std::string UsageText() {
          "  --help                this text\n"
          "\n"
          "Without --cert/--key a self-signed RSA-2048 certificate is made at start.\n"
-         "Prints \"listening on ADDRESS:PORT\" once it accepts connections.\n";
+         "Prints the certificate's SHA-256 fingerprints, for clients to pin\n"
+         "(\"certificate SHA-256: ...\", \"public key SHA-256: ...\"), then\n"
+         "\"listening on ADDRESS:PORT\" once it accepts connections.\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* commandLine,

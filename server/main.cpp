@@ -7,9 +7,12 @@
 
 #include "server/command_line.h"
 #include "server/file_server.h"
+#include "session/certificate_fingerprints.h"
 
 int main(int argc, char** argv) {
   using namespace dovrel::server;
+  using dovrel::CertificateFingerprints;
+  using dovrel::FormatFingerprint;
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   CommandLine commandLine;
   std::string error;
@@ -35,6 +38,12 @@ int main(int argc, char** argv) {
   if (!server) {
     std::fprintf(stderr, "dovrel-fileserver: %s\n", error.c_str());
     return 1;
+  }
+  // What a client's build or policy pins to trust this server.
+  CertificateFingerprints fingerprints;
+  if (dovrel::FingerprintCertificate(server->Credentials().certificate.get(), &fingerprints)) {
+    std::printf("certificate SHA-256: %s\n", FormatFingerprint(fingerprints.certificate).c_str());
+    std::printf("public key SHA-256: %s\n", FormatFingerprint(fingerprints.publicKey).c_str());
   }
   std::printf("listening on %s:%d\n", server->BindAddress().c_str(), server->Port());
   std::fflush(stdout);

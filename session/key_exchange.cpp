@@ -24,8 +24,8 @@ constexpr std::size_t kEnvelopeSize = 5120;
 class Session {
  public:
   Session(const ReceiveParameters& parameters, SessionKeys* keys, KeyExchangeHost& host,
-          const ExchangeTimeouts& timeouts)
-      : parameters_(parameters), keys_(keys), host_(host), timeouts_(timeouts) {}
+          const ExchangeTimeouts& timeouts, const ServerPins& pins)
+      : parameters_(parameters), keys_(keys), host_(host), timeouts_(timeouts), pins_(pins) {}
 
   KeyExchangeResult Open() {
     host_.StartBusyPopup(kPreparingText);
@@ -60,6 +60,8 @@ class Session {
     if (ReadServerCertificate(signedData.data(), std::strlen(signedData.data()), name.data(),
                               name.size(), certificate.data(), certificate.size(), &error) < 0)
       return KeyExchangeResult::kCryptoFailed;
+    // A server the build or the administrator does not trust never gets the key.
+    if (!pins_.Admits(certificate.data())) return KeyExchangeResult::kCryptoFailed;
     std::vector<char> envelope(kEnvelopeSize, '\0');
     std::ptrdiff_t sealed =
         SealEnvelope(certificate.data(), keyText.text, std::strlen(keyText.text), envelope.data(),
@@ -105,6 +107,7 @@ class Session {
   SessionKeys* keys_;
   KeyExchangeHost& host_;
   ExchangeTimeouts timeouts_;
+  const ServerPins& pins_;
   std::vector<char> reply_;
 };
 
@@ -117,8 +120,9 @@ bool DrawSessionKeys(SessionKeys* keys) {
 }
 
 KeyExchangeResult OpenSecureSession(const ReceiveParameters& parameters, SessionKeys* keys,
-                                    KeyExchangeHost& host, const ExchangeTimeouts& timeouts) {
-  return Session(parameters, keys, host, timeouts).Open();
+                                    KeyExchangeHost& host, const ExchangeTimeouts& timeouts,
+                                    const ServerPins& pins) {
+  return Session(parameters, keys, host, timeouts, pins).Open();
 }
 
 }  // namespace dovrel

@@ -4,6 +4,7 @@
 // sealed for that certificate with KEYEXCHG.
 
 #include "net/exchange.h"
+#include "session/server_pins.h"
 #include "session/session_keys.h"
 #include "base/message_box.h"
 #include "base/receive_parameters.h"
@@ -25,7 +26,7 @@ enum class KeyExchangeResult {
   kNoConnection,  // an Exchange got no reply at all
   kNoSkey,        // the INIT reply lacks SKEY
   kNoSignedData,  // the INIT reply lacks SERVER_SIGNED_DATA
-  kCryptoFailed,  // no certificate in the signed data, or no envelope made
+  kCryptoFailed,  // no certificate in the signed data, an untrusted one, or no envelope made
   kNoResultCode,  // the KEYEXCHG reply lacks RESULT_CODE
 };
 
@@ -40,8 +41,10 @@ bool DrawSessionKeys(SessionKeys* keys);
 
 // Runs the whole exchange with the busy popup showing, fills `keys`, and
 // reports each failure to the user before returning (none for kCryptoFailed).
-// The popup is always stopped before any message is shown.
+// The popup is always stopped before any message is shown. A certificate that
+// `pins` does not admit ends the exchange before the key is sealed for it.
 KeyExchangeResult OpenSecureSession(const ReceiveParameters& parameters, SessionKeys* keys,
-                                    KeyExchangeHost& host, const ExchangeTimeouts& timeouts = {});
+                                    KeyExchangeHost& host, const ExchangeTimeouts& timeouts = {},
+                                    const ServerPins& pins = {});
 
 }  // namespace dovrel

@@ -210,7 +210,8 @@ void ProgressWindow::Open() {
     WindowWait wait({window_, GetWindow(window_, GW_OWNER)}, &busy_);
     ExchangeTimeouts timeouts = exchangeTimeouts_;
     timeouts.hook = &wait;
-    opened = OpenSecureSession(parameters_, &keys, host, timeouts);
+    opened = OpenSecureSession(parameters_, &keys, host, timeouts,
+                               TrustedServerPins(ReadPolicyServerPins()));
   }
   if (opened != KeyExchangeResult::kOpened) {
     EndDialog(window_, 2);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The receiver end to end against the reference server on 127.0.0.1: it lists
 # a date, receives every file byte for byte (text files with CR LF), and tells
-# partial failure, server errors and bad usage apart by its exit code.
+# partial failure, server errors and bad usage apart by its exit code; pinned
+# to the fingerprints the server prints, it receives, and pinned to another
+# certificate it stops before the key exchange sends anything.
 #   end_to_end.sh --server SERVER-BINARY --root FOLDER [--wine] -- CLIENT-COMMAND...
 set -uo pipefail
 . "$(dirname "$0")/../../tools/lib/common.sh"
@@ -21,7 +23,7 @@ date=20261208
 work=$(mktemp -d)
 trap 'stop_file_server; rm -rf "$work"' EXIT
 
-start_file_server "$server" "$root" "$work/server.out" "$work/server.err"
+start_file_server "$server" "$root" "$work/server.out" "$work/server.err" --trace-requests
 port=$(file_server_port "$work/server.out") || { echo "the server did not start"; cat "$work/server.err"; exit 1; }
 
 # The receiver under Wine sees the Unix file system as drive Z:.
@@ -69,6 +71,22 @@ check "a name that would leave the folder" 1 \
   "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/some")" ../107a.txt
 [ ! -e "$work/107a.txt" ] && passed=$((passed + 1)) ||
   { failed=$((failed + 1)); echo "FAILED: a file was written outside the receive folder"; }
+# The server prints "certificate SHA-256: ..." and "public key SHA-256: ...".
+printed_pin() { sed -n "s/^$1 SHA-256: //p" "$work/server.out"; }
+requests_of() { grep -c "^request $1\$" "$work/server.out"; }
+mkdir "$work/pinned"
+for kind in certificate "public key"; do
+  check "a receive pinned to the server's $kind" 0 "${client[@]}" receive --port "$port" \
+    --date $date --folder "$(folder_arg "$work/pinned")" --server-pin "$(printed_pin "$kind")" 107a.txt
+done
+inits=$(requests_of INIT)
+keyexchanges=$(requests_of KEYEXCHG)
+check "a receive pinned to another certificate" 2 "${client[@]}" receive --port "$port" \
+  --date $date --folder "$(folder_arg "$work/pinned")" --server-pin "$(printf '%064d' 1)" 107a.txt
+if grep -q "secure session could not be opened" "$work/err" &&
+  [ "$(requests_of INIT)" -eq $((inits + 1)) ] &&
+  [ "$(requests_of KEYEXCHG)" -eq "$keyexchanges" ]; then passed=$((passed + 1)); else
+  failed=$((failed + 1)); echo "FAILED: the refused server was sent more than INIT"; cat "$work/err"; fi
 check "a date without files" 2 "${client[@]}" list --port "$port" --date 19990101
 stop_file_server
 check "no server" 2 "${client[@]}" list --port "$port" --date $date

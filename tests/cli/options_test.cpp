@@ -68,6 +68,23 @@ TEST(ParseOptions, TestBoundsAreMillisecondsAndDefaultToTheProducts) {
   EXPECT_FALSE(ParseOptions({"list", "--speed-time"}, &options, &error));
 }
 
+TEST(ParseOptions, ServerPinsAreRepeatableFingerprints) {
+  Options options;
+  std::string error;
+  const std::string plain(64, 'a');
+  std::string separated = "AB";
+  for (int i = 1; i < 32; ++i) separated += ":AB";
+  ASSERT_TRUE(ParseOptions(
+      {"receive", "--folder", "in", "--all", "--server-pin", plain, "--server-pin", separated},
+      &options, &error))
+      << error;
+  EXPECT_EQ(options.serverPins, (std::vector<std::string>{plain, separated}));
+  for (const std::string& bad : {std::string(63, 'a'), std::string(64, 'x'), std::string()}) {
+    EXPECT_FALSE(ParseOptions({"list", "--server-pin", bad}, &options, &error)) << bad;
+  }
+  EXPECT_FALSE(ParseOptions({"list", "--server-pin"}, &options, &error));
+}
+
 TEST(ParseOptions, HelpWinsAnywhere) {
   Options options;
   std::string error;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 namespace dovrel::server::test {
@@ -55,6 +56,16 @@ std::string ReadUntil(int fd, const std::string& wanted, int timeoutMs) {
 }
 
 std::string ReadLine(int fd, int timeoutMs) { return ReadUntil(fd, "\n", timeoutMs); }
+
+std::vector<std::string> ReadStartLines(int fd, int timeoutMs) {
+  std::string text = ReadUntil(fd, "listening on ", timeoutMs);
+  if (text.find('\n', text.find("listening on ")) == std::string::npos)
+    text += ReadLine(fd, timeoutMs);
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
 
 int WaitExit(pid_t pid, int timeoutMs) {
   for (int waited = 0; waited < timeoutMs; waited += 10) {

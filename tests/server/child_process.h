@@ -22,6 +22,9 @@ Child Launch(const std::vector<std::string>& arguments);
 std::string ReadLine(int fd, int timeoutMs);
 // What arrives until it holds `wanted` or the time-out passes.
 std::string ReadUntil(int fd, const std::string& wanted, int timeoutMs);
+// The lines the server prints at start, without their line ends: its
+// certificate's fingerprints, then "listening on ADDRESS:PORT" last.
+std::vector<std::string> ReadStartLines(int fd, int timeoutMs);
 
 // Its exit code; -1 when a signal ended it, -2 (after killing it) when it
 // did not end in time.

@@ -15,6 +15,7 @@
 
 #include "net/socket.h"
 #include "server/file_server.h"
+#include "session/server_pins.h"
 #include "tests/server/child_process.h"
 #include "tests/server/server_test_support.h"
 
@@ -165,7 +166,23 @@ TEST(ServerExecutableTest, PrintsItsPortServesAndEndsOnSigterm) {
   Child child = Launch({"--root", folder.Text(), "--port", "0", "--cert", certFile, "--key",
                         keyFile, "--fault", "GETLIST:code:0005"});
   ASSERT_GT(child.pid, 0);
-  const std::string line = ReadLine(child.out, 20000);
+  const std::vector<std::string> start = ReadStartLines(child.out, 20000);
+  ASSERT_EQ(start.size(), 3u);
+  // The fingerprints a client pins: of the certificate's DER and of its key's.
+  Fingerprint certificate{}, publicKey{};
+  unsigned int size = 0;
+  ASSERT_EQ(
+      X509_digest(TestCredentials()->certificate.get(), EVP_sha256(), certificate.data(), &size),
+      1);
+  unsigned char* keyDer = nullptr;
+  const int keyLength = i2d_PUBKEY(TestCredentials()->key.get(), &keyDer);
+  ASSERT_GT(keyLength, 0);
+  EVP_Digest(keyDer, static_cast<std::size_t>(keyLength), publicKey.data(), &size, EVP_sha256(),
+             nullptr);
+  OPENSSL_free(keyDer);
+  EXPECT_EQ(start[0], "certificate SHA-256: " + FormatFingerprint(certificate));
+  EXPECT_EQ(start[1], "public key SHA-256: " + FormatFingerprint(publicKey));
+  const std::string& line = start[2];
   const std::string prefix = "listening on 127.0.0.1:";
   ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
   const int port = std::stoi(line.substr(prefix.size()));

@@ -19,7 +19,9 @@ TEST(ServerTraceTest, EachRequestIsOneBoundedPrintableLine) {
   TempFolder folder;
   Child child = Launch({"--root", folder.Text(), "--port", "0", "--trace-requests"});
   ASSERT_GT(child.pid, 0);
-  const std::string listening = ReadLine(child.out, 20000);
+  const std::vector<std::string> start = ReadStartLines(child.out, 20000);
+  ASSERT_FALSE(start.empty());
+  const std::string& listening = start.back();
   const std::string prefix = "listening on 127.0.0.1:";
   ASSERT_EQ(listening.rfind(prefix, 0), 0u) << listening;
   const int port = std::stoi(listening.substr(prefix.size()));

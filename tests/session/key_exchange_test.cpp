@@ -11,6 +11,8 @@
 
 #ifndef _WIN32
 #include "server/file_server.h"
+#include "session/certificate_fingerprints.h"
+#include "tests/session/test_certificates.h"
 #endif
 
 namespace dovrel {
@@ -32,8 +34,10 @@ struct Outcome {
   SessionKeys keys;
 };
 
-void Open(int port, Outcome* outcome, ExchangeTimeouts timeouts = {3000, 3000, 3000, 3000}) {
-  outcome->result = OpenSecureSession(ParametersFor(port), &outcome->keys, outcome->host, timeouts);
+void Open(int port, Outcome* outcome, ExchangeTimeouts timeouts = {3000, 3000, 3000, 3000},
+          const ServerPins& pins = {}) {
+  outcome->result =
+      OpenSecureSession(ParametersFor(port), &outcome->keys, outcome->host, timeouts, pins);
 }
 
 bool AllZero(const unsigned char* bytes, std::size_t size) {
@@ -126,6 +130,46 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+#ifndef _WIN32
+// The pins of the in-process server's own certificate.
+std::string ServerPinList(const TestServer& server) {
+  CertificateFingerprints own;
+  EXPECT_TRUE(FingerprintCertificate(server.InProcess()->Credentials().certificate.get(), &own));
+  return FormatFingerprint(own.certificate) + ";" + FormatFingerprint(own.publicKey);
+}
+
+TEST(KeyExchange, APinnedServerOpensItsSession) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  const std::string own = ServerPinList(server);
+  for (const std::string& pin : {own.substr(0, own.find(';')), own.substr(own.find(';') + 1)}) {
+    Outcome outcome;
+    Open(server.Port(), &outcome, {3000, 3000, 3000, 3000}, ParseServerPins(pin));
+    EXPECT_EQ(outcome.result, KeyExchangeResult::kOpened) << pin;
+  }
+  EXPECT_EQ(server.CountRequests("KEYEXCHG"), 2);
+}
+
+TEST(KeyExchange, AnotherServersCertificateFailsBeforeTheKeyIsSent) {
+  TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  CertificateFingerprints other;
+  ASSERT_TRUE(FingerprintCertificate(test::SharedRsaIdentity().certificate.get(), &other));
+  Outcome outcome;
+  Open(server.Port(), &outcome, {3000, 3000, 3000, 3000},
+       ParseServerPins(FormatFingerprint(other.certificate) + "," +
+                       FormatFingerprint(other.publicKey)));
+  // A key-exchange failure like any unusable certificate: no message of its own.
+  EXPECT_EQ(outcome.result, KeyExchangeResult::kCryptoFailed);
+  EXPECT_EQ(outcome.host.events,
+            (std::vector<std::string>{std::string("start:") + kPreparingText, "stop"}));
+  EXPECT_TRUE(outcome.host.messages.empty());
+  EXPECT_EQ(server.CountRequests("INIT"), 1);
+  EXPECT_EQ(server.CountRequests("KEYEXCHG"), 0);
+  EXPECT_EQ(server.InProcess()->Requests().size(), 1u);
+}
+#endif
 
 TEST(KeyExchange, NoServerGivesTheConnectionMessage) {
   Outcome outcome;

@@ -1,0 +1,46 @@
+#pragma once
+// Which servers the key exchange trusts: SHA-256 fingerprints of a server's
+// certificate (DER) or of its public key (SubjectPublicKeyInfo DER). The list
+// comes from the build and, on Windows, from an administrator's policy value;
+// with no list, any server is trusted.
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dovrel {
+
+using Fingerprint = std::array<unsigned char, 32>;
+
+// 64 hexadecimal digits in either case, or 32 pairs with ':' between them.
+bool ParseFingerprint(std::string_view text, Fingerprint* fingerprint);
+
+// Upper-case pairs with ':' between them, as the server prints them.
+std::string FormatFingerprint(const Fingerprint& fingerprint);
+
+struct ServerPins {
+  bool set = false;  // a source gave a list: only its fingerprints are trusted
+  std::vector<Fingerprint> fingerprints;
+
+  // True when no list was given, or the PEM certificate or its public key
+  // has one of the fingerprints.
+  bool Admits(const char* certificatePem) const;
+};
+
+// A list of fingerprints separated by ';' or ','; blanks around them do not
+// count. Any text makes the list set: an entry that is not a fingerprint
+// trusts nothing, so a mistyped list refuses servers instead of trusting all.
+ServerPins ParseServerPins(std::string_view list);
+
+// The build's list narrowed by the policy's.
+ServerPins CombineServerPins(const ServerPins& build, const ServerPins& policy);
+
+// The build's list narrowed by `policyList`.
+ServerPins TrustedServerPins(std::string_view policyList);
+
+// The administrator's policy value (HKLM\SOFTWARE\Policies\Dovrel, ServerPins);
+// empty where there is none, and on other systems than Windows.
+std::string ReadPolicyServerPins();
+
+}  // namespace dovrel
