@@ -24,6 +24,11 @@ class SessionPlatform {
   virtual int PromptFolder(const char* initialFolder, char* folder, std::size_t capacity) = 0;
   virtual void RunReceiveWindow(const ReceiveParameters& parameters) = 0;
   virtual std::tm LocalNow() = 0;
+
+  // Protected Mode: a process below medium integrity cannot keep the folder,
+  // so the session says so once and does not try the store.
+  virtual bool BelowMediumIntegrity() = 0;
+  virtual void ShowProtectedModeNotice() = 0;  // blocks
 };
 
 // Runs the session over `length` characters of ANSI option text (null or

@@ -1,0 +1,34 @@
+#include "control/protected_mode_win32.h"
+
+#include <vector>
+
+#include "base/message_box.h"
+#include "base/win32/unique_handles_win32.h"
+#include "base/win32/window_helpers_win32.h"
+
+namespace dovrel {
+
+bool ProcessBelowMediumIntegrity() {
+  unique_handle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
+  if (size < sizeof(TOKEN_MANDATORY_LABEL)) return false;
+  // DWORD-sized cells keep the label and the SID behind it aligned.
+  std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  if (!GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size)) {
+    return false;
+  }
+  const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
+  PSID sid = label->Label.Sid;
+  if (sid == nullptr || !IsValidSid(sid)) return false;
+  const UCHAR count = *GetSidSubAuthorityCount(sid);
+  if (count == 0) return false;
+  return *GetSidSubAuthority(sid, count - 1u) < static_cast<DWORD>(SECURITY_MANDATORY_MEDIUM_RID);
+}
+
+void ShowProtectedModeNotice(HWND owner) {
+  ShowMessageUtf8(owner, kProtectedModeNoticeText, kCaptionNotice, MB_OK | MB_ICONINFORMATION);
+}
+
+}  // namespace dovrel
