@@ -1,5 +1,6 @@
 #include "control/protected_mode_win32.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "base/message_box.h"
@@ -8,15 +9,13 @@
 
 namespace dovrel {
 
-bool ProcessBelowMediumIntegrity() {
-  unique_handle token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+bool TokenBelowMediumIntegrity(HANDLE token) {
   DWORD size = 0;
-  GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
+  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
   if (size < sizeof(TOKEN_MANDATORY_LABEL)) return false;
-  // DWORD-sized cells keep the label and the SID behind it aligned.
-  std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-  if (!GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size)) {
+  // 8-byte cells keep the label's pointer aligned.
+  std::vector<std::uint64_t> buffer((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+  if (!GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) {
     return false;
   }
   const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
@@ -25,6 +24,12 @@ bool ProcessBelowMediumIntegrity() {
   const UCHAR count = *GetSidSubAuthorityCount(sid);
   if (count == 0) return false;
   return *GetSidSubAuthority(sid, count - 1u) < static_cast<DWORD>(SECURITY_MANDATORY_MEDIUM_RID);
+}
+
+bool ProcessBelowMediumIntegrity() {
+  unique_handle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+  return TokenBelowMediumIntegrity(token.get());
 }
 
 void ShowProtectedModeNotice(HWND owner) {

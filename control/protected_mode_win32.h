@@ -14,6 +14,8 @@ inline constexpr char kProtectedModeNoticeText[] =
 // True when this process's integrity level is below medium; false also when
 // the level cannot be read, so such a process goes on as any other.
 bool ProcessBelowMediumIntegrity();
+// The same for a token opened with TOKEN_QUERY.
+bool TokenBelowMediumIntegrity(HANDLE token);
 
 // The notice above, caption "알림", owned by `owner`; blocks until closed.
 void ShowProtectedModeNotice(HWND owner);
