@@ -7,6 +7,7 @@
 #include "control/folder_select_dialog_win32.h"
 #include "control/module_state_win32.h"
 #include "control/page_address_win32.h"
+#include "control/protected_mode_win32.h"
 #include "control/receive_folder_setting_win32.h"
 #include "control/receive_session.h"
 #include "control/receive_window_runner_win32.h"
@@ -61,6 +62,9 @@ class Win32SessionPlatform final : public SessionPlatform {
     localtime_s(&local, &now);
     return local;
   }
+
+  bool BelowMediumIntegrity() override { return ProcessBelowMediumIntegrity(); }
+  void ShowProtectedModeNotice() override { dovrel::ShowProtectedModeNotice(SessionOwner(host_)); }
 
  private:
   // The "오류" box. The text is in code page 949 whatever the system's ANSI

@@ -29,6 +29,9 @@ int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& 
   }
   ApplySessionDefaults(platform.LocalNow(), &values);
 
+  const bool storeBarred = platform.BelowMediumIntegrity();
+  if (storeBarred) platform.ShowProtectedModeNotice();
+
   char folder[kPathSize] = {};
   if (platform.LoadFolder(folder, sizeof folder) != -1) {
     char chosen[kPathSize] = {};
@@ -36,7 +39,7 @@ int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& 
     if (platform.PromptFolder(folder, chosen, sizeof chosen) == 1) {
       CopyAnsiText(folder, sizeof folder, chosen);
     }
-    if (folder[0] != '\0') platform.SaveFolder(folder);
+    if (folder[0] != '\0' && !storeBarred) platform.SaveFolder(folder);
   }
 
   ReceiveParameters parameters;

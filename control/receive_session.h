@@ -31,6 +31,11 @@ class SessionPlatform {
   virtual PageAddresses Page() = 0;
   virtual SiteLists AllowedSites() = 0;
   virtual void ShowSiteRefused(const char* text) = 0;
+
+  // Protected Mode: a process below medium integrity cannot keep the folder,
+  // so the session says so once and does not try the store.
+  virtual bool BelowMediumIntegrity() = 0;
+  virtual void ShowProtectedModeNotice() = 0;  // blocks
 };
 
 // Runs the session over `length` characters of ANSI option text (null or

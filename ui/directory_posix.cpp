@@ -1,7 +1,10 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 
 #include "base/unique_handles_posix.h"
@@ -21,6 +24,19 @@ class PosixDirectorySource final : public DirectorySource {
   bool IsDirectory(const std::string& path) const override {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  }
+
+  bool AcceptsNewFiles(const std::string& directory) const override {
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+      const std::string path = directory + '/' + DrawProbeFileName();
+      const unique_fd probe(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+      if (probe) {
+        unlink(path.c_str());
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
   }
 
   void ForEachTxtEntry(const std::string& directory,

@@ -35,6 +35,20 @@ class Win32DirectorySource final : public DirectorySource {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
+  // The probe's file is gone when its handle closes, even if this process
+  // ends in between; no other opener may share it meanwhile.
+  bool AcceptsNewFiles(const std::string& directory) const override {
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+      const std::string path = directory + "\\" + DrawProbeFileName();
+      const unique_file probe(CreateFileA(
+          path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+          FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+      if (probe) return true;
+      if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+  }
+
   void ForEachTxtEntry(const std::string& directory,
                        const std::function<void(const DirectoryEntry&)>& visit) const override {
     const std::string pattern = directory + "\\" + kTxtPattern;

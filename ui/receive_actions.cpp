@@ -58,6 +58,12 @@ int ReceiveTickedFiles(ReceiveParameters& parameters, ReceiveView& view,
                      kMbOk);
     return -1;
   }
+  // Said once here rather than by every file of the transfer failing.
+  if (!files.AcceptsNewFiles(folder)) {
+    view.ShowMessage(Format(kFolderRefusesFilesFormat, WireToUtf8(view.Wire(), folder)),
+                     kCaptionNotice, kMbOk);
+    return -1;
+  }
 
   // One item per ticked row; those whose path fits go to the transfer.
   std::vector<TransferItem> items(ticked.size());

@@ -18,6 +18,8 @@ inline constexpr char kNoFolderText[] = "수신파일 저장폴더를 지정하�
 inline constexpr char kMissingFolderFormat[] = "수신파일저장폴더로 지정한\n%s 가 존재하지 않습니다";
 inline constexpr char kNotDirectoryFormat[] =
     "수신파일저장폴더로 지정한\n%s 는 디렉토리가 아닙니다";
+inline constexpr char kFolderRefusesFilesFormat[] =
+    "수신파일저장폴더로 지정한\n%s 에 파일을 저장할 수 없습니다";
 inline constexpr char kCaptionTransferResult[] = "전송 결과";
 
 // What the commands touch of the window. ANSI texts are the controls' own.

@@ -1,6 +1,6 @@
 #pragma once
 // The owners of the Windows handles the module uses: automation strings,
-// registry keys and directory searches.
+// registry keys, directory searches and kernel objects.
 
 #include <windows.h>
 #include <oleauto.h>
@@ -11,10 +11,14 @@ namespace dovrel {
 
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseFind(HANDLE search) { FindClose(search); }
+inline void CloseKernelObject(HANDLE object) { CloseHandle(object); }
 
 using unique_bstr = unique_any<BSTR, SysFreeString>;
 using unique_hkey = unique_any<HKEY, CloseKey>;
 // FindFirstFile fails with INVALID_HANDLE_VALUE, (HANDLE)-1, which is therefore "none".
 using unique_find = unique_any<HANDLE, CloseFind, -1>;
+// Tokens and the like fail with null; CreateFile with INVALID_HANDLE_VALUE.
+using unique_handle = unique_any<HANDLE, CloseKernelObject>;
+using unique_file = unique_any<HANDLE, CloseKernelObject, -1>;
 
 }  // namespace dovrel

@@ -159,9 +159,12 @@ class FakePlatform : public SessionPlatform {
   PageAddresses Page() override { return page; }
   SiteLists AllowedSites() override { return sites; }
   void ShowSiteRefused(const char* text) override { calls.push_back(std::string("refused ") + text); }
+  bool BelowMediumIntegrity() override { return belowMedium; }
+  void ShowProtectedModeNotice() override { calls.push_back("notice"); }
 
   PageAddresses page;
   SiteLists sites;
+  bool belowMedium = false;
   std::string stored;
   std::string chosen = "C:\\Pay";
   int promptEnd = 1;
@@ -178,6 +181,7 @@ TEST(ReceiveSession, StepsInOrder) {
     int promptEnd;
     int status;
     std::vector<std::string> calls;
+    bool belowMedium = false;
   } cases[] = {
       {"unresolvable server",
        "CONNECTIP=nowhere&CONNECTPORT=1",
@@ -205,11 +209,28 @@ TEST(ReceiveSession, StepsInOrder) {
        2,
        1,
        {"resolve bank.example", "load", "prompt []", "window |20261208|10.0.0.7|41900|u01"}},
+      {"below medium integrity, no stored folder",
+       options,
+       "",
+       1,
+       1,
+       {"resolve bank.example", "notice", "load", "prompt []",
+        "window C:\\Pay|20261208|10.0.0.7|41900|u01"},
+       true},
+      {"below medium integrity, unresolvable server",
+       "CONNECTIP=nowhere",
+       "",
+       1,
+       0,
+       {"resolve nowhere", "box nowhere" + AnsiText(" 접속에 실패하였습니다") +
+                               "\n(Authoritative answer host not found)"},
+       true},
   };
   for (const auto& c : cases) {
     FakePlatform platform;
     platform.stored = c.stored;
     platform.promptEnd = c.promptEnd;
+    platform.belowMedium = c.belowMedium;
     EXPECT_EQ(RunReceiveSession(c.options.data(), c.options.size(), platform), c.status) << c.what;
     EXPECT_EQ(platform.calls, c.calls) << c.what;
   }

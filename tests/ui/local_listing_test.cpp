@@ -115,6 +115,7 @@ class ScriptedSource : public DirectorySource {
     return tree.count(path) > 0 || files.count(path) > 0;
   }
   bool IsDirectory(const std::string& path) const override { return tree.count(path) > 0; }
+  bool AcceptsNewFiles(const std::string&) const override { return true; }
   void ForEachTxtEntry(const std::string& directory,
                        const std::function<void(const DirectoryEntry&)>& visit) const override {
     listed.push_back(directory);
@@ -302,6 +303,14 @@ TEST(PlatformListingTest, MissingFolderKeepsTheRows) {
   EXPECT_EQ(view.folderText, missing);
   EXPECT_EQ(view.clears, 0);
   EXPECT_EQ(view.Names(), std::vector<std::string>{"107old.txt"});
+}
+
+TEST(PlatformProbeTest, AFolderTakesANewFileAndKeepsNoneOfIt) {
+  test::TempFolder folder;
+  folder.Write("kept.txt", "x");
+  EXPECT_TRUE(PlatformDirectorySource().AcceptsNewFiles(folder.Text()));
+  EXPECT_EQ(folder.EntryCount(), 1) << "the probe's file is gone";
+  EXPECT_FALSE(PlatformDirectorySource().AcceptsNewFiles((folder.Path() / "absent").string()));
 }
 
 TEST(PlatformListingTest, EmptyFolderEmptiesTheList) {

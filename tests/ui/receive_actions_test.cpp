@@ -17,9 +17,12 @@ class FakeFiles : public DirectorySource {
     return directories.count(path) + files.count(path) > 0;
   }
   bool IsDirectory(const std::string& path) const override { return directories.count(path) > 0; }
+  bool AcceptsNewFiles(const std::string& path) const override {
+    return directories.count(path) > 0 && path != "C:\\locked";
+  }
   void ForEachTxtEntry(const std::string&,
                        const std::function<void(const DirectoryEntry&)>&) const override {}
-  std::set<std::string> directories{"C:\\recv"};
+  std::set<std::string> directories{"C:\\recv", "C:\\locked"};
   std::set<std::string> files{"C:\\file"};
 };
 
@@ -83,6 +86,11 @@ TEST(ReceiveTickedFiles, EachCheckStopsWithItsMessageInOrder) {
        {0},
        "C:\\file",
        "수신파일저장폴더로 지정한\nC:\\file 는 디렉토리가 아닙니다",
+       kMbOk},
+      {{"a.txt"},
+       {0},
+       "C:\\locked",
+       "수신파일저장폴더로 지정한\nC:\\locked 에 파일을 저장할 수 없습니다",
        kMbOk},
   };
   for (const auto& c : cases) {
