@@ -23,11 +23,11 @@ void AddDocumentAddress(IOleClientSite* site, PageAddresses* page) {
   com_ptr<IOleContainer> container;
   if (FAILED(site->GetContainer(container.put())) || !container) return;
   com_ptr<IHTMLDocument2> document;
-  if (FAILED(container->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(document.put()))) ||
+  if (FAILED(container.get()->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(document.put()))) ||
       !document)
     return;
   BSTR address = nullptr;
-  if (SUCCEEDED(document->get_URL(&address))) Keep(address, page);
+  if (SUCCEEDED(document.get()->get_URL(&address))) Keep(address, page);
 }
 
 // The page in the browser's window, through the site's services.
@@ -37,12 +37,12 @@ void AddBrowserAddress(IOleClientSite* site, PageAddresses* page) {
       !services)
     return;
   com_ptr<IWebBrowser2> browser;
-  if (FAILED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
+  if (FAILED(services.get()->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
                                     reinterpret_cast<void**>(browser.put()))) ||
       !browser)
     return;
   BSTR address = nullptr;
-  if (SUCCEEDED(browser->get_LocationURL(&address))) Keep(address, page);
+  if (SUCCEEDED(browser.get()->get_LocationURL(&address))) Keep(address, page);
 }
 
 }  // namespace
