@@ -15,7 +15,8 @@ namespace {
 
 void Keep(BSTR address, PageAddresses* page) {
   const unique_bstr owned(address);
-  if (address != nullptr && SysStringLen(address) > 0) page->addresses.push_back(AnsiFromBstr(address));
+  if (address != nullptr && SysStringLen(address) > 0)
+    page->addresses.push_back(AnsiFromBstr(address));
 }
 
 // The document that holds the control: its container's HTML document.
@@ -23,7 +24,8 @@ void AddDocumentAddress(IOleClientSite* site, PageAddresses* page) {
   com_ptr<IOleContainer> container;
   if (FAILED(site->GetContainer(container.put())) || !container) return;
   com_ptr<IHTMLDocument2> document;
-  if (FAILED(container.get()->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(document.put()))) ||
+  if (FAILED(container.get()->QueryInterface(IID_IHTMLDocument2,
+                                             reinterpret_cast<void**>(document.put()))) ||
       !document)
     return;
   BSTR address = nullptr;
@@ -33,12 +35,13 @@ void AddDocumentAddress(IOleClientSite* site, PageAddresses* page) {
 // The page in the browser's window, through the site's services.
 void AddBrowserAddress(IOleClientSite* site, PageAddresses* page) {
   com_ptr<IServiceProvider> services;
-  if (FAILED(site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.put()))) ||
+  if (FAILED(
+          site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.put()))) ||
       !services)
     return;
   com_ptr<IWebBrowser2> browser;
   if (FAILED(services.get()->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
-                                    reinterpret_cast<void**>(browser.put()))) ||
+                                          reinterpret_cast<void**>(browser.put()))) ||
       !browser)
     return;
   BSTR address = nullptr;

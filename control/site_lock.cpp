@@ -24,8 +24,8 @@ bool PlainHost(std::string_view host) {
   if (host.empty()) return false;
   if (host.front() == '[') return host.back() == ']';
   for (char c : host) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-                    c == '.';
+    const bool ok =
+        (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
     if (!ok) return false;
   }
   return host.front() != '.';
@@ -93,10 +93,9 @@ bool PagePermitted(const PageAddresses& page, const SiteLists& sites, std::strin
     std::string scheme;
     std::string host;
     const bool parsed = ParsePageAddress(address, &scheme, &host);
-    const bool allowed =
-        parsed && (!builtInList || SiteListAllows(sites.builtIn, scheme, host)) &&
-        (!policyList || (sites.policy.state == PolicyValue::State::kText &&
-                         SiteListAllows(sites.policy.text, scheme, host)));
+    const bool allowed = parsed && (!builtInList || SiteListAllows(sites.builtIn, scheme, host)) &&
+                         (!policyList || (sites.policy.state == PolicyValue::State::kText &&
+                                          SiteListAllows(sites.policy.text, scheme, host)));
     if (!allowed) {
       *refusedHost = parsed ? host : address;
       return false;

@@ -19,7 +19,7 @@ struct SiteLists {
 // What the host tells of the page that holds the control.
 struct PageAddresses {
   std::vector<std::string> addresses;  // each one the host gave; none from local code
-  bool hostShowsPages = false;  // a browser engine runs in this process
+  bool hostShowsPages = false;         // a browser engine runs in this process
 };
 
 // The scheme and host of an absolute address, both in lower case, the host

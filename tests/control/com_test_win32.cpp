@@ -74,7 +74,6 @@ class OleEnvironment : public ::testing::Environment {
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
-
 TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
   ASSERT_EQ(RegisterModule(), 0);
   HKEY stray = nullptr;

@@ -22,7 +22,8 @@ void StoreReceiveFolder(const std::string& folder) {
   RegCloseKey(key);
 }
 
-::testing::AssertionResult ReadyWithStoredFolder(const TestServer& server, const TempFolder& folder) {
+::testing::AssertionResult ReadyWithStoredFolder(const TestServer& server,
+                                                 const TempFolder& folder) {
   if (!server.Ready()) return ::testing::AssertionFailure() << server.Error();
   if (!folder.Ok()) return ::testing::AssertionFailure() << "no temporary folder";
   StoreReceiveFolder(folder.Text());

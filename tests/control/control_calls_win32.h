@@ -21,7 +21,8 @@ com_ptr<IUnknown> Create(REFIID iid = IID_IUnknown);
 void StoreReceiveFolder(const std::string& folder);
 
 // A running server and a fresh folder stored as the receive folder.
-::testing::AssertionResult ReadyWithStoredFolder(const TestServer& server, const TempFolder& folder);
+::testing::AssertionResult ReadyWithStoredFolder(const TestServer& server,
+                                                 const TempFolder& folder);
 
 // Calls ReceiveFile on this thread: its result text, or "<failed>".
 std::wstring CallReceiveFile(IUnknown* object, const std::string& options);

@@ -158,7 +158,9 @@ class FakePlatform : public SessionPlatform {
   std::tm LocalNow() override { return Day(2026, 12, 8); }
   PageAddresses Page() override { return page; }
   SiteLists AllowedSites() override { return sites; }
-  void ShowSiteRefused(const char* text) override { calls.push_back(std::string("refused ") + text); }
+  void ShowSiteRefused(const char* text) override {
+    calls.push_back(std::string("refused ") + text);
+  }
   bool BelowMediumIntegrity() override { return belowMedium; }
   void ShowProtectedModeNotice() override { calls.push_back("notice"); }
 
@@ -254,9 +256,10 @@ TEST(ReceiveSession, APageOffTheSiteListGetsTheBoxAndNothingElse) {
   refused.sites.builtIn = "*.bank.example";
   refused.page.addresses = {"https://www.bank.example/pay", "https://evil.test/frame"};
   EXPECT_EQ(RunReceiveSession(options.data(), options.size(), refused), 0);
-  EXPECT_EQ(refused.calls, (std::vector<std::string>{
-                               "refused evil.test" + AnsiText(" 사이트에서는 자료 수신을 사용할 수 없습니다") +
-                               "\n" + AnsiText("(허용되지 않은 사이트입니다)")}));
+  EXPECT_EQ(refused.calls,
+            (std::vector<std::string>{"refused evil.test" +
+                                      AnsiText(" 사이트에서는 자료 수신을 사용할 수 없습니다") +
+                                      "\n" + AnsiText("(허용되지 않은 사이트입니다)")}));
 
   FakePlatform allowed;
   allowed.sites.builtIn = "*.bank.example";

@@ -19,7 +19,7 @@ TEST(SiteLock, PageAddressesGiveSchemeAndHost) {
       {"https://Bank.Example/pay?x=1", "https", "bank.example"},
       {"HTTPS://bank.example:8443/", "https", "bank.example"},
       {"https://bank.example./", "https", "bank.example"},
-      {"https://bank.example@evil.test/", "https", "evil.test"},  // the user name is not the host
+      {"https://bank.example@evil.test/", "https", "evil.test"},    // the user name is not the host
       {"https://evil.test\\@bank.example/", "https", "evil.test"},  // a browser reads '\' as '/'
       {"https://[::1]:443/x", "https", "[::1]"},
       {"file:///C:/pages/pay.html", "file", ""},
@@ -77,7 +77,7 @@ TEST(SiteLock, ThePolicyOnlyNarrowsAndADamagedOneAllowsNothing) {
   EXPECT_TRUE(permitted("*.bank.example", none, "https://pay.bank.example/"));
   EXPECT_TRUE(permitted("*.bank.example", www, "https://www.bank.example/"));
   EXPECT_FALSE(permitted("*.bank.example", www, "https://pay.bank.example/"));  // narrowed
-  EXPECT_FALSE(permitted("*.bank.example", evil, "https://evil.test/"));  // not widened
+  EXPECT_FALSE(permitted("*.bank.example", evil, "https://evil.test/"));        // not widened
   EXPECT_TRUE(permitted("", evil, "https://evil.test/"));  // a policy alone is a list
   EXPECT_FALSE(permitted("", damaged, "https://evil.test/"));
   EXPECT_FALSE(permitted("*.bank.example", damaged, "https://www.bank.example/"));
@@ -89,7 +89,7 @@ TEST(SiteLock, EveryAddressMustBeAllowedAndNoAddressOnlyOutsideABrowser) {
   std::string refused;
   PageAddresses page;
   EXPECT_TRUE(PagePermitted(page, sites, &refused));  // a script host: local code
-  page.hostShowsPages = true;  // a browser's script made it without a page
+  page.hostShowsPages = true;                         // a browser's script made it without a page
   EXPECT_FALSE(PagePermitted(page, sites, &refused));
   EXPECT_EQ(refused, "");
   EXPECT_TRUE(PagePermitted(page, SiteLists{}, &refused));  // no list at all
@@ -104,8 +104,9 @@ TEST(SiteLock, EveryAddressMustBeAllowedAndNoAddressOnlyOutsideABrowser) {
 TEST(SiteLock, TheRefusalNamesTheHostWithinItsBuffer) {
   char text[kFailureTextSize];
   FormatSiteRefusal("evil.test", text, sizeof text);
-  EXPECT_EQ(std::string(text), "evil.test" + AnsiText(" 사이트에서는 자료 수신을 사용할 수 없습니다") +
-                                   "\n" + AnsiText("(허용되지 않은 사이트입니다)"));
+  EXPECT_EQ(std::string(text), "evil.test" +
+                                   AnsiText(" 사이트에서는 자료 수신을 사용할 수 없습니다") + "\n" +
+                                   AnsiText("(허용되지 않은 사이트입니다)"));
   FormatSiteRefusal("", text, sizeof text);
   EXPECT_EQ(std::string(text).rfind(AnsiText("(알 수 없음)"), 0), 0u);
   FormatSiteRefusal(std::string("a\nb%s") + std::string(5000, 'x'), text, sizeof text);
