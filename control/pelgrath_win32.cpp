@@ -138,7 +138,7 @@ HWND Pelgrath::HostWindow() {
 }
 
 HRESULT Pelgrath::ReceiveFile(BSTR ExtOption, BSTR* pVal) {
-  return ReceiveFileEntry(ExtOption, pVal, HostWindow());
+  return ReceiveFileEntry(ExtOption, pVal, HostWindow(), clientSite.get());
 }
 
 }  // namespace dovrel

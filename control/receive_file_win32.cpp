@@ -3,8 +3,10 @@
 #include <ctime>
 #include <string>
 
+#include "control/allowed_sites_win32.h"
 #include "control/folder_select_dialog_win32.h"
 #include "control/module_state_win32.h"
+#include "control/page_address_win32.h"
 #include "control/protected_mode_win32.h"
 #include "control/receive_folder_setting_win32.h"
 #include "control/receive_session.h"
@@ -35,17 +37,15 @@ HWND SessionOwner(HWND host) {
 
 class Win32SessionPlatform final : public SessionPlatform {
  public:
-  explicit Win32SessionPlatform(HWND host) : host_(host) {}
+  Win32SessionPlatform(HWND host, IOleClientSite* site) : host_(host), site_(site) {}
 
   int ResolveServer(const char* name, char* text, std::size_t capacity) override {
     return entry::ResolveServerAddress(name, text, capacity);
   }
-  // The text is in code page 949 whatever the system's ANSI code page: it is
-  // shown wide, so that it reads the same on every machine.
-  void ShowConnectFailure(const char* text) override {
-    const std::wstring wide = Utf8ToWide(WireToUtf8(Cp949WireText(), text));
-    MessageBoxW(nullptr, wide.c_str(), Utf8ToWide("오류").c_str(), MB_OK | MB_ICONERROR);
-  }
+  void ShowConnectFailure(const char* text) override { ShowError(text); }
+  void ShowSiteRefused(const char* text) override { ShowError(text); }
+  PageAddresses Page() override { return PageOfSite(site_); }
+  SiteLists AllowedSites() override { return ReadAllowedSites(ModuleInstance()); }
   int LoadFolder(char* buffer, std::size_t size) override {
     return LoadReceiveFolder(buffer, size);
   }
@@ -67,19 +67,27 @@ class Win32SessionPlatform final : public SessionPlatform {
   void ShowProtectedModeNotice() override { dovrel::ShowProtectedModeNotice(SessionOwner(host_)); }
 
  private:
+  // The "오류" box. The text is in code page 949 whatever the system's ANSI
+  // code page: it is shown wide, so that it reads the same on every machine.
+  static void ShowError(const char* text) {
+    const std::wstring wide = Utf8ToWide(WireToUtf8(Cp949WireText(), text));
+    MessageBoxW(nullptr, wide.c_str(), Utf8ToWide("오류").c_str(), MB_OK | MB_ICONERROR);
+  }
+
   HWND host_;
+  IOleClientSite* site_;
 };
 
 }  // namespace
 
-HRESULT ReceiveFileEntry(BSTR options, BSTR* result, HWND host) {
+HRESULT ReceiveFileEntry(BSTR options, BSTR* result, HWND host, IOleClientSite* site) {
   if (result == nullptr) return E_POINTER;
   // The host may let the object go from inside the session's windows; the
   // module stays until the session has returned.
   const ModuleLock session;
   *result = nullptr;
   const std::string ansi = AnsiFromBstr(options);
-  Win32SessionPlatform platform(host);
+  Win32SessionPlatform platform(host, site);
   const int status = RunReceiveSession(ansi.data(), ansi.size(), platform);
   *result = SysAllocString(status == 1 ? L"1" : L"0");
   return *result != nullptr ? S_OK : E_OUTOFMEMORY;

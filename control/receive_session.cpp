@@ -1,6 +1,7 @@
 #include "control/receive_session.h"
 
 #include <cstring>
+#include <string>
 
 #include "base/ansi_text.h"
 #include "control/session_values.h"
@@ -8,6 +9,13 @@
 namespace dovrel {
 
 int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& platform) {
+  if (std::string host; !PagePermitted(platform.Page(), platform.AllowedSites(), &host)) {
+    char message[kFailureTextSize];
+    FormatSiteRefusal(host, message, sizeof message);
+    platform.ShowSiteRefused(message);
+    return 0;
+  }
+
   SessionValues values;
   InitialSessionValues(&values);
   ReadSessionOptions(options, length, &values);

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "base/receive_parameters.h"
+#include "control/site_lock.h"
 
 namespace dovrel {
 
@@ -25,6 +26,12 @@ class SessionPlatform {
   virtual void RunReceiveWindow(const ReceiveParameters& parameters) = 0;
   virtual std::tm LocalNow() = 0;
 
+  // The site lock: the page that holds the control, the lists it must be on,
+  // and the "오류" box for a page that is not (blocks).
+  virtual PageAddresses Page() = 0;
+  virtual SiteLists AllowedSites() = 0;
+  virtual void ShowSiteRefused(const char* text) = 0;
+
   // Protected Mode: a process below medium integrity cannot keep the folder,
   // so the session says so once and does not try the store.
   virtual bool BelowMediumIntegrity() = 0;
@@ -33,7 +40,8 @@ class SessionPlatform {
 
 // Runs the session over `length` characters of ANSI option text (null or
 // empty: every default). Returns 1 once the receive window has been run and
-// closed, 0 when the server name could not be resolved.
+// closed, 0 when the page is not allowed to drive the control (nothing else
+// happens then) or the server name could not be resolved.
 int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& platform);
 
 }  // namespace dovrel

@@ -3,6 +3,8 @@
 // Included by dovrel.rc and by the window code, so plain #defines only.
 
 #define IDS_PROJNAME 100
+// The build's site list; in a string block of its own, apart from the module's texts.
+#define IDS_ALLOWED_SITES 1000
 #define IDI_DOVREL 100
 
 // Pictures

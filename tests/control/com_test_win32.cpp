@@ -23,6 +23,7 @@
 #include "control/com_handles_win32.h"
 #include "control/dovrel_idl.h"
 #include "tests/control/box_watch_win32.h"
+#include "tests/control/control_calls_win32.h"
 #include "tests/control/registration_checks_win32.h"
 #include "tests/control/session_checks_win32.h"
 #include "tests/support/temp_folder.h"
@@ -34,7 +35,10 @@ namespace dovrel {
 namespace {
 
 const wchar_t kModule[] = DOVREL_MODULE_PATH;
+using test::CallReceiveFile;
+using test::Create;
 using test::ExpectedFailureBox;
+using test::ReadyWithStoredFolder;
 using test::RegistryText;
 using test::RunProgram;
 
@@ -69,49 +73,6 @@ class OleEnvironment : public ::testing::Environment {
   }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
-
-com_ptr<IUnknown> Create(REFIID iid = IID_IUnknown) {
-  void* object = nullptr;
-  EXPECT_EQ(CoCreateInstance(CLSID_Pelgrath, nullptr, CLSCTX_INPROC_SERVER, iid, &object), S_OK);
-  return com_ptr<IUnknown>(static_cast<IUnknown*>(object));
-}
-
-// Stores `folder` (ANSI) as the machine's receive folder, as an administrator
-// would, with no folder of the user's in its way, so no session asks.
-void StoreReceiveFolder(const std::string& folder) {
-  test::ForgetReceiveFolder();
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Morvanta\\Orsenn", 0, nullptr, 0,
-                            KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, "PayListPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                 static_cast<DWORD>(folder.size() + 1));
-  RegCloseKey(key);
-}
-
-// A running server and a fresh folder stored as the receive folder, so the
-// session does not ask for one.
-::testing::AssertionResult ReadyWithStoredFolder(const test::TestServer& server,
-                                                 const test::TempFolder& folder) {
-  if (!server.Ready()) return ::testing::AssertionFailure() << server.Error();
-  if (!folder.Ok()) return ::testing::AssertionFailure() << "no temporary folder";
-  StoreReceiveFolder(folder.Text());
-  if (::testing::Test::HasFatalFailure())
-    return ::testing::AssertionFailure() << "the receive folder could not be stored";
-  return ::testing::AssertionSuccess();
-}
-
-// Calls ReceiveFile on this thread: its result text, or "<failed>".
-std::wstring CallReceiveFile(IUnknown* object, const std::string& options) {
-  IPelgrath* pelgrath = nullptr;
-  if (object->QueryInterface(IID_IPelgrath, reinterpret_cast<void**>(&pelgrath)) != S_OK)
-    return L"<failed>";
-  com_ptr<IPelgrath> hold(pelgrath);
-  unique_bstr text(SysAllocString(std::wstring(options.begin(), options.end()).c_str()));
-  unique_bstr result;
-  if (pelgrath->ReceiveFile(text.get(), result.put()) != S_OK || !result) return L"<failed>";
-  return std::wstring(result.get());
-}
 
 TEST(Registration, WritesReplacesAndRemovesTheScriptsKeys) {
   ASSERT_EQ(RegisterModule(), 0);

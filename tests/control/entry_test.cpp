@@ -156,9 +156,16 @@ class FakePlatform : public SessionPlatform {
                     FieldText(p.userId));
   }
   std::tm LocalNow() override { return Day(2026, 12, 8); }
+  PageAddresses Page() override { return page; }
+  SiteLists AllowedSites() override { return sites; }
+  void ShowSiteRefused(const char* text) override {
+    calls.push_back(std::string("refused ") + text);
+  }
   bool BelowMediumIntegrity() override { return belowMedium; }
   void ShowProtectedModeNotice() override { calls.push_back("notice"); }
 
+  PageAddresses page;
+  SiteLists sites;
   bool belowMedium = false;
   std::string stored;
   std::string chosen = "C:\\Pay";
@@ -241,6 +248,25 @@ TEST(ReceiveSession, StepsInOrder) {
   FakePlatform defaults;  // null options: the compiled-in server
   EXPECT_EQ(RunReceiveSession(nullptr, 0, defaults), 0);
   EXPECT_EQ(defaults.calls.front(), std::string("resolve ") + kDefaultServerAddress);
+}
+
+TEST(ReceiveSession, APageOffTheSiteListGetsTheBoxAndNothingElse) {
+  const std::string options = "CONNECTIP=bank.example";
+  FakePlatform refused;
+  refused.sites.builtIn = "*.bank.example";
+  refused.page.addresses = {"https://www.bank.example/pay", "https://evil.test/frame"};
+  EXPECT_EQ(RunReceiveSession(options.data(), options.size(), refused), 0);
+  EXPECT_EQ(refused.calls,
+            (std::vector<std::string>{"refused evil.test" +
+                                      AnsiText(" 사이트에서는 자료 수신을 사용할 수 없습니다") +
+                                      "\n" + AnsiText("(허용되지 않은 사이트입니다)")}));
+
+  FakePlatform allowed;
+  allowed.sites.builtIn = "*.bank.example";
+  allowed.stored = "C:\\Stored";
+  allowed.page.addresses = {"https://www.bank.example/pay"};
+  EXPECT_EQ(RunReceiveSession(options.data(), options.size(), allowed), 1);
+  EXPECT_EQ(allowed.calls.front(), "resolve bank.example");
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+# The sites whose pages may drive the control, compiled into Dovrel.dll as a
+# string resource (so an administrator can read what a build allows). An
+# administrator's policy value can only narrow it. Empty: pages of every site.
+set(DOVREL_ALLOWED_SITES "" CACHE STRING
+  "Sites whose pages may call ReceiveFile: host or *.suffix, optionally http:// or https://, ';' separated")
+string(STRIP "${DOVREL_ALLOWED_SITES}" dovrel_allowed_sites)
+# Host names, wildcards, schemes and separators only: nothing that a resource
+# string or a reader of it could take for something else.
+if(NOT dovrel_allowed_sites MATCHES "^[-A-Za-z0-9.*:/_;, ]*$")
+  message(FATAL_ERROR "DOVREL_ALLOWED_SITES: \"${DOVREL_ALLOWED_SITES}\" holds characters a site "
+    "list does not (letters, digits, '.', '-', '*', ':', '/', '_' and separators)")
+endif()
+if(dovrel_allowed_sites STREQUAL "")
+  message(WARNING "DOVREL_ALLOWED_SITES is empty: the control will run for pages of every site. "
+    "Set it to the bank's sites, e.g. -DDOVREL_ALLOWED_SITES=\"bank.example;*.bank.example\".")
+endif()
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/allowed_sites.h CONTENT
+  "// Made by CMake from DOVREL_ALLOWED_SITES.\n#define DOVREL_ALLOWED_SITES_TEXT \"@dovrel_allowed_sites@\"\n")

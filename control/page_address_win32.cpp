@@ -1,0 +1,62 @@
+#include "control/page_address_win32.h"
+
+#include <exdisp.h>
+#include <mshtml.h>
+#include <servprov.h>
+#include <shlguid.h>
+
+#include <string>
+
+#include "base/win32/window_helpers_win32.h"
+#include "control/com_handles_win32.h"
+
+namespace dovrel {
+namespace {
+
+void Keep(BSTR address, PageAddresses* page) {
+  const unique_bstr owned(address);
+  if (address != nullptr && SysStringLen(address) > 0)
+    page->addresses.push_back(AnsiFromBstr(address));
+}
+
+// The document that holds the control: its container's HTML document.
+void AddDocumentAddress(IOleClientSite* site, PageAddresses* page) {
+  com_ptr<IOleContainer> container;
+  if (FAILED(site->GetContainer(container.put())) || !container) return;
+  com_ptr<IHTMLDocument2> document;
+  if (FAILED(container.get()->QueryInterface(IID_IHTMLDocument2,
+                                             reinterpret_cast<void**>(document.put()))) ||
+      !document)
+    return;
+  BSTR address = nullptr;
+  if (SUCCEEDED(document.get()->get_URL(&address))) Keep(address, page);
+}
+
+// The page in the browser's window, through the site's services.
+void AddBrowserAddress(IOleClientSite* site, PageAddresses* page) {
+  com_ptr<IServiceProvider> services;
+  if (FAILED(
+          site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.put()))) ||
+      !services)
+    return;
+  com_ptr<IWebBrowser2> browser;
+  if (FAILED(services.get()->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
+                                          reinterpret_cast<void**>(browser.put()))) ||
+      !browser)
+    return;
+  BSTR address = nullptr;
+  if (SUCCEEDED(browser.get()->get_LocationURL(&address))) Keep(address, page);
+}
+
+}  // namespace
+
+PageAddresses PageOfSite(IOleClientSite* site) {
+  PageAddresses page;
+  page.hostShowsPages = GetModuleHandleW(L"mshtml.dll") != nullptr;
+  if (site == nullptr) return page;
+  AddDocumentAddress(site, &page);
+  AddBrowserAddress(site, &page);
+  return page;
+}
+
+}  // namespace dovrel
