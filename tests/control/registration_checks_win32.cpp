@@ -37,9 +37,9 @@ std::vector<RegistryEntry> ScriptEntries(const std::wstring& module) {
   };
 }
 
-std::wstring RegistryText(const std::wstring& path, const wchar_t* name, REGSAM view) {
+std::wstring RegistryText(const std::wstring& path, const wchar_t* name, REGSAM view, HKEY root) {
   unique_hkey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) !=
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) !=
       ERROR_SUCCESS)
     return L"<no key>";
   wchar_t data[1024] = {};

@@ -26,9 +26,10 @@ struct RegistryEntry {
 // Every key and value of the registration script, for the module at `module`.
 std::vector<RegistryEntry> ScriptEntries(const std::wstring& module);
 
-// The value's text below HKEY_CLASSES_ROOT in `view` (0 or KEY_WOW64_32KEY /
-// _64KEY), "<no key>" or "<no value>".
-std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullptr, REGSAM view = 0);
+// The value's text below `root` (HKEY_CLASSES_ROOT unless said) in `view` (0
+// or KEY_WOW64_32KEY / _64KEY), "<no key>" or "<no value>".
+std::wstring RegistryText(const std::wstring& path, const wchar_t* name = nullptr, REGSAM view = 0,
+                          HKEY root = HKEY_CLASSES_ROOT);
 
 // Runs a command line to its end (bounded); its exit code, -1 when it did not
 // start or end. Standard output is collected into `output`.
