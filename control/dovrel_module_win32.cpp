@@ -35,6 +35,22 @@ bool LoadRegistrationScript(std::vector<ScriptKey>* keys) {
                                  {{"MODULE", path}}, keys);
 }
 
+// The same script and type library for either scope; only the root differs.
+HRESULT Register(RegistrationScope scope) {
+  std::vector<ScriptKey> keys;
+  if (!LoadRegistrationScript(&keys)) return E_UNEXPECTED;
+  if (!ApplyRegistration(keys, ClassesEditor(scope))) return SELFREG_E_CLASS;
+  return RegisterModuleTypeLibrary(scope);
+}
+
+HRESULT Unregister(RegistrationScope scope) {
+  std::vector<ScriptKey> keys;
+  if (!LoadRegistrationScript(&keys)) return E_UNEXPECTED;
+  const bool removed = RemoveRegistration(keys, ClassesEditor(scope));
+  const HRESULT library = UnregisterModuleTypeLibrary(scope);
+  return !removed ? SELFREG_E_CLASS : library;
+}
+
 }  // namespace
 }  // namespace dovrel
 
@@ -66,16 +82,21 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  std::vector<dovrel::ScriptKey> keys;
-  if (!dovrel::LoadRegistrationScript(&keys)) return E_UNEXPECTED;
-  if (!dovrel::ApplyRegistration(keys, dovrel::ClassesRootEditor())) return SELFREG_E_CLASS;
-  return dovrel::RegisterModuleTypeLibrary();
+  return dovrel::Register(dovrel::RegistrationScope::kMachine);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  std::vector<dovrel::ScriptKey> keys;
-  if (!dovrel::LoadRegistrationScript(&keys)) return E_UNEXPECTED;
-  const bool removed = dovrel::RemoveRegistration(keys, dovrel::ClassesRootEditor());
-  const HRESULT library = dovrel::UnregisterModuleTypeLibrary();
-  return !removed ? SELFREG_E_CLASS : library;
+  return dovrel::Unregister(dovrel::RegistrationScope::kMachine);
+}
+
+// regsvr32 /n /i:user Dovrel.dll registers the control for the user alone,
+// without elevation; /u /n /i:user removes it. Without "user" it is the
+// machine's registration.
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR commandLine) {
+  dovrel::RegistrationScope scope = dovrel::RegistrationScope::kMachine;
+  if (commandLine != nullptr && *commandLine != L'\0') {
+    if (lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
+    scope = dovrel::RegistrationScope::kUser;
+  }
+  return install ? dovrel::Register(scope) : dovrel::Unregister(scope);
 }

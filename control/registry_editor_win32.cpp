@@ -7,8 +7,10 @@
 namespace dovrel {
 namespace {
 
-class ClassesRoot final : public RegistryEditor {
+class ClassesKey final : public RegistryEditor {
  public:
+  ClassesKey(HKEY root, const char* prefix) : root_(root), prefix_(prefix) {}
+
   bool CreateKey(const std::string& path) override { return static_cast<bool>(Create(path)); }
 
   bool SetValue(const std::string& path, const std::string& name,
@@ -31,35 +33,40 @@ class ClassesRoot final : public RegistryEditor {
   }
 
   bool DeleteTree(const std::string& path) override {
-    const LSTATUS status = RegDeleteTreeA(HKEY_CLASSES_ROOT, path.c_str());
+    const std::string full = prefix_ + path;
+    const LSTATUS status = RegDeleteTreeA(root_, full.c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return false;
     // RegDeleteTree empties the key; the key itself goes with RegDeleteKey.
-    const LSTATUS gone = RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+    const LSTATUS gone = RegDeleteKeyA(root_, full.c_str());
     return gone == ERROR_SUCCESS || gone == ERROR_FILE_NOT_FOUND;
   }
 
  private:
-  static unique_hkey Create(const std::string& path) {
+  unique_hkey Create(const std::string& path) const {
     unique_hkey key;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(root_, (prefix_ + path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
       return unique_hkey();
     }
     return key;
   }
-  static unique_hkey Open(const std::string& path) {
+  unique_hkey Open(const std::string& path) const {
     unique_hkey key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root_, (prefix_ + path).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
       return unique_hkey();
     return key;
   }
+
+  HKEY root_;
+  std::string prefix_;
 };
 
 }  // namespace
 
-RegistryEditor& ClassesRootEditor() {
-  static ClassesRoot editor;
-  return editor;
+RegistryEditor& ClassesEditor(RegistrationScope scope) {
+  static ClassesKey machine(HKEY_CLASSES_ROOT, "");
+  static ClassesKey user(HKEY_CURRENT_USER, "Software\\Classes\\");
+  return scope == RegistrationScope::kUser ? user : machine;
 }
 
 }  // namespace dovrel

@@ -5,6 +5,7 @@
 #include "control/com_handles_win32.h"
 #include "control/dovrel_idl.h"
 #include "control/module_state_win32.h"
+#include "base/win32/unique_handles_win32.h"
 
 namespace dovrel {
 namespace {
@@ -30,6 +31,35 @@ HRESULT LoadModuleTypeInfo(REFGUID guid, ITypeInfo** info) {
   com_ptr<ITypeLib> library(raw);
   return library.get()->GetTypeInfoOfGuid(guid, info);
 }
+
+// RegisterTypeLib and UnRegisterTypeLib write below HKEY_CLASSES_ROOT. For a
+// user's own registration this process's HKEY_CLASSES_ROOT stands for the
+// user's classes while they run: RegisterTypeLibForUser would do the same on
+// Windows, but Wine's registers machine-wide. Registration runs in a program
+// of its own (regsvr32), so pointing the process's root elsewhere for a moment
+// touches nothing else.
+class ClassesRootFor {
+ public:
+  explicit ClassesRootFor(RegistrationScope scope) {
+    if (scope != RegistrationScope::kUser) return;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, userClasses_.put(),
+                        nullptr) != ERROR_SUCCESS ||
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses_.get()) != ERROR_SUCCESS) {
+      failed_ = true;
+    }
+  }
+  ~ClassesRootFor() {
+    if (userClasses_ && !failed_) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  }
+  ClassesRootFor(const ClassesRootFor&) = delete;
+  ClassesRootFor& operator=(const ClassesRootFor&) = delete;
+  bool Failed() const { return failed_; }
+
+ private:
+  unique_hkey userClasses_;
+  bool failed_ = false;
+};
 
 }  // namespace
 
@@ -67,14 +97,18 @@ void ReleaseModuleTypeInfo() {
   }
 }
 
-HRESULT RegisterModuleTypeLibrary() {
+HRESULT RegisterModuleTypeLibrary(RegistrationScope scope) {
+  ClassesRootFor root(scope);
+  if (root.Failed()) return TYPE_E_REGISTRYACCESS;
   ITypeLib* raw = nullptr;
   HRESULT result = LoadModuleTypeLibrary(REGKIND_REGISTER, &raw);
   if (SUCCEEDED(result)) raw->Release();
   return result;
 }
 
-HRESULT UnregisterModuleTypeLibrary() {
+HRESULT UnregisterModuleTypeLibrary(RegistrationScope scope) {
+  ClassesRootFor root(scope);
+  if (root.Failed()) return TYPE_E_REGISTRYACCESS;
   ITypeLib* raw = nullptr;
   HRESULT result = LoadModuleTypeLibrary(REGKIND_NONE, &raw);
   if (FAILED(result)) return result;

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "control/registry_editor_win32.h"
+
 namespace dovrel {
 
 // The module's full path; false when it does not fit.
@@ -25,7 +27,8 @@ HRESULT ModuleTypeInfo(ModuleType type, ITypeInfo** info);
 // Lets the held type information go; called when the module unloads.
 void ReleaseModuleTypeInfo();
 
-HRESULT RegisterModuleTypeLibrary();
-HRESULT UnregisterModuleTypeLibrary();
+// Per user, the library's entries go below HKEY_CURRENT_USER\Software\Classes.
+HRESULT RegisterModuleTypeLibrary(RegistrationScope scope);
+HRESULT UnregisterModuleTypeLibrary(RegistrationScope scope);
 
 }  // namespace dovrel

@@ -1,6 +1,6 @@
 #pragma once
 // The owners of the Windows handles the module uses: automation strings,
-// registry keys, directory searches and kernel objects.
+// registry keys, directory searches, kernel objects and loaded modules.
 
 #include <windows.h>
 #include <oleauto.h>
@@ -12,6 +12,7 @@ namespace dovrel {
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseFind(HANDLE search) { FindClose(search); }
 inline void CloseKernelObject(HANDLE object) { CloseHandle(object); }
+inline void UnloadModule(HMODULE module) { FreeLibrary(module); }
 
 using unique_bstr = unique_any<BSTR, SysFreeString>;
 using unique_hkey = unique_any<HKEY, CloseKey>;
@@ -20,5 +21,6 @@ using unique_find = unique_any<HANDLE, CloseFind, -1>;
 // Tokens and the like fail with null; CreateFile with INVALID_HANDLE_VALUE.
 using unique_handle = unique_any<HANDLE, CloseKernelObject>;
 using unique_file = unique_any<HANDLE, CloseKernelObject, -1>;
+using unique_module = unique_any<HMODULE, UnloadModule>;
 
 }  // namespace dovrel

@@ -15,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/unique_handles_win32.h"
+#include "control/dovrel_idl.h"
 #include "tests/control/box_watch_win32.h"
+#include "tests/control/control_calls_win32.h"
 #include "tests/control/registration_checks_win32.h"
 #include "tests/installer/registry_snapshot_win32.h"
 
@@ -152,6 +155,73 @@ TEST(Installer, WritesWhatRegsvr32Writes) {
   for (const auto& [view, snapshot] : installed) {
     EXPECT_EQ(Narrow(Snapshot(view)), Narrow(snapshot)) << "view " << view;
   }
+}
+
+// The control as the user's own entries name it, created in this process:
+// Wine's COM reads only the machine's classes (the user's Software\Classes
+// is not merged into HKEY_CLASSES_ROOT, Wine bug 14771), so the
+// script host cannot find a per-user control here as Windows' does.
+std::wstring ReceiveFileFromUserEntries(REGSAM view, const std::string& options) {
+  const std::wstring module = RegistryText(kUserClasses.prefix + kClassKey + L"\\InprocServer32",
+                                           nullptr, view, kUserClasses.key);
+  unique_module library(LoadLibraryW(module.c_str()));
+  if (!library) return L"<no module " + module + L">";
+  auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(library.get(), "DllGetClassObject")));
+  IClassFactory* factory = nullptr;
+  if (getClassObject == nullptr ||
+      getClassObject(CLSID_Pelgrath, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK)
+    return L"<no class object>";
+  com_ptr<IClassFactory> holdFactory(factory);
+  IUnknown* object = nullptr;
+  if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)) != S_OK)
+    return L"<not created>";
+  com_ptr<IUnknown> holdObject(object);
+  return CallReceiveFile(object, options);
+}
+
+// regsvr32 /n /i:user writes what regsvr32 wrote per machine above, below the
+// user's classes and nowhere else; the control runs from those entries; and
+// /u /n /i:user takes them all away.
+TEST(Installer, UserRegistrationWritesTheSameEntriesBelowTheUsersClasses) {
+  std::vector<View> views = Views();
+  std::reverse(views.begin(), views.end());  // as above: the shared HELPDIR
+  std::map<REGSAM, std::wstring> machine;
+  for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)})
+    machine[view] = Snapshot(view);
+  const auto regsvr32 = [](const View& view, const wchar_t* arguments) {
+    return RunProgram(view.systemFolder + L"\\regsvr32.exe /s " + arguments + L" \"" +
+                          view.Module() + L"\"",
+                      nullptr, ProgramWaitMs(120000));
+  };
+  for (const View& view : views) {
+    if (view.runsPrograms) {
+      ASSERT_EQ(regsvr32(view, L"/n /i:user"), 0) << Narrow(view.platform);
+    }
+  }
+  for (const auto& [view, snapshot] : installed) {
+    EXPECT_EQ(Narrow(Snapshot(view, kUserClasses)), Narrow(snapshot)) << "view " << view;
+  }
+  for (const auto& [view, snapshot] : machine) {
+    EXPECT_EQ(Narrow(Snapshot(view)), Narrow(snapshot)) << "machine's view " << view;
+  }
+
+  const REGSAM ownView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+  {
+    BoxWatch box(L"오류");
+    EXPECT_EQ(ReceiveFileFromUserEntries(ownView, "CONNECTIP=\xC7\xD1\xB1\xB9.invalid"), L"0");
+    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
+  }
+  CoUninitialize();
+
+  for (const View& view : views) {
+    if (view.runsPrograms) {
+      EXPECT_EQ(regsvr32(view, L"/u /n /i:user"), 0) << Narrow(view.platform);
+    }
+  }
+  for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)})
+    EXPECT_EQ(Narrow(Snapshot(view, kUserClasses)), "") << "view " << view;
 }
 
 }  // namespace
