@@ -190,8 +190,8 @@ std::string WixElements(const std::vector<Row>& rows, const std::string& idPrefi
     const std::string name = row.kind == Row::Kind::kCreateKey            ? "+"
                              : row.kind == Row::Kind::kCreateAndRemoveKey ? "*"
                                                                           : row.name;
-    out += "<RegistryValue Id=\"" + idPrefix + std::to_string(++number) +
-           "\" Root=\"" + root.wix + "\" Key=\"" + XmlText(root.prefix + row.key) + "\"";
+    out += "<RegistryValue Id=\"" + idPrefix + std::to_string(++number) + "\" Root=\"" + root.wix +
+           "\" Key=\"" + XmlText(root.prefix + row.key) + "\"";
     if (!name.empty()) out += " Name=\"" + XmlText(name) + "\"";
     out += " Type=\"string\" Value=\"" + XmlText(row.value) + "\"";
     if (number == 1 && firstIsKeyPath) out += " KeyPath=\"yes\"";

@@ -87,15 +87,18 @@ int main(int argc, char** argv) {
         dovrel::installer::TypeLibraryRows(library, module, folder, bits == "64");
     rows.module.insert(rows.module.end(), typeLibrary.begin(), typeLibrary.end());
     removals.push_back({"Module" + bits, rows.replaced});
-    if (!Write(outDir + "/registry-" + bits + ".wxi",
-               Include(dovrel::installer::WixElements(rows.module, "Reg" + bits + "_", false, root))) ||
-        !Write(outDir + "/kept-" + bits + ".wxi",
-               Include(dovrel::installer::WixElements(rows.kept, "Kept" + bits + "_", true, root)))) {
+    const std::string moduleRows =
+        dovrel::installer::WixElements(rows.module, "Reg" + bits + "_", false, root);
+    const std::string keptRows =
+        dovrel::installer::WixElements(rows.kept, "Kept" + bits + "_", true, root);
+    if (!Write(outDir + "/registry-" + bits + ".wxi", Include(moduleRows)) ||
+        !Write(outDir + "/kept-" + bits + ".wxi", Include(keptRows))) {
       std::cerr << "installer-registry: cannot write into " << outDir << "\n";
       return 1;
     }
   }
-  if (!Write(outDir + "/RemoveRegistry.idt", dovrel::installer::RemoveRegistryTable(removals, root))) {
+  if (!Write(outDir + "/RemoveRegistry.idt",
+             dovrel::installer::RemoveRegistryTable(removals, root))) {
     std::cerr << "installer-registry: cannot write into " << outDir << "\n";
     return 1;
   }
