@@ -1,10 +1,11 @@
 # The control's Windows Installer packages, made with wixl into
-# ${CMAKE_BINARY_DIR}/package/: Dovrel.msi (win32 build: the 32-bit module) and
-# Dovrel-x64.msi (win64 build: the 32-bit module from the win32 build tree and
-# the 64-bit one, each in its own registry view). Their registry rows are
-# generated from control/dovrel.rgs and control/dovrel.idl by the host tool
-# installer-registry (installer_registry_main.cpp beside this file), so they
-# write what DllRegisterServer writes.
+# ${CMAKE_BINARY_DIR}/package/: Dovrel.msi (win32 build: the 32-bit module),
+# Dovrel-user.msi (win32 build: the same module and rows, per user, into the
+# user's profile) and Dovrel-x64.msi (win64 build: the 32-bit module from the
+# win32 build tree and the 64-bit one, each in its own registry view). Their
+# registry rows are generated from control/dovrel.rgs and control/dovrel.idl by
+# the host tool installer-registry (installer_registry_main.cpp beside this
+# file), so they write what DllRegisterServer writes.
 #
 # DOVREL_PACKAGED_MODULE: the module the package carries (the build's own by
 # default; set it before the include to carry another). DOVREL_WIN32_MODULE
@@ -24,9 +25,10 @@ endif()
 
 find_program(DOVREL_WIXL wixl)
 find_program(DOVREL_MSIBUILD msibuild)
+find_program(DOVREL_MSIINFO msiinfo)
 find_program(DOVREL_HOST_CXX NAMES c++ g++ clang++)
-if(NOT DOVREL_WIXL OR NOT DOVREL_MSIBUILD OR NOT DOVREL_HOST_CXX)
-  message(FATAL_ERROR "The installer needs wixl and msibuild (msitools) and a C++ compiler for "
+if(NOT DOVREL_WIXL OR NOT DOVREL_MSIBUILD OR NOT DOVREL_MSIINFO OR NOT DOVREL_HOST_CXX)
+  message(FATAL_ERROR "The installer needs wixl, msibuild and msiinfo (msitools) and a C++ compiler for "
     "the build machine (c++)")
 endif()
 
@@ -52,71 +54,97 @@ add_custom_command(OUTPUT ${tool}
   COMMENT "Host tool installer-registry"
   VERBATIM)
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(DOVREL_WIN32_MODULE ${PROJECT_SOURCE_DIR}/build/win32/package/Dovrel.dll CACHE FILEPATH
-    "The 32-bit (signed) Dovrel.dll that Dovrel-x64.msi carries")
-  set(arch x64)
-  set(msi_name Dovrel-x64.msi)
-  set(views 32 64)
-  add_custom_target(dovrel_installer_win32_module
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${work}
-    COMMAND ${CMAKE_COMMAND} -DDOVREL_COPY_MODULE=${DOVREL_WIN32_MODULE}
-            -DDOVREL_COPY_TO=${work}/Dovrel32.dll -P ${CMAKE_CURRENT_LIST_FILE}
-    BYPRODUCTS ${work}/Dovrel32.dll
-    COMMENT "The 32-bit module for ${msi_name}"
+set(installer_dir ${CMAKE_CURRENT_LIST_DIR})
+
+# dovrel_installer(<msi> <wxs> [PER_USER] ARCH <x86|x64> ROWS <folder> VIEWS <bits>=<folder>...)
+# Builds package/<msi> from <wxs>, with the rows installer-registry writes into
+# ROWS (a folder in ${work}) for each view: Dovrel<bits>.dll (in ${work}) installed into <folder>
+# (formatted text) by component Module<bits>, the script's kept keys by
+# KeptKeys<bits>; and component ReceiveFolder, the RECEIVEFOLDER value.
+# PER_USER: the classes' rows go under HKCU\Software\Classes.
+function(dovrel_installer msi wxs)
+  cmake_parse_arguments(arg "PER_USER" "ARCH;ROWS" "VIEWS" ${ARGN})
+  set(root)
+  if(arg_PER_USER)
+    set(root --per-user)
+  endif()
+  set(rows ${arg_ROWS}/RemoveRegistry.idt)
+  set(modules)
+  set(defines)
+  # What wixl cannot say: permanent components (a registry key path, 4;
+  # permanent, 16; 64-bit, 256), ReceiveFolder (32-bit) only when the
+  # property is given.
+  set(kept_attributes_32 20)
+  set(kept_attributes_64 276)
+  set(after_wixl
+    COMMAND ${DOVREL_MSIBUILD} ${work}/${msi} -i RemoveRegistry.idt
+    COMMAND ${DOVREL_MSIBUILD} ${work}/${msi} -q "UPDATE Component SET Condition = 'RECEIVEFOLDER', Attributes = ${kept_attributes_32} WHERE Component = 'ReceiveFolder'")
+  foreach(view IN LISTS arg_VIEWS)
+    string(REGEX REPLACE "=.*" "" bits "${view}")
+    list(APPEND rows ${arg_ROWS}/registry-${bits}.wxi ${arg_ROWS}/kept-${bits}.wxi)
+    list(APPEND modules ${work}/Dovrel${bits}.dll)
+    list(APPEND defines -D Module${bits}=../Dovrel${bits}.dll)
+    list(APPEND after_wixl COMMAND ${DOVREL_MSIBUILD} ${work}/${msi}
+      -q "UPDATE Component SET Attributes = ${kept_attributes_${bits}} WHERE Component = 'KeptKeys${bits}'")
+  endforeach()
+
+  add_custom_command(OUTPUT ${rows}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${arg_ROWS}
+    COMMAND ${tool} ${root} ${PROJECT_SOURCE_DIR}/control/dovrel.rgs ${PROJECT_SOURCE_DIR}/control/dovrel.idl
+            ${arg_ROWS} ${arg_VIEWS}
+    DEPENDS ${tool} ${PROJECT_SOURCE_DIR}/control/dovrel.rgs ${PROJECT_SOURCE_DIR}/control/dovrel.idl
+    COMMENT "Installer registry rows for ${msi} from dovrel.rgs and dovrel.idl"
     VERBATIM)
-  set(packaged_bits 64)
-else()
-  set(arch x86)
-  set(msi_name Dovrel.msi)
-  set(views 32)
-  set(packaged_bits 32)
-endif()
-# The modules' folders as dovrel.wxs makes them; the type library's HELPDIR names them.
-set(folder_32 [ProgramFilesFolder]Dovrel)
-set(folder_64 [ProgramFiles64Folder]Dovrel)
 
-set(rows ${work}/RemoveRegistry.idt)
-set(view_args)
-set(modules)
-set(wixl_defines)
-# The permanent components' attributes: a registry key path (4), permanent (16), 64-bit (256).
-set(kept_attributes_32 20)
-set(kept_attributes_64 276)
-set(permanent)
-foreach(bits IN LISTS views)
-  list(APPEND rows ${work}/registry-${bits}.wxi ${work}/kept-${bits}.wxi)
-  list(APPEND view_args ${bits}=${folder_${bits}})
-  list(APPEND modules ${work}/Dovrel${bits}.dll)
-  list(APPEND wixl_defines -D Module${bits}=Dovrel${bits}.dll)
-  list(APPEND permanent COMMAND ${DOVREL_MSIBUILD} ${msi_name}
-    -q "UPDATE Component SET Attributes = ${kept_attributes_${bits}} WHERE Component = 'KeptKeys${bits}'")
-endforeach()
+  # wixl, then the rest; the finished package is signed into package/.
+  # RECEIVEFOLDER is made secure so that a per-machine install keeps it. wixl
+  # runs in ROWS (a folder of ${work}): it finds includes in its working folder
+  # before -I's, and takes files only by relative paths.
+  add_custom_command(OUTPUT ${work}/${msi}
+    COMMAND ${DOVREL_WIXL} -a ${arg_ARCH} -D Arch=${arg_ARCH} -D Version=${DOVREL_VERSION} ${defines}
+            -I ${arg_ROWS} -o ${work}/${msi} ${installer_dir}/${wxs}
+    ${after_wixl}
+    COMMAND ${CMAKE_COMMAND} -DMSIINFO=${DOVREL_MSIINFO} -DMSIBUILD=${DOVREL_MSIBUILD}
+            -DPACKAGE=${work}/${msi} -DPROPERTY=RECEIVEFOLDER -P ${installer_dir}/SecureProperty.cmake
+    WORKING_DIRECTORY ${arg_ROWS}
+    DEPENDS ${installer_dir}/${wxs} ${installer_dir}/SecureProperty.cmake ${rows} ${modules}
+    COMMENT "Windows Installer package ${msi}"
+    VERBATIM)
+  dovrel_sign(${package_dir}/${msi} ${work}/${msi})
+endfunction()
 
-add_custom_command(OUTPUT ${rows}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${work}
-  COMMAND ${tool} ${PROJECT_SOURCE_DIR}/control/dovrel.rgs ${PROJECT_SOURCE_DIR}/control/dovrel.idl
-          ${work} ${view_args}
-  DEPENDS ${tool} ${PROJECT_SOURCE_DIR}/control/dovrel.rgs ${PROJECT_SOURCE_DIR}/control/dovrel.idl
-  COMMENT "Installer registry rows from dovrel.rgs and dovrel.idl"
-  VERBATIM)
-
+# The build's own module, as Dovrel32.dll or Dovrel64.dll.
+math(EXPR packaged_bits "${CMAKE_SIZEOF_VOID_P} * 8")
 add_custom_command(OUTPUT ${work}/Dovrel${packaged_bits}.dll
   COMMAND ${CMAKE_COMMAND} -E make_directory ${work}
   COMMAND ${CMAKE_COMMAND} -E copy ${DOVREL_PACKAGED_MODULE} ${work}/Dovrel${packaged_bits}.dll
   DEPENDS ${DOVREL_PACKAGED_MODULE} Dovrel
   VERBATIM)
 
-# wixl, then what wixl cannot say (the RemoveRegistry table, permanent
-# components); the finished package is signed into package/.
-add_custom_command(OUTPUT ${work}/${msi_name}
-  COMMAND ${DOVREL_WIXL} -a ${arch} -D Arch=${arch} -D Version=${DOVREL_VERSION} ${wixl_defines}
-          -I ${work} -o ${msi_name} ${CMAKE_CURRENT_LIST_DIR}/dovrel.wxs
-  COMMAND ${DOVREL_MSIBUILD} ${msi_name} -i RemoveRegistry.idt
-  ${permanent}
-  WORKING_DIRECTORY ${work}
-  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/dovrel.wxs ${rows} ${modules}
-  COMMENT "Windows Installer package ${msi_name}"
-  VERBATIM)
-dovrel_sign(${package_dir}/${msi_name} ${work}/${msi_name})
-add_custom_target(dovrel_installer ALL DEPENDS ${package_dir}/${msi_name})
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(DOVREL_WIN32_MODULE ${PROJECT_SOURCE_DIR}/build/win32/package/Dovrel.dll CACHE FILEPATH
+    "The 32-bit (signed) Dovrel.dll that Dovrel-x64.msi carries")
+  # The win32 build's per-user package, which the win64 build's installer tests install.
+  set(DOVREL_WIN32_USER_PACKAGE ${PROJECT_SOURCE_DIR}/build/win32/package/Dovrel-user.msi CACHE
+    FILEPATH "The win32 build's Dovrel-user.msi")
+  add_custom_target(dovrel_installer_win32_module
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${work}
+    COMMAND ${CMAKE_COMMAND} -DDOVREL_COPY_MODULE=${DOVREL_WIN32_MODULE}
+            -DDOVREL_COPY_TO=${work}/Dovrel32.dll -P ${CMAKE_CURRENT_LIST_FILE}
+    BYPRODUCTS ${work}/Dovrel32.dll
+    COMMENT "The 32-bit module for Dovrel-x64.msi"
+    VERBATIM)
+  # The modules' folders as dovrel.wxs makes them; the type library's HELPDIR names them.
+  dovrel_installer(Dovrel-x64.msi dovrel.wxs ARCH x64 ROWS ${work}/machine
+    VIEWS 32=[ProgramFilesFolder]Dovrel 64=[ProgramFiles64Folder]Dovrel)
+  set(packages Dovrel-x64.msi)
+else()
+  dovrel_installer(Dovrel.msi dovrel.wxs ARCH x86 ROWS ${work}/machine
+    VIEWS 32=[ProgramFilesFolder]Dovrel)
+  # The same rows per user; dovrel-user.wxs installs the module into this folder.
+  dovrel_installer(Dovrel-user.msi dovrel-user.wxs PER_USER ARCH x86 ROWS ${work}/user
+    VIEWS 32=[LocalAppDataFolder]Dovrel)
+  set(packages Dovrel.msi Dovrel-user.msi)
+endif()
+list(TRANSFORM packages PREPEND ${package_dir}/)
+add_custom_target(dovrel_installer ALL DEPENDS ${packages})

@@ -183,15 +183,15 @@ std::string FormattedText(const std::string& text) {
 }
 
 std::string WixElements(const std::vector<Row>& rows, const std::string& idPrefix,
-                        bool firstIsKeyPath) {
+                        bool firstIsKeyPath, const ClassesRoot& root) {
   std::string out;
   int number = 0;
   for (const Row& row : rows) {
     const std::string name = row.kind == Row::Kind::kCreateKey            ? "+"
                              : row.kind == Row::Kind::kCreateAndRemoveKey ? "*"
                                                                           : row.name;
-    out += "<RegistryValue Id=\"" + idPrefix + std::to_string(++number) +
-           "\" Root=\"HKCR\" Key=\"" + XmlText(row.key) + "\"";
+    out += "<RegistryValue Id=\"" + idPrefix + std::to_string(++number) + "\" Root=\"" + root.wix +
+           "\" Key=\"" + XmlText(root.prefix + row.key) + "\"";
     if (!name.empty()) out += " Name=\"" + XmlText(name) + "\"";
     out += " Type=\"string\" Value=\"" + XmlText(row.value) + "\"";
     if (number == 1 && firstIsKeyPath) out += " KeyPath=\"yes\"";
@@ -200,7 +200,7 @@ std::string WixElements(const std::vector<Row>& rows, const std::string& idPrefi
   return out;
 }
 
-std::string RemoveRegistryTable(const std::vector<Removal>& removals) {
+std::string RemoveRegistryTable(const std::vector<Removal>& removals, const ClassesRoot& root) {
   std::string out =
       "RemoveRegistry\tRoot\tKey\tName\tComponent_\r\n"
       "s72\ti2\tl255\tL255\ts72\r\n"
@@ -208,8 +208,9 @@ std::string RemoveRegistryTable(const std::vector<Removal>& removals) {
   for (const Removal& removal : removals) {
     int number = 0;
     for (const std::string& key : removal.keys) {
-      out += "Remove" + removal.component + "_" + std::to_string(++number) + "\t0\t" + key +
-             "\t-\t" + removal.component + "\r\n";
+      out += "Remove" + removal.component + "_" + std::to_string(++number) + "\t" +
+             std::to_string(root.table) + "\t" + root.prefix + key + "\t-\t" + removal.component +
+             "\r\n";
     }
   }
   return out;

@@ -66,10 +66,22 @@ std::vector<Row> TypeLibraryRows(const TypeLibrary& library, const std::string& 
 // `text` as formatted text that stands for itself.
 std::string FormattedText(const std::string& text);
 
-// WiX RegistryValue elements under HKCR, with ids `<idPrefix><n>`; the first
+// Where the rows' keys are written. HKEY_CLASSES_ROOT rows go to the
+// machine's Software\Classes, or in a per-user install to the user's; the
+// per-user package names the user's outright, because Wine's installer writes
+// HKEY_CLASSES_ROOT rows to the machine's classes in either context.
+struct ClassesRoot {
+  const char* wix;     // the RegistryValue's Root
+  int table;           // the RemoveRegistry table's Root
+  const char* prefix;  // before each key
+};
+inline constexpr ClassesRoot kClassesRoot{"HKCR", 0, ""};
+inline constexpr ClassesRoot kUserClasses{"HKCU", 1, "Software\\Classes\\"};
+
+// WiX RegistryValue elements under `root`, with ids `<idPrefix><n>`; the first
 // row is the key path when `firstIsKeyPath`.
 std::string WixElements(const std::vector<Row>& rows, const std::string& idPrefix,
-                        bool firstIsKeyPath);
+                        bool firstIsKeyPath, const ClassesRoot& root = kClassesRoot);
 
 // The RemoveRegistry table (Windows Installer's text archive form) that
 // deletes each key, one list per component.
@@ -77,6 +89,7 @@ struct Removal {
   std::string component;
   std::vector<std::string> keys;
 };
-std::string RemoveRegistryTable(const std::vector<Removal>& removals);
+std::string RemoveRegistryTable(const std::vector<Removal>& removals,
+                                const ClassesRoot& root = kClassesRoot);
 
 }  // namespace dovrel::installer

@@ -1,11 +1,12 @@
 // installer-registry: writes the installer's registry rows from the module's
 // registration script and IDL, for each module the package installs.
-//   installer-registry RGS IDL OUTDIR BITS=FOLDER...
+//   installer-registry [--per-user] RGS IDL OUTDIR BITS=FOLDER...
 // For each BITS (32 or 64) the package's file "Dovrel<BITS>" of component
 // "Module<BITS>" lies in FOLDER (formatted text without a trailing "\"); this
 // writes OUTDIR/registry-<BITS>.wxi (that component's rows),
 // OUTDIR/kept-<BITS>.wxi (the permanent component "KeptKeys<BITS>"'s rows) and
 // OUTDIR/RemoveRegistry.idt (the keys the install deletes before writing).
+// --per-user writes the classes' keys under HKCU\Software\Classes.
 // Built and run on the build machine.
 #include <fstream>
 #include <iostream>
@@ -37,8 +38,15 @@ std::string Include(const std::string& elements) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool perUser = argc > 1 && std::string(argv[1]) == "--per-user";
+  if (perUser) {
+    --argc;
+    ++argv;
+  }
+  const dovrel::installer::ClassesRoot& root =
+      perUser ? dovrel::installer::kUserClasses : dovrel::installer::kClassesRoot;
   if (argc < 5) {
-    std::cerr << "usage: installer-registry RGS IDL OUTDIR BITS=FOLDER...\n";
+    std::cerr << "usage: installer-registry [--per-user] RGS IDL OUTDIR BITS=FOLDER...\n";
     return 64;
   }
   const std::string outDir = argv[3];
@@ -79,15 +87,18 @@ int main(int argc, char** argv) {
         dovrel::installer::TypeLibraryRows(library, module, folder, bits == "64");
     rows.module.insert(rows.module.end(), typeLibrary.begin(), typeLibrary.end());
     removals.push_back({"Module" + bits, rows.replaced});
-    if (!Write(outDir + "/registry-" + bits + ".wxi",
-               Include(dovrel::installer::WixElements(rows.module, "Reg" + bits + "_", false))) ||
-        !Write(outDir + "/kept-" + bits + ".wxi",
-               Include(dovrel::installer::WixElements(rows.kept, "Kept" + bits + "_", true)))) {
+    const std::string moduleRows =
+        dovrel::installer::WixElements(rows.module, "Reg" + bits + "_", false, root);
+    const std::string keptRows =
+        dovrel::installer::WixElements(rows.kept, "Kept" + bits + "_", true, root);
+    if (!Write(outDir + "/registry-" + bits + ".wxi", Include(moduleRows)) ||
+        !Write(outDir + "/kept-" + bits + ".wxi", Include(keptRows))) {
       std::cerr << "installer-registry: cannot write into " << outDir << "\n";
       return 1;
     }
   }
-  if (!Write(outDir + "/RemoveRegistry.idt", dovrel::installer::RemoveRegistryTable(removals))) {
+  if (!Write(outDir + "/RemoveRegistry.idt",
+             dovrel::installer::RemoveRegistryTable(removals, root))) {
     std::cerr << "installer-registry: cannot write into " << outDir << "\n";
     return 1;
   }

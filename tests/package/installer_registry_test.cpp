@@ -83,5 +83,19 @@ TEST(InstallerRows, TypeLibraryAsRegisterTypeLibWritesIt) {
                           }));
 }
 
+// The per-user package's rows name the user's classes outright, in both tables.
+TEST(InstallerRows, UserClassesRoot) {
+  const std::vector<Row> rows = {{Kind::kValue, "CLSID\\{C}", "", "a&b"}};
+  EXPECT_EQ(WixElements(rows, "R", true, kUserClasses),
+            "<RegistryValue Id=\"R1\" Root=\"HKCU\" Key=\"Software\\Classes\\CLSID\\{C}\" "
+            "Type=\"string\" Value=\"a&amp;b\" KeyPath=\"yes\"/>\n");
+  EXPECT_NE(WixElements(rows, "R", true).find("Root=\"HKCR\" Key=\"CLSID\\{C}\""),
+            std::string::npos);
+  const std::string table = RemoveRegistryTable({{"M", {"CLSID\\{C}"}}}, kUserClasses);
+  EXPECT_NE(table.find("\r\nRemoveM_1\t1\tSoftware\\Classes\\CLSID\\{C}\t-\tM\r\n"),
+            std::string::npos)
+      << table;
+}
+
 }  // namespace
 }  // namespace dovrel::installer

@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # The one version number everywhere it is written: each source below must read
 # as the project's version (A.B.C.D; "1,0,0,1" and "1, 0, 0, 1" read as 1.0.0.1).
-#   version_test.sh --version A.B.C.D --dll DLL --inf INF --page HTML --msi MSI -- DOVREL-COMMAND...
+#   version_test.sh --version A.B.C.D --dll DLL --inf INF --page HTML --msi MSI [--msi MSI...]
+#                   -- DOVREL-COMMAND...
 set -uo pipefail
+msis=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --version) expected=$2; shift 2 ;;
     --dll) dll=$2; shift 2 ;;
     --inf) inf=$2; shift 2 ;;
     --page) page=$2; shift 2 ;;
-    --msi) msi=$2; shift 2 ;;
+    --msi) msis+=("$2"); shift 2 ;;
     --) shift; break ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
 done
 dovrel=("$@")
+[ ${#msis[@]} -gt 0 ] || { echo "no --msi given" >&2; exit 2; }
 
 # The version resource of a PE file: VS_FIXEDFILEINFO after its signature
 # 0xFEEF04BD (struct version, then file and product version, each MS and LS
@@ -37,7 +40,7 @@ pe_versions() {
 pe_field() { sed -n "s/^$1 //p" "$work/pe"; }
 inf_value() { tr -d '\r' <"$inf" | sed -n "s/^$1=//p"; }
 codebase_version() { grep -o 'codebase="[^"]*#version=[^"]*"' "$page" | sed 's/.*#version=//; s/"$//'; }
-msi_version() { msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p'; }
+msi_version() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p'; }
 dovrel_version() { "${dovrel[@]}" --version 2>/dev/null | tr -d '\r' | sed -n 's/^dovrel //p'; }
 
 work=$(mktemp -d)
@@ -61,6 +64,8 @@ check 'Dovrel.dll "FileVersion"' "$(pe_field FileVersion)"
 check 'Dovrel.dll "ProductVersion"' "$(pe_field ProductVersion)"
 check "$(basename "$inf") FileVersion" "$(inf_value FileVersion)"
 check "$(basename "$page") codebase #version" "$(codebase_version)"
-check "$(basename "$msi") ProductVersion" "$(msi_version)"
+for msi in "${msis[@]}"; do
+  check "$(basename "$msi") ProductVersion" "$(msi_version "$msi")"
+done
 check "dovrel --version" "$(dovrel_version)"
 exit $((failures > 0))
