@@ -1,8 +1,11 @@
 # The cabinet that a bank's page names in <object codebase="Dovrel.cab#version=…">:
 # the signed Dovrel.dll and the INF by which Internet Component Download installs
-# and registers it, the cabinet itself signed too. The 32-bit build makes
-# Dovrel.cab, the 64-bit build Dovrel64.cab (for 64-bit browsers), each with the
-# signed Dovrel.dll and the INF beside it in ${CMAKE_BINARY_DIR}/package.
+# and registers it, the cabinet itself signed too: Dovrel.cab, with the signed
+# Dovrel.dll and the INF beside it in ${CMAKE_BINARY_DIR}/package. The 64-bit
+# build signs its Dovrel.dll there for Dovrel-x64.msi and makes no cabinet: the
+# component download's documentation names the INF's file-win32-x86 key, and
+# no 64-bit counterpart could be confirmed, so 64-bit tabs get the control
+# from the installer package only.
 include_guard(GLOBAL)
 include(${PROJECT_SOURCE_DIR}/cmake/Signing.cmake)
 
@@ -18,20 +21,20 @@ if(NOT idl_text MATCHES "uuid\\(([0-9A-Fa-f-]+)\\)[^\n]*\n[ \t]*coclass Pelgrath
 endif()
 string(TOUPPER "${CMAKE_MATCH_1}" DOVREL_CLASS_ID)
 
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(DOVREL_CABINET_NAME Dovrel64)
-  set(DOVREL_CABINET_PLATFORM x64)
-else()
-  set(DOVREL_CABINET_NAME Dovrel)
-  set(DOVREL_CABINET_PLATFORM x86)
-endif()
+set(DOVREL_CABINET_NAME Dovrel)
+set(DOVREL_CABINET_PLATFORM x86)
 set(DOVREL_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 set(package ${DOVREL_PACKAGE_DIR})
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  dovrel_sign(${package}/Dovrel.dll $<TARGET_FILE:Dovrel> DEPENDS Dovrel)
+  add_custom_target(dovrel_cabinet ALL DEPENDS ${package}/Dovrel.dll)
+  return()
+endif()
 set(unsigned_cabinet ${CMAKE_BINARY_DIR}/generated/cabinet/${DOVREL_CABINET_NAME}.cab)
 
+dovrel_sign(${package}/Dovrel.dll $<TARGET_FILE:Dovrel> DEPENDS Dovrel)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/dovrel.inf.in ${package}/${DOVREL_CABINET_NAME}.inf
   @ONLY NEWLINE_STYLE CRLF)
-dovrel_sign(${package}/Dovrel.dll $<TARGET_FILE:Dovrel> DEPENDS Dovrel)
 # The files in the order the INF installs them; -n keeps only their names.
 add_custom_command(
   OUTPUT ${unsigned_cabinet}

@@ -39,8 +39,7 @@ std::vector<RegistryEntry> ScriptEntries(const std::wstring& module) {
 
 std::wstring RegistryText(const std::wstring& path, const wchar_t* name, REGSAM view, HKEY root) {
   unique_hkey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) !=
-      ERROR_SUCCESS)
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
     return L"<no key>";
   wchar_t data[1024] = {};
   DWORD size = sizeof data - sizeof(wchar_t);

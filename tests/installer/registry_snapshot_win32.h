@@ -23,7 +23,7 @@ inline const ClassesRoot kUserClasses{HKEY_CURRENT_USER, L"Software\\Classes\\"}
 // type library) for view 0, else those each view has of its own.
 std::wstring Snapshot(REGSAM view, const ClassesRoot& root = kMachineClasses);
 
-std::wstring Expanded(const wchar_t* text);  // %NAME% replaced
+std::wstring Expanded(const wchar_t* text);    // %NAME% replaced
 std::string Narrow(const std::wstring& text);  // for messages: the texts are ASCII
 
 }  // namespace dovrel::test

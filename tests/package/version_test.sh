@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The one version number everywhere it is written: each source below must read
 # as the project's version (A.B.C.D; "1,0,0,1" and "1, 0, 0, 1" read as 1.0.0.1).
-#   version_test.sh --version A.B.C.D --dll DLL --inf INF --page HTML --msi MSI [--msi MSI...]
+#   version_test.sh --version A.B.C.D --dll DLL [--inf INF] --page HTML --msi MSI [--msi MSI...]
 #                   -- DOVREL-COMMAND...
 set -uo pipefail
 msis=()
@@ -62,7 +62,7 @@ check "Dovrel.dll FILEVERSION" "$(pe_field FILEVERSION)"
 check "Dovrel.dll PRODUCTVERSION" "$(pe_field PRODUCTVERSION)"
 check 'Dovrel.dll "FileVersion"' "$(pe_field FileVersion)"
 check 'Dovrel.dll "ProductVersion"' "$(pe_field ProductVersion)"
-check "$(basename "$inf") FileVersion" "$(inf_value FileVersion)"
+[ -n "${inf:-}" ] && check "$(basename "$inf") FileVersion" "$(inf_value FileVersion)"
 check "$(basename "$page") codebase #version" "$(codebase_version)"
 for msi in "${msis[@]}"; do
   check "$(basename "$msi") ProductVersion" "$(msi_version "$msi")"
