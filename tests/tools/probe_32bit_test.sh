@@ -8,15 +8,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0 failed=0
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" = "$3" ]; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); printf 'FAILED: %s: expected "%s", got "%s"\n' "$1" "$2" "$3"; fi
-}
-contains() {  # contains NAME TEXT OUTPUT
-  case "$3" in *"$2"*) passed=$((passed + 1)) ;;
-    *) failed=$((failed + 1)); printf 'FAILED: %s: no "%s" in:\n%s\n' "$1" "$2" "$3" ;; esac
-}
+. "$root/tests/tools/checks.sh"
 
 # starts handler can-register -> kind
 while read -r starts handler can kind; do
@@ -77,5 +69,4 @@ contains "native: demo" "using the 32-bit control" "$out"
 out=$(machine runs binfmt-empty "$root/tools/test" --plan)
 contains "native: test" "win32: every test" "$out"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
