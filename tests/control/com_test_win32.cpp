@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/win32/window_helpers_win32.h"
 #include "control/com_handles_win32.h"
 #include "control/dovrel_idl.h"
 #include "tests/control/box_watch_win32.h"
@@ -598,6 +600,74 @@ TEST(ScriptHost, TheErrorBoxReadsInKoreanUnderAnotherAnsiCodePage) {
     EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
   }
   EXPECT_NE(output.find("[0]"), std::string::npos) << output;
+  DeleteFileW(path.c_str());
+}
+
+// The example page's own script (examples/receive.js) in the script host,
+// with a stand-in document: each outcome gets its own status text, and the
+// real control's "0" (a server name that does not resolve) follows its box.
+TEST(ScriptHost, TheExamplePagesScriptTellsItsOutcomesApart) {
+  std::ifstream source(DOVREL_EXAMPLE_SCRIPT, std::ios::binary);
+  ASSERT_TRUE(source) << DOVREL_EXAMPLE_SCRIPT;
+  const std::string page((std::istreambuf_iterator<char>(source)),
+                         std::istreambuf_iterator<char>());
+  const char* const harness = R"js(
+function Element() { this.nodes = []; this.firstChild = null; }
+Element.prototype.appendChild = function (node) { this.nodes.push(node); this.firstChild = this.nodes[0]; };
+Element.prototype.removeChild = function (node) {
+  this.nodes.shift();
+  this.firstChild = this.nodes.length ? this.nodes[0] : null;
+};
+var page = { status: new Element(), options: { elements: {
+  server: { value: "files.bank.example" }, port: { value: "41900" }, date: { value: "" },
+  user: { value: "u 01&x" } } } };
+var document = {
+  getElementById: function (id) { return page[id]; },
+  createTextNode: function (text) { return { data: text }; }
+};
+page.status.appendChild({ data: "before" });
+function attempt(name, control) {
+  page.dovrel = control;
+  var outcome = receive();
+  var shown = page.status.nodes.length === 1 && page.status.firstChild.data === statusTexts[outcome];
+  WScript.Echo("[" + name + ":" + outcome + ":" + shown + "]");
+}
+var passed = "";
+attempt("none", null);
+attempt("loading", { readyState: 1 });
+attempt("loadingText", { readyState: "loading" });
+attempt("blocked", { readyState: 4 });
+attempt("throws", { ReceiveFile: function () { throw new Error("denied"); } });
+attempt("closed", { ReceiveFile: function (text) { passed = text; return "1"; } });
+WScript.Echo("[options:" + passed + "]");
+page.options.elements.server.value = "\uD55C\uAD6D.invalid";
+attempt("zero", new ActiveXObject("Dovrel.Pelgrath"));
+)js";
+  // The script host reads a script in the ANSI code page; the page is UTF-8.
+  const std::wstring wide = Utf8ToWide(page + harness);
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], size,
+                      nullptr, nullptr);
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"dovrel-example-page.js";
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << ansi;
+
+  std::string output;
+  {
+    test::BoxWatch box(L"오류");
+    EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0);
+    EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
+  }
+  for (const char* line :
+       {"[none:missing:true]", "[loading:installing:true]", "[loadingText:installing:true]",
+        "[blocked:missing:true]", "[throws:thrown:true]", "[closed:closed:true]",
+        "[options:CONNECTIP=files.bank.example&CONNECTPORT=41900&USERID=u+01%26x]",
+        "[zero:notStarted:true]"}) {
+    EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+  }
   DeleteFileW(path.c_str());
 }
 

@@ -18,9 +18,13 @@ i386_added_here=0
 
 is_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+# One query for the lot: a foreign package is named NAME:ARCH, as asked.
 missing_packages() {
+  local installed
+  installed=$(dpkg-query -W -f='${binary:Package} ${Status}\n' "$@" 2>/dev/null |
+    sed -n 's/ install ok installed$//p')
   local p
-  for p in "$@"; do is_installed "$p" || echo "$p"; done
+  for p in "$@"; do grep -qxF "$p" <<<"$installed" || echo "$p"; done
 }
 
 # apt_gist LOG: the first error apt gave, in one line.
