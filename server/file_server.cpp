@@ -129,7 +129,7 @@ FileServer::State::State(const FileServerOptions& opts, SharedCredentials creds)
     : options(opts),
       credentials(std::move(creds)),
       files(opts.root, opts.wireCharset, [this](const std::string& text) { Warn(text); }),
-      sessions(opts.maxSessions, opts.sessionIdleLimit),
+      sessions(opts.maxSessions, opts.sessionIdleLimit, opts.unusedSessionIdleLimit),
       faults(opts.faults) {}
 
 void FileServer::State::Warn(const std::string& text) const {

@@ -15,6 +15,7 @@
 #include "server/faults.h"
 #include "server/file_store.h"
 #include "server/request_log.h"
+#include "server/session_table.h"
 
 namespace dovrel::server {
 
@@ -43,8 +44,9 @@ struct FileServerOptions {
   int connectionLimitMs = 600000;
   int withholdLimitMs = 900000;  // a withheld reply waits at most this long for the client
   std::uint32_t maxRequestLength = 1024 * 1024;
-  std::size_t maxSessions = 4096;
-  std::chrono::seconds sessionIdleLimit{1800};
+  std::size_t maxSessions = kSessionCapacity;
+  std::chrono::seconds sessionIdleLimit = kSessionIdleLimit;
+  std::chrono::seconds unusedSessionIdleLimit = kUnusedSessionIdleLimit;  // no file asked for
 
   std::vector<Fault> faults;
   // Prints "request SERVICE" on standard output for every request read, for
