@@ -21,6 +21,9 @@ namespace dovrel::server {
 
 inline constexpr int kDefaultPort = 41900;
 inline constexpr char kDefaultBindAddress[] = "127.0.0.1";
+// A client makes one connection at a time; a few more leave room for the
+// ones still closing and for a handful of users behind one address.
+inline constexpr int kConnectionsPerPeer = 8;
 
 struct FileServerOptions {
   std::string root;  // required: ROOT/YYYYMMDD/NAME
@@ -36,7 +39,9 @@ struct FileServerOptions {
   std::string stateDir;
 
   std::string wireCharset = kDefaultWireCharset;
-  int maxConnections = 32;       // more at once are closed at once
+  int maxConnections = 32;  // more at once are closed at once
+  // Of those, at most this many from one IPv4 address.
+  int maxConnectionsPerPeer = kConnectionsPerPeer;
   int ioTimeoutMs = 10000;       // reading a request; each wait for send room
   int receiptTimeoutMs = 30000;  // the "@@@@" after a reply
   // A connection not through by then is closed, however it is getting on;

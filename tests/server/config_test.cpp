@@ -126,8 +126,8 @@ TEST(ServerCommandLineTest, ReadsEveryOption) {
   std::string error;
   ASSERT_TRUE(ParseCommandLine(
       {"--root", "/srv/files", "--bind=0.0.0.0", "--port", "0", "--cert", "c.pem", "--key", "k.pem",
-       "--state", "/var/lib/x", "--charset", "EUC-KR", "--max-connections", "4", "--fault",
-       "GET:refuse", "--fault=INIT:omit:SKEY"},
+       "--state", "/var/lib/x", "--charset", "EUC-KR", "--max-connections", "4",
+       "--max-connections-per-peer=2", "--fault", "GET:refuse", "--fault=INIT:omit:SKEY"},
       &commandLine, &error))
       << error;
   const FileServerOptions& options = commandLine.options;
@@ -139,6 +139,7 @@ TEST(ServerCommandLineTest, ReadsEveryOption) {
   EXPECT_EQ(options.stateDir, "/var/lib/x");
   EXPECT_EQ(options.wireCharset, "EUC-KR");
   EXPECT_EQ(options.maxConnections, 4);
+  EXPECT_EQ(options.maxConnectionsPerPeer, 2);
   ASSERT_EQ(options.faults.size(), 2u);
   EXPECT_EQ(options.faults[1].element, "SKEY");
   EXPECT_FALSE(commandLine.help);
