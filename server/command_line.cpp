@@ -50,9 +50,11 @@ std::string UsageText() {
          "  --port N              TCP port (default 41900; 0 picks a free one)\n"
          "  --cert FILE           the server's certificate (PEM), with --key\n"
          "  --key FILE            its private key (PEM, RSA)\n"
-         "  --state DIR           keeps a generated certificate and key here\n"
+         "  --state DIR           keeps a generated certificate and key here (made\n"
+         "                        0700; refused when others may write to it)\n"
          "  --charset NAME        code page of names on the wire (default CP949)\n"
          "  --max-connections N   connections served at once (default 32)\n"
+         "  --max-connections-per-peer N  of those, from one address (default 8)\n"
          "  --connection-limit MS  a connection not through by then is closed\n"
          "                        (default 600000)\n"
          "  --fault SVC:KIND[:ARG]  misbehave on purpose (repeatable); SVC is INIT,\n"
@@ -121,6 +123,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
       if (!numberValue(0, 65535, &options.port)) return false;
     } else if (name == "--max-connections") {
       if (!numberValue(1, 1024, &options.maxConnections)) return false;
+    } else if (name == "--max-connections-per-peer") {
+      if (!numberValue(1, 1024, &options.maxConnectionsPerPeer)) return false;
     } else if (name == "--connection-limit") {
       if (!numberValue(1000, 86400000, &options.connectionLimitMs)) return false;
     } else if (name == "--fault") {

@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "net/exchange.h"
 #include "net/message.h"
 #include "server/printable_text.h"
+#include "server/result_codes.h"
 #include "server/server_state.h"
 #include "server/services.h"
 
@@ -144,13 +146,21 @@ void ServeConnection(int socket, FileServer::State& state) {
 
   const std::string_view service =
       FindElementText(*request, "SERVICE_CODE").value_or(std::string_view());
-  const std::uint64_t number = state.requests.Add(RecordOf(*request, kRequestRecordLimit));
   if (state.options.traceRequests) {
     // One line per request, whatever the client put in its SERVICE_CODE.
     const std::string line = "request " + PrintableText(service, kTracedServiceLimit) + "\n";
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
   }
+  std::optional<RequestRecord> record = RecordOf(*request, kRequestRecordLimit);
+  if (!record) {
+    state.Warn("refused a request of more than " + std::to_string(kRequestElementLimit) +
+               " elements");
+    Reply refusal = FailureReply(kResultBadRequest, "bad request: too many elements");
+    SendReply(socket, &refusal, DeliveryFaults{}, &clock, state);
+    return;
+  }
+  const std::uint64_t number = state.requests.Add(std::move(*record));
 
   const std::string fileName(FindElementText(*request, "FILE_NAME").value_or(std::string_view()));
   const std::vector<Fault> faults = FaultsFor(state.Faults(), service, fileName);

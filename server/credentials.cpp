@@ -1,17 +1,15 @@
 #include "server/credentials.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
+#include <openssl/crypto.h>
 #include <openssl/pem.h>
 #include <openssl/rand.h>
 
 #include "server/atomic_file.h"
 #include "server/crypto_errors.h"
 #include "server/pem_block.h"
+#include "server/state_folder.h"
 #include "server/url_encode.h"
 
 namespace dovrel::server {
@@ -19,18 +17,8 @@ namespace {
 
 constexpr int kCertificateDays = 3650;
 
-// Taken by anything, a link (even a broken one) included.
-bool PathTaken(const std::string& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0;
-}
-
 bool StoreCredentials(const ServerCredentials& credentials, const std::string& stateDir,
                       std::string* error) {
-  if (mkdir(stateDir.c_str(), 0700) != 0 && errno != EEXIST) {
-    *error = "cannot create state folder " + stateDir + ": " + std::strerror(errno);
-    return false;
-  }
   UniquePtr<BIO> certText(BIO_new(BIO_s_mem()));
   UniquePtr<BIO> keyText(BIO_new(BIO_s_mem()));
   if (!certText || !keyText ||
@@ -48,19 +36,18 @@ bool StoreCredentials(const ServerCredentials& credentials, const std::string& s
                              0644, error);
 }
 
-SharedCredentials ReadCredentialFiles(const std::string& certificateFile,
-                                      const std::string& keyFile, std::string* error) {
+// The pair from PEM texts in `certBio` and `keyBio` (either may be null:
+// unreadable), named `certificateFile` and `keyFile` in `error`.
+SharedCredentials ReadCredentials(BIO* certBio, const std::string& certificateFile, BIO* keyBio,
+                                  const std::string& keyFile, std::string* error) {
   auto credentials = std::make_shared<ServerCredentials>();
-  UniquePtr<BIO> certBio(BIO_new_file(certificateFile.c_str(), "r"));
   if (certBio)
-    credentials->certificate.reset(PEM_read_bio_X509(certBio.get(), nullptr, nullptr, nullptr));
+    credentials->certificate.reset(PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr));
   if (!credentials->certificate) {
     *error = "cannot read the certificate " + certificateFile + ": " + TakeCryptoErrors();
     return nullptr;
   }
-  UniquePtr<BIO> keyBio(BIO_new_file(keyFile.c_str(), "r"));
-  if (keyBio)
-    credentials->key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+  if (keyBio) credentials->key.reset(PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr));
   if (!credentials->key) {
     *error = "cannot read the private key " + keyFile + ": " + TakeCryptoErrors();
     return nullptr;
@@ -76,6 +63,31 @@ SharedCredentials ReadCredentialFiles(const std::string& certificateFile,
     return nullptr;
   }
   if (!CompleteCredentials(credentials.get(), error)) return nullptr;
+  return credentials;
+}
+
+// The files as given: an administrator's choice, links followed.
+SharedCredentials ReadCredentialFiles(const std::string& certificateFile,
+                                      const std::string& keyFile, std::string* error) {
+  UniquePtr<BIO> certBio(BIO_new_file(certificateFile.c_str(), "r"));
+  UniquePtr<BIO> keyBio(BIO_new_file(keyFile.c_str(), "r"));
+  return ReadCredentials(certBio.get(), certificateFile, keyBio.get(), keyFile, error);
+}
+
+// The pair kept in the state folder, never read through a link.
+SharedCredentials ReadStateCredentials(int folder, const std::string& stateDir,
+                                       std::string* error) {
+  const std::string certPath = stateDir + "/" + kStateCertificateFile;
+  const std::string keyPath = stateDir + "/" + kStateKeyFile;
+  std::string certText, keyText;
+  if (!ReadStateFile(folder, kStateCertificateFile, certPath, &certText, error) ||
+      !ReadStateFile(folder, kStateKeyFile, keyPath, &keyText, error))
+    return nullptr;
+  UniquePtr<BIO> certBio(BIO_new_mem_buf(certText.data(), static_cast<int>(certText.size())));
+  UniquePtr<BIO> keyBio(BIO_new_mem_buf(keyText.data(), static_cast<int>(keyText.size())));
+  SharedCredentials credentials =
+      ReadCredentials(certBio.get(), certPath, keyBio.get(), keyPath, error);
+  OPENSSL_cleanse(keyText.data(), keyText.size());
   return credentials;
 }
 
@@ -163,11 +175,11 @@ SharedCredentials LoadCredentials(const std::string& certificateFile, const std:
   }
   if (!certificateFile.empty()) return ReadCredentialFiles(certificateFile, keyFile, error);
   if (!stateDir.empty()) {
-    const std::string certPath = stateDir + "/" + kStateCertificateFile;
-    const std::string keyPath = stateDir + "/" + kStateKeyFile;
-    const bool haveCertificate = PathTaken(certPath);
-    const bool haveKey = PathTaken(keyPath);
-    if (haveCertificate && haveKey) return ReadCredentialFiles(certPath, keyPath, error);
+    const unique_fd folder = OpenStateFolder(stateDir, error);
+    if (!folder) return nullptr;
+    const bool haveCertificate = StateFileTaken(folder.get(), kStateCertificateFile);
+    const bool haveKey = StateFileTaken(folder.get(), kStateKeyFile);
+    if (haveCertificate && haveKey) return ReadStateCredentials(folder.get(), stateDir, error);
     if (haveCertificate != haveKey) {
       *error = "the state folder " + stateDir + " holds " +
                (haveKey ? kStateKeyFile : kStateCertificateFile) + " but not " +

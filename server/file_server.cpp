@@ -61,10 +61,11 @@ unique_fd Listen(const std::string& address, int port, int* boundPort, std::stri
   return listener;
 }
 
-void RunConnection(FileServer::State* state, std::uint64_t number, int socket) {
+void RunConnection(FileServer::State* state, std::uint64_t number, int socket, std::uint32_t peer) {
   ServeConnection(socket, *state);
   std::lock_guard<std::mutex> lock(state->connectionMutex);
   state->sockets.erase(number);
+  if (--state->connectionsByPeer[peer] == 0) state->connectionsByPeer.erase(peer);
   ::close(socket);
   state->finished.push_back(number);
   state->connectionsChanged.notify_all();
@@ -86,23 +87,31 @@ void ReapFinished(FileServer::State* state) {
   for (std::thread& thread : ended) thread.join();
 }
 
-// At most one line a second, however many connections are refused.
-void WarnOfRefusals(FileServer::State* state, std::optional<std::size_t> count) {
+// At most one line a second of each kind, however many connections are refused.
+void WarnOfRefusals(FileServer::State* state, const std::string& what,
+                    std::optional<std::size_t> count) {
   if (!count) return;
-  state->Warn(*count == 1 ? std::string("too many connections at once; one was closed unserved")
-                          : "too many connections at once; " + std::to_string(*count) +
-                                " were closed unserved");
+  state->Warn(*count == 1 ? what + "; one was closed unserved"
+                          : what + "; " + std::to_string(*count) + " were closed unserved");
 }
+
+constexpr char kTooMany[] = "too many connections at once";
+constexpr char kTooManyFromOne[] = "too many connections from one address at once";
 
 void AcceptLoop(FileServer::State* state) {
   constexpr int kFlushEveryMs = 1000;
   for (;;) {
     ReapFinished(state);
-    WarnOfRefusals(state, state->refusals.Flush(std::chrono::steady_clock::now()));
+    const auto now = std::chrono::steady_clock::now();
+    WarnOfRefusals(state, kTooMany, state->refusals.Flush(now));
+    WarnOfRefusals(state, kTooManyFromOne, state->peerRefusals.Flush(now));
     const WaitResult wait = WaitFor(state->listener.get(), POLLIN, kFlushEveryMs, state->stop);
     if (wait == WaitResult::kStopped) return;
     if (wait != WaitResult::kReady) continue;
-    const int socket = accept4(state->listener.get(), nullptr, nullptr, SOCK_CLOEXEC);
+    sockaddr_in peerAddress{};
+    socklen_t peerSize = sizeof peerAddress;
+    const int socket = accept4(state->listener.get(), reinterpret_cast<sockaddr*>(&peerAddress),
+                               &peerSize, SOCK_CLOEXEC);
     if (socket < 0) {
       // Out of descriptors and the like: give the open connections a moment.
       if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) {
@@ -110,16 +119,25 @@ void AcceptLoop(FileServer::State* state) {
       }
       continue;
     }
+    const std::uint32_t peer = peerAddress.sin_addr.s_addr;
     std::lock_guard<std::mutex> lock(state->connectionMutex);
+    // Told before the close, so a client that sees its connection end finds the line written.
     if (state->sockets.size() >= static_cast<std::size_t>(state->options.maxConnections)) {
-      // Told before the close, so a client that sees its connection end finds the line written.
-      WarnOfRefusals(state, state->refusals.Note(std::chrono::steady_clock::now()));
+      WarnOfRefusals(state, kTooMany, state->refusals.Note(std::chrono::steady_clock::now()));
       ::close(socket);
       continue;
     }
+    int& fromPeer = state->connectionsByPeer[peer];
+    if (fromPeer >= state->options.maxConnectionsPerPeer) {
+      WarnOfRefusals(state, kTooManyFromOne,
+                     state->peerRefusals.Note(std::chrono::steady_clock::now()));
+      ::close(socket);
+      continue;
+    }
+    ++fromPeer;
     const std::uint64_t number = state->nextConnection++;
     state->sockets[number] = socket;
-    state->threads[number] = std::thread(RunConnection, state, number, socket);
+    state->threads[number] = std::thread(RunConnection, state, number, socket, peer);
   }
 }
 
@@ -129,7 +147,7 @@ FileServer::State::State(const FileServerOptions& opts, SharedCredentials creds)
     : options(opts),
       credentials(std::move(creds)),
       files(opts.root, opts.wireCharset, [this](const std::string& text) { Warn(text); }),
-      sessions(opts.maxSessions, opts.sessionIdleLimit),
+      sessions(opts.maxSessions, opts.sessionIdleLimit, opts.unusedSessionIdleLimit),
       faults(opts.faults) {}
 
 void FileServer::State::Warn(const std::string& text) const {
@@ -159,7 +177,7 @@ std::unique_ptr<FileServer> FileServer::Start(const FileServerOptions& options,
     *error = "code page not known to iconv: " + options.wireCharset;
     return nullptr;
   }
-  if (options.maxConnections < 1) {
+  if (options.maxConnections < 1 || options.maxConnectionsPerPeer < 1) {
     *error = "at least one connection must be allowed";
     return nullptr;
   }

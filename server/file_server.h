@@ -15,11 +15,15 @@
 #include "server/faults.h"
 #include "server/file_store.h"
 #include "server/request_log.h"
+#include "server/session_table.h"
 
 namespace dovrel::server {
 
 inline constexpr int kDefaultPort = 41900;
 inline constexpr char kDefaultBindAddress[] = "127.0.0.1";
+// A client makes one connection at a time; a few more leave room for the
+// ones still closing and for a handful of users behind one address.
+inline constexpr int kConnectionsPerPeer = 8;
 
 struct FileServerOptions {
   std::string root;  // required: ROOT/YYYYMMDD/NAME
@@ -35,7 +39,9 @@ struct FileServerOptions {
   std::string stateDir;
 
   std::string wireCharset = kDefaultWireCharset;
-  int maxConnections = 32;       // more at once are closed at once
+  int maxConnections = 32;  // more at once are closed at once
+  // Of those, at most this many from one IPv4 address.
+  int maxConnectionsPerPeer = kConnectionsPerPeer;
   int ioTimeoutMs = 10000;       // reading a request; each wait for send room
   int receiptTimeoutMs = 30000;  // the "@@@@" after a reply
   // A connection not through by then is closed, however it is getting on;
@@ -43,8 +49,9 @@ struct FileServerOptions {
   int connectionLimitMs = 600000;
   int withholdLimitMs = 900000;  // a withheld reply waits at most this long for the client
   std::uint32_t maxRequestLength = 1024 * 1024;
-  std::size_t maxSessions = 4096;
-  std::chrono::seconds sessionIdleLimit{1800};
+  std::size_t maxSessions = kSessionCapacity;
+  std::chrono::seconds sessionIdleLimit = kSessionIdleLimit;
+  std::chrono::seconds unusedSessionIdleLimit = kUnusedSessionIdleLimit;  // no file asked for
 
   std::vector<Fault> faults;
   // Prints "request SERVICE" on standard output for every request read, for

@@ -20,13 +20,13 @@ bool RequestRecord::Has(std::string_view name) const {
   return false;
 }
 
-std::vector<ElementView> ElementViews(std::string_view document) {
+std::vector<ElementView> ElementViews(std::string_view document, std::size_t most) {
   std::vector<ElementView> elements;
   const std::string rootOpen = std::string("<") + kMessageRoot + ">";
   std::size_t position = document.find(rootOpen);
   if (position == std::string_view::npos) return elements;
   position += rootOpen.size();
-  while (position < document.size() && document[position] == '<' &&
+  while (elements.size() < most && position < document.size() && document[position] == '<' &&
          position + 1 < document.size() && document[position + 1] != '/') {
     const std::size_t nameEnd = document.find('>', position);
     if (nameEnd == std::string_view::npos) break;
@@ -47,19 +47,21 @@ std::vector<std::pair<std::string, std::string>> ListElements(std::string_view d
 }
 
 std::size_t RecordBytes(const RequestRecord& record) {
-  std::size_t bytes = record.service.size();
-  for (const auto& element : record.elements) bytes += element.first.size() + element.second.size();
+  std::size_t bytes = kRecordCost + record.service.size();
+  for (const auto& element : record.elements)
+    bytes += kElementCost + element.first.size() + element.second.size();
   return bytes;
 }
 
 namespace {
 
-// A record of at most `limit` bytes: each text copied once, as far as it
-// fits, and no element text longer than a quarter of the limit, so that one
-// large element leaves room for the small ones after it.
+// A record of at most `limit` bytes (RecordBytes): each text copied once, as
+// far as it fits, no element text longer than a quarter of the limit, so
+// that one large element leaves room for the small ones after it, and at
+// most kRequestElementLimit elements.
 RequestRecord BoundedRecord(std::string_view service, const std::vector<ElementView>& elements,
                             bool receiptMarker, std::size_t limit) {
-  std::size_t room = limit;
+  std::size_t room = limit > kRecordCost ? limit - kRecordCost : 0;
   auto take = [&room](std::string_view text, std::size_t most) {
     text = text.substr(0, std::min(room, most));
     room -= text.size();
@@ -69,7 +71,8 @@ RequestRecord BoundedRecord(std::string_view service, const std::vector<ElementV
   RequestRecord record;
   record.service = take(service, valueLimit);
   for (const auto& [name, value] : elements) {
-    if (name.size() > room) break;
+    if (record.elements.size() == kRequestElementLimit || kElementCost + name.size() > room) break;
+    room -= kElementCost;
     std::string kept = take(name, room);
     record.elements.emplace_back(std::move(kept), take(value, valueLimit));
   }
@@ -79,10 +82,12 @@ RequestRecord BoundedRecord(std::string_view service, const std::vector<ElementV
 
 }  // namespace
 
-RequestRecord RecordOf(std::string_view document, std::size_t limit) {
+std::optional<RequestRecord> RecordOf(std::string_view document, std::size_t limit) {
+  const std::vector<ElementView> elements = ElementViews(document, kRequestElementLimit + 1);
+  if (elements.size() > kRequestElementLimit) return std::nullopt;
   const std::string_view service =
       FindElementText(document, "SERVICE_CODE").value_or(std::string_view());
-  return BoundedRecord(service, ElementViews(document), false, limit);
+  return BoundedRecord(service, elements, false, limit);
 }
 
 RequestLog::RequestLog(std::size_t capacity, std::size_t byteBudget, std::size_t recordLimit)
@@ -91,7 +96,7 @@ RequestLog::RequestLog(std::size_t capacity, std::size_t byteBudget, std::size_t
       recordLimit_(std::min(recordLimit, byteBudget)) {}
 
 std::uint64_t RequestLog::Add(RequestRecord record) {
-  if (RecordBytes(record) > recordLimit_) {
+  if (RecordBytes(record) > recordLimit_ || record.elements.size() > kRequestElementLimit) {
     const std::vector<ElementView> views(record.elements.begin(), record.elements.end());
     record = BoundedRecord(record.service, views, record.receiptMarker, recordLimit_);
   }

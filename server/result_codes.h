@@ -7,7 +7,7 @@ namespace dovrel::server {
 inline constexpr char kResultOk[] = "0000";
 inline constexpr char kResultUnknownService[] = "1001";
 inline constexpr char kResultMissingElement[] = "1002";
-inline constexpr char kResultBusy[] = "1003";
+inline constexpr char kResultBadRequest[] = "1004";
 inline constexpr char kResultInternal[] = "1009";
 inline constexpr char kResultUnknownSession[] = "2001";
 inline constexpr char kResultKeyExchangeFailed[] = "2002";

@@ -39,11 +39,14 @@ struct FileServer::State {
   mutable std::condition_variable connectionsChanged;
   std::map<std::uint64_t, std::thread> threads;
   std::map<std::uint64_t, int> sockets;
+  std::map<std::uint32_t, int> connectionsByPeer;  // open connections by IPv4 address
   std::vector<std::uint64_t> finished;
   std::uint64_t nextConnection = 0;
 
-  // Connections closed unserved because too many were open: the acceptor's own.
+  // Connections closed unserved because too many were open, in all or from
+  // one address: the acceptor's own.
   WarningRate refusals{std::chrono::seconds(1)};
+  WarningRate peerRefusals{std::chrono::seconds(1)};
 
   std::thread acceptor;
   std::once_flag stopOnce;

@@ -6,34 +6,33 @@
 
 namespace dovrel::server {
 
-SessionTable::SessionTable(std::size_t capacity, Clock::duration idleLimit)
-    : capacity_(std::max<std::size_t>(capacity, 1)), idleLimit_(idleLimit) {}
+SessionTable::SessionTable(std::size_t capacity, Clock::duration idleLimit,
+                           Clock::duration unusedIdleLimit)
+    : capacity_(std::max<std::size_t>(capacity, 1)),
+      idleLimit_(idleLimit),
+      unusedIdleLimit_(unusedIdleLimit) {}
 
 bool SessionTable::Expired(const Entry& entry, Clock::time_point now) const {
-  return now - entry.lastUse > idleLimit_;
+  return now - entry.lastUse > (entry.askedForFile ? idleLimit_ : unusedIdleLimit_);
 }
 
-bool SessionTable::MakeRoom(Clock::time_point now) {
+void SessionTable::MakeRoom(Clock::time_point now) {
   for (auto it = entries_.begin(); it != entries_.end();) {
     it = Expired(it->second, now) ? entries_.erase(it) : std::next(it);
   }
   while (entries_.size() >= capacity_) {
-    auto oldest = entries_.end();
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->second.keys) continue;
-      if (oldest == entries_.end() || it->second.lastUse < oldest->second.lastUse) oldest = it;
-    }
-    if (oldest == entries_.end()) return false;
-    entries_.erase(oldest);
+    auto first = [](const auto& a, const auto& b) {
+      return std::make_pair(a.second.Standing(), a.second.lastUse) <
+             std::make_pair(b.second.Standing(), b.second.lastUse);
+    };
+    entries_.erase(std::min_element(entries_.begin(), entries_.end(), first));
   }
-  return true;
 }
 
-bool SessionTable::Open(const std::string& skey, Clock::time_point now) {
+void SessionTable::Open(const std::string& skey, Clock::time_point now) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (entries_.size() >= capacity_ && !MakeRoom(now)) return false;
+  if (entries_.size() >= capacity_) MakeRoom(now);
   entries_[skey] = Entry{std::nullopt, now};
-  return true;
 }
 
 bool SessionTable::IsOpen(const std::string& skey, Clock::time_point now) const {
@@ -65,6 +64,7 @@ std::optional<SessionKeys> SessionTable::Keys(const std::string& skey, Clock::ti
     return std::nullopt;
   }
   it->second.lastUse = now;
+  if (it->second.keys) it->second.askedForFile = true;
   return it->second.keys;
 }
 

@@ -126,8 +126,8 @@ TEST(ServerCommandLineTest, ReadsEveryOption) {
   std::string error;
   ASSERT_TRUE(ParseCommandLine(
       {"--root", "/srv/files", "--bind=0.0.0.0", "--port", "0", "--cert", "c.pem", "--key", "k.pem",
-       "--state", "/var/lib/x", "--charset", "EUC-KR", "--max-connections", "4", "--fault",
-       "GET:refuse", "--fault=INIT:omit:SKEY"},
+       "--state", "/var/lib/x", "--charset", "EUC-KR", "--max-connections", "4",
+       "--max-connections-per-peer=2", "--fault", "GET:refuse", "--fault=INIT:omit:SKEY"},
       &commandLine, &error))
       << error;
   const FileServerOptions& options = commandLine.options;
@@ -139,6 +139,7 @@ TEST(ServerCommandLineTest, ReadsEveryOption) {
   EXPECT_EQ(options.stateDir, "/var/lib/x");
   EXPECT_EQ(options.wireCharset, "EUC-KR");
   EXPECT_EQ(options.maxConnections, 4);
+  EXPECT_EQ(options.maxConnectionsPerPeer, 2);
   ASSERT_EQ(options.faults.size(), 2u);
   EXPECT_EQ(options.faults[1].element, "SKEY");
   EXPECT_FALSE(commandLine.help);
@@ -184,17 +185,28 @@ TEST(ServerCommandLineTest, RefusesWhatItDoesNotUnderstand) {
 
 class ServerSessionTableTest : public ::testing::Test {
  protected:
-  Clock::time_point start_ = Clock::now();
+  Clock::time_point At(int seconds) const { return start_ + std::chrono::seconds(seconds); }
   SessionKeys Keys(unsigned char fill) {
     SessionKeys keys;
     keys.key.fill(fill);
     keys.iv.fill(fill);
     return keys;
   }
+  // A session that has had its key exchange at `seconds`, and asked for a
+  // file then when `fetch`.
+  void OpenKeyed(SessionTable& table, const std::string& skey, int seconds, bool fetch) {
+    table.Open(skey, At(seconds));
+    ASSERT_TRUE(table.SetKeys(skey, Keys(1), At(seconds)));
+    if (fetch) {
+      ASSERT_TRUE(table.Keys(skey, At(seconds)).has_value());
+    }
+  }
+
+  Clock::time_point start_ = Clock::now();
 };
 
 TEST_F(ServerSessionTableTest, KeysOnlyAfterTheKeyExchange) {
-  SessionTable table(8, std::chrono::minutes(30));
+  SessionTable table(8, std::chrono::minutes(30), std::chrono::minutes(2));
   table.Open("s1", start_);
   EXPECT_FALSE(table.Keys("s1", start_).has_value());
   EXPECT_FALSE(table.SetKeys("unknown", Keys(1), start_));
@@ -205,44 +217,50 @@ TEST_F(ServerSessionTableTest, KeysOnlyAfterTheKeyExchange) {
   EXPECT_FALSE(table.Keys("s1", start_).has_value());
 }
 
-TEST_F(ServerSessionTableTest, IdleSessionsExpireAndUseKeepsThemAlive) {
-  SessionTable table(8, std::chrono::minutes(30));
-  table.Open("busy", start_);
-  table.Open("idle", start_);
-  table.SetKeys("busy", Keys(1), start_);
-  table.SetKeys("idle", Keys(2), start_);
-  EXPECT_TRUE(table.Keys("busy", start_ + std::chrono::minutes(20)).has_value());
-  EXPECT_TRUE(table.Keys("busy", start_ + std::chrono::minutes(40)).has_value());
-  EXPECT_FALSE(table.Keys("idle", start_ + std::chrono::minutes(40)).has_value());
-  EXPECT_FALSE(table.SetKeys("idle", Keys(3), start_ + std::chrono::minutes(41)));
+TEST_F(ServerSessionTableTest, ASessionThatAskedForNoFileExpiresSooner) {
+  SessionTable table(8, std::chrono::minutes(30), std::chrono::minutes(2));
+  table.Open("listed", At(0));
+  OpenKeyed(table, "keyed", 0, false);
+  OpenKeyed(table, "fetching", 0, true);
+  EXPECT_TRUE(table.IsOpen("keyed", At(110)));
+  EXPECT_FALSE(table.IsOpen("listed", At(130)));
+  EXPECT_FALSE(table.Keys("keyed", At(130)).has_value());
+  EXPECT_TRUE(table.Keys("fetching", At(20 * 60)).has_value());
+  EXPECT_TRUE(table.Keys("fetching", At(40 * 60)).has_value());  // each use renews it
+  EXPECT_FALSE(table.Keys("fetching", At(71 * 60)).has_value());
 }
 
 TEST_F(ServerSessionTableTest, StaysWithinItsCapacityDroppingTheLeastRecentlyUsed) {
-  SessionTable table(3, std::chrono::minutes(30));
-  table.Open("a", start_);
-  table.Open("b", start_ + std::chrono::seconds(1));
-  table.Open("c", start_ + std::chrono::seconds(2));
-  table.SetKeys("a", Keys(1), start_ + std::chrono::seconds(3));  // "a" is now the freshest
-  table.Open("d", start_ + std::chrono::seconds(4));
+  SessionTable table(3, std::chrono::minutes(30), std::chrono::minutes(30));
+  table.Open("a", At(0));
+  table.Open("b", At(1));
+  table.Open("c", At(2));
+  table.SetKeys("a", Keys(1), At(3));  // "a" is now the freshest
+  table.Open("d", At(4));
   EXPECT_EQ(table.Size(), 3u);
-  EXPECT_TRUE(table.Keys("a", start_ + std::chrono::seconds(5)).has_value());
-  EXPECT_FALSE(table.SetKeys("b", Keys(1), start_ + std::chrono::seconds(5)));
-  EXPECT_TRUE(table.SetKeys("d", Keys(1), start_ + std::chrono::seconds(5)));
+  EXPECT_TRUE(table.Keys("a", At(5)).has_value());
+  EXPECT_FALSE(table.SetKeys("b", Keys(1), At(5)));
+  EXPECT_TRUE(table.SetKeys("d", Keys(1), At(5)));
 }
 
-TEST_F(ServerSessionTableTest, NewSessionsNeverPushOutOnesWithKeys) {
-  SessionTable table(2, std::chrono::minutes(30));
-  table.Open("keyed", start_);
-  ASSERT_TRUE(table.SetKeys("keyed", Keys(1), start_));
-  for (int i = 0; i < 10; ++i)
-    EXPECT_TRUE(table.Open("new" + std::to_string(i), start_ + std::chrono::seconds(1 + i)));
-  EXPECT_EQ(table.Size(), 2u);
-  EXPECT_TRUE(table.Keys("keyed", start_ + std::chrono::seconds(20)).has_value());
-  ASSERT_TRUE(table.SetKeys("new9", Keys(2), start_ + std::chrono::seconds(20)));
-  EXPECT_FALSE(table.Open("refused", start_ + std::chrono::seconds(21)));  // all have keys
-  EXPECT_FALSE(table.IsOpen("refused", start_ + std::chrono::seconds(21)));
-  // Idle ones still expire and make room.
-  EXPECT_TRUE(table.Open("later", start_ + std::chrono::minutes(60)));
+TEST_F(ServerSessionTableTest, AFullTableMakesRoomByStandingThenLeastRecentUse) {
+  SessionTable table(3, std::chrono::minutes(30), std::chrono::minutes(30));
+  OpenKeyed(table, "fetched", 0, true);
+  OpenKeyed(table, "keyed-old", 1, false);
+  OpenKeyed(table, "keyed-new", 2, false);
+  table.Open("new", At(3));  // every session has keys: the oldest that asked for no file goes
+  EXPECT_FALSE(table.IsOpen("keyed-old", At(3)));
+  for (int i = 0; i < 10; ++i) table.Open("flood" + std::to_string(i), At(4 + i));
+  EXPECT_EQ(table.Size(), 3u);
+  EXPECT_TRUE(table.IsOpen("fetched", At(20)));
+  EXPECT_TRUE(table.IsOpen("keyed-new", At(20)));
+  // Once every session has asked for a file, the least recently used goes.
+  ASSERT_TRUE(table.Keys("keyed-new", At(20)).has_value());
+  ASSERT_TRUE(table.SetKeys("flood9", Keys(1), At(21)));
+  ASSERT_TRUE(table.Keys("flood9", At(21)).has_value());
+  table.Open("late", At(22));
+  EXPECT_FALSE(table.IsOpen("fetched", At(22)));
+  EXPECT_TRUE(table.IsOpen("late", At(22)));
 }
 
 TEST(ServerWarningRateTest, OneLineAnIntervalStandingForEveryOccurrence) {

@@ -30,11 +30,7 @@ struct RawReply {
 class RawClient {
  public:
   bool Connect(int port) { return socket_.Connect(kLoopback, port, 2000); }
-  bool SendFrame(const std::string& document) {
-    unsigned char head[kRequestHeadLength];
-    MakeRequestHead(static_cast<std::uint32_t>(document.size()), head);
-    return SendBytes(std::string(reinterpret_cast<char*>(head), sizeof head) + document);
-  }
+  bool SendFrame(const std::string& document) { return SendBytes(RequestFrame(document)); }
   bool SendBytes(const std::string& bytes) {
     return socket_.Send(bytes.data(), static_cast<int>(bytes.size()), 2000) ==
            static_cast<int>(bytes.size());

@@ -94,10 +94,8 @@ TEST(ServerStopTest, ReturnsPromptlyWithSilentAndWaitingClients) {
   for (auto [socket, document] :
        {std::make_pair(&withheld, Request({{"SERVICE_CODE", "GETLIST"}, {"DATE", "20240101"}})),
         std::make_pair(&delayed, InitRequest())}) {
-    unsigned char head[kRequestHeadLength];
-    MakeRequestHead(static_cast<std::uint32_t>(document.size()), head);
-    socket->Send(head, sizeof head, 2000);
-    socket->Send(document.data(), static_cast<int>(document.size()), 2000);
+    const std::string frame = RequestFrame(document);
+    socket->Send(frame.data(), static_cast<int>(frame.size()), 2000);
   }
   for (int i = 0; i < 100 && server->Requests().size() < 2; ++i)
     std::this_thread::sleep_for(milliseconds(10));

@@ -43,9 +43,7 @@ class SlowReader {
     if (!socket_ || setsockopt(socket_.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small) != 0 ||
         connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
       return false;
-    unsigned char head[kRequestHeadLength];
-    MakeRequestHead(static_cast<std::uint32_t>(document.size()), head);
-    const std::string frame = std::string(reinterpret_cast<char*>(head), sizeof head) + document;
+    const std::string frame = RequestFrame(document);
     if (send(socket_.get(), frame.data(), frame.size(), MSG_NOSIGNAL) !=
         static_cast<ssize_t>(frame.size()))
       return false;
@@ -118,6 +116,45 @@ TEST(ServerLimitsTest, AFloodOfInitsLeavesAKeyedSessionAlone) {
               std::optional<std::string>("0000"));
   EXPECT_LE(server->SessionCount(), 4u);
   EXPECT_TRUE(GetFile(server->Port(), *session, "a.txt", &problem)) << problem;
+}
+
+// A connection to 127.0.0.1:port made from `source`, another loopback address.
+unique_fd ConnectFrom(std::uint32_t source, int port) {
+  unique_fd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(source);
+  if (!socket || bind(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address))
+    return unique_fd();
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(0x7F000001);
+  if (connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    return unique_fd();
+  return socket;
+}
+
+TEST(ServerLimitsTest, APeerHoldsAtMostItsShareOfTheConnections) {
+  TempFolder folder;
+  WarningLog warnings;
+  FileServerOptions options = TestOptions(folder.Text(), &warnings);
+  options.maxConnections = 4;
+  options.maxConnectionsPerPeer = 2;
+  std::unique_ptr<FileServer> server;
+  ASSERT_TRUE(Started(options, &server));
+  ClientSocket first, second, third;
+  ASSERT_TRUE(first.Connect(0x7F000001, server->Port(), 2000));
+  ASSERT_TRUE(second.Connect(0x7F000001, server->Port(), 2000));
+  ASSERT_TRUE(third.Connect(0x7F000001, server->Port(), 2000));
+  char byte;
+  EXPECT_EQ(third.Receive(&byte, 1, 2000), -1) << "closed unserved";
+  EXPECT_TRUE(warnings.Contains("too many connections from one address"));
+
+  const unique_fd other = ConnectFrom(0x7F000002, server->Port());
+  ASSERT_TRUE(other);
+  const std::string frame = RequestFrame(InitRequest());
+  ASSERT_EQ(send(other.get(), frame.data(), frame.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(frame.size()));
+  EXPECT_EQ(recv(other.get(), &byte, 1, MSG_WAITALL), 1) << "served";
 }
 
 // The connections one warning line stands for: "one was" or "N were".

@@ -127,6 +127,12 @@ CallResult Call(int port, const std::string& request, ExchangeTimeouts timeouts,
   return call;
 }
 
+std::string RequestFrame(const std::string& document) {
+  unsigned char head[kRequestHeadLength];
+  MakeRequestHead(static_cast<std::uint32_t>(document.size()), head);
+  return std::string(reinterpret_cast<char*>(head), sizeof head) + document;
+}
+
 std::optional<std::string> ElementOf(const std::string& reply, const char* name) {
   std::optional<std::string_view> text = FindElementText(reply, name);
   if (!text) return std::nullopt;

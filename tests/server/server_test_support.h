@@ -50,6 +50,8 @@ FileServerOptions TestOptions(const std::string& root, WarningLog* warnings = nu
 std::string Request(std::initializer_list<Element> elements);
 // INIT takes no element but the service code.
 std::string InitRequest();
+// The request frame of `document`: "#", its length, the document.
+std::string RequestFrame(const std::string& document);
 
 struct CallResult {
   int result = -1;    // as Exchange gives it

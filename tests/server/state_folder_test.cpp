@@ -1,9 +1,11 @@
-// The certificate and key kept with --state: never half replaced, never
-// written through a planted link, and written whole or not at all.
+// The certificate and key kept with --state: only from a folder no one else
+// may write to, never half replaced, never read or written through a planted
+// link, and written whole or not at all.
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -27,6 +29,10 @@ std::string Contents(const std::filesystem::path& path) {
 
 class ServerStateFolderTest : public ::testing::Test {
  protected:
+  void SetUp() override { std::filesystem::permissions(state_.Path(), Mode(0700)); }
+  static std::filesystem::perms Mode(unsigned mode) {
+    return static_cast<std::filesystem::perms>(mode);
+  }
   FileServerOptions Options() const {
     FileServerOptions options = TestOptions(root_.Text());
     options.credentials = nullptr;
@@ -50,6 +56,37 @@ TEST_F(ServerStateFolderTest, HalfAPairStopsTheStartAndIsLeftAsItWas) {
     EXPECT_EQ(Contents(state_.Path() / present), "the half that is left");
     EXPECT_FALSE(std::filesystem::exists(state_.Path() / missing)) << missing;
   }
+}
+
+TEST_F(ServerStateFolderTest, AFolderOthersMayWriteToIsRefused) {
+  struct Case {
+    const char* id;
+    unsigned mode;
+    bool anotherOwner;
+    const char* says;
+  };
+  const Case cases[] = {{"group-writable", 0770, false, "written by group or others"},
+                        {"other-writable", 0703, false, "written by group or others"},
+                        {"another user's", 0700, true, "belongs to another user"}};
+  for (const Case& c : cases) {
+    if (c.anotherOwner && geteuid() != 0) continue;  // only root can give a folder away
+    std::filesystem::permissions(state_.Path(), Mode(c.mode));
+    ASSERT_EQ(chown(state_.Text().c_str(), c.anotherOwner ? 65534 : geteuid(), -1), 0) << c.id;
+    std::string error;
+    EXPECT_FALSE(FileServer::Start(Options(), &error)) << c.id;
+    EXPECT_NE(error.find(c.says), std::string::npos) << c.id << ": " << error;
+    EXPECT_EQ(state_.EntryCount(), 0) << c.id;
+  }
+}
+
+TEST_F(ServerStateFolderTest, AKeptKeyIsNeverReadThroughALink) {
+  std::string error;
+  ASSERT_TRUE(FileServer::Start(Options(), &error)) << error;  // makes and keeps a pair
+  const std::filesystem::path key = state_.Path() / kStateKeyFile;
+  std::filesystem::rename(key, outside_.Path() / kStateKeyFile);
+  std::filesystem::create_symlink(outside_.Path() / kStateKeyFile, key);
+  EXPECT_FALSE(FileServer::Start(Options(), &error));
+  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
 }
 
 TEST_F(ServerStateFolderTest, APlantedLinkIsNeverWrittenThrough) {
