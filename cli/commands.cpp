@@ -55,7 +55,9 @@ bool ListServerFiles(const Options& options, ReceiveParameters& parameters, bool
                      std::vector<std::string>* names) {
   ConsoleListView view(FieldText(parameters.searchDate), showBusy);
   std::vector<TransferItem> serverFiles;
-  if (QueryFileList(parameters, view, serverFiles, ExchangeTimeoutsOf(options)) <= 0) return false;
+  if (QueryFileList(parameters, view, serverFiles, ExchangeTimeoutsOf(options),
+                    ServerPinsOf(options)) <= 0)
+    return false;
   *names = view.Names();
   return true;
 }

@@ -1,8 +1,10 @@
 # The sites whose pages may drive the control, compiled into Dovrel.dll as a
 # string resource (so an administrator can read what a build allows). An
-# administrator's policy value can only narrow it. Empty: pages of every site.
+# administrator's policy value can only narrow it. "*" alone: pages of every
+# site. Empty (or a resource that cannot be read): pages of no site; script
+# hosts and applications, which show no page, are not concerned.
 set(DOVREL_ALLOWED_SITES "" CACHE STRING
-  "Sites whose pages may call ReceiveFile: host or *.suffix, optionally http:// or https://, ';' separated")
+  "Sites whose pages may call ReceiveFile: host or *.suffix, optionally http:// or https://, ';' separated; * alone for every site")
 string(STRIP "${DOVREL_ALLOWED_SITES}" dovrel_allowed_sites)
 # Host names, wildcards, schemes and separators only: nothing that a resource
 # string or a reader of it could take for something else.
@@ -11,8 +13,11 @@ if(NOT dovrel_allowed_sites MATCHES "^[-A-Za-z0-9.*:/_;, ]*$")
     "list does not (letters, digits, '.', '-', '*', ':', '/', '_' and separators)")
 endif()
 if(dovrel_allowed_sites STREQUAL "")
-  message(WARNING "DOVREL_ALLOWED_SITES is empty: the control will run for pages of every site. "
-    "Set it to the bank's sites, e.g. -DDOVREL_ALLOWED_SITES=\"bank.example;*.bank.example\".")
+  message(WARNING "DOVREL_ALLOWED_SITES is empty: the control will refuse the pages of every site. "
+    "Set it to the bank's sites, e.g. -DDOVREL_ALLOWED_SITES=\"bank.example;*.bank.example\" "
+    "(\"*\" alone allows every site).")
+elseif(dovrel_allowed_sites STREQUAL "*")
+  message(WARNING "DOVREL_ALLOWED_SITES is \"*\": the control will run for pages of every site.")
 endif()
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/allowed_sites.h CONTENT
   "// Made by CMake from DOVREL_ALLOWED_SITES.\n#define DOVREL_ALLOWED_SITES_TEXT \"@dovrel_allowed_sites@\"\n")

@@ -13,13 +13,15 @@
 namespace dovrel {
 namespace {
 
+// UTF-8 keeps every character as it is, never a look-alike as the ANSI code
+// page's best fit would ("bānk" as "bank"); the lock refuses non-ASCII.
 void Keep(BSTR address, PageAddresses* page) {
   const unique_bstr owned(address);
-  if (address != nullptr && SysStringLen(address) > 0)
-    page->addresses.push_back(AnsiFromBstr(address));
+  if (address != nullptr && SysStringLen(address) > 0) page->addresses.push_back(Utf8FromBstr(address));
 }
 
-// The document that holds the control: its container's HTML document.
+// The document that holds the control: its container's HTML document, whose
+// address is required (a frame that will not tell it is refused).
 void AddDocumentAddress(IOleClientSite* site, PageAddresses* page) {
   com_ptr<IOleContainer> container;
   if (FAILED(site->GetContainer(container.put())) || !container) return;
@@ -29,7 +31,8 @@ void AddDocumentAddress(IOleClientSite* site, PageAddresses* page) {
       !document)
     return;
   BSTR address = nullptr;
-  if (SUCCEEDED(document.get()->get_URL(&address))) Keep(address, page);
+  const unique_bstr owned(SUCCEEDED(document.get()->get_URL(&address)) ? address : nullptr);
+  page->addresses.push_back(Utf8FromBstr(owned.get()));
 }
 
 // The page in the browser's window, through the site's services.

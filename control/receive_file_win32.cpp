@@ -53,8 +53,8 @@ class Win32SessionPlatform final : public SessionPlatform {
   int PromptFolder(const char* initialFolder, char* folder, std::size_t capacity) override {
     return PromptForFolder(SessionOwner(host_), initialFolder, folder, capacity);
   }
-  void RunReceiveWindow(const ReceiveParameters& parameters) override {
-    RunControlReceiveWindow(parameters, SessionOwner(host_));
+  void RunReceiveWindow(const ReceiveParameters& parameters, bool mayStoreFolder) override {
+    RunControlReceiveWindow(parameters, SessionOwner(host_), mayStoreFolder);
   }
   std::tm LocalNow() override {
     const std::time_t now = std::time(nullptr);

@@ -54,13 +54,9 @@ int LoadReceiveFolderFrom(const char* keyPath, char* buffer, std::size_t size) {
 
 int SaveReceiveFolderTo(const char* keyPath, const char* text) {
   if (text == nullptr || text[0] == '\0') return 0;
-  const bool userStored = WriteStoredFolder(HKEY_CURRENT_USER, keyPath, text);
-  // Where the host may write the machine's key (an elevated one), the machine's
-  // default follows, as it always did; elsewhere the refusal is expected and
-  // the key's permissions are left as they are.
-  WriteStoredFolder(HKEY_LOCAL_MACHINE, keyPath, text);
-  // The user's value is what this user's next load reads first.
-  return userStored ? -1 : 0;
+  // Only the user's own: the machine's default is the installer's and the
+  // administrator's, and one user's choice must not become every user's.
+  return WriteStoredFolder(HKEY_CURRENT_USER, keyPath, text) ? -1 : 0;
 }
 
 int LoadReceiveFolder(char* buffer, std::size_t size) {

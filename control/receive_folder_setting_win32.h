@@ -13,11 +13,11 @@ namespace dovrel {
 // (nothing is done for a null buffer). Reading needs read access only.
 int LoadReceiveFolder(char* buffer, std::size_t size);
 // 0, doing nothing, for a null or empty text. Otherwise stores it as the
-// user's folder and, where the machine's key may be written, as the machine's
-// too: -1 when the user's was stored, 0 when it could not be.
+// user's folder: -1 when it was stored, 0 when it could not be. The machine's
+// default is never written here (the installer's RECEIVEFOLDER, a policy).
 int SaveReceiveFolder(const char* text);
 
-// The same under another key path, in both hives (tests).
+// The same under another key path (tests).
 int LoadReceiveFolderFrom(const char* keyPath, char* buffer, std::size_t size);
 int SaveReceiveFolderTo(const char* keyPath, const char* text);
 

@@ -49,7 +49,7 @@ int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& 
   CopyAnsiText(parameters.serverAddress, sizeof parameters.serverAddress, resolution);
   parameters.serverPort = values.serverPort;
   CopyAnsiText(parameters.userId, sizeof parameters.userId, values.userId);
-  platform.RunReceiveWindow(parameters);
+  platform.RunReceiveWindow(parameters, !storeBarred);
   return 1;
 }
 

@@ -23,7 +23,8 @@ class SessionPlatform {
   virtual int SaveFolder(const char* text) = 0;
   // The folder prompt: its end code (1 for OK) and, after OK, the folder.
   virtual int PromptFolder(const char* initialFolder, char* folder, std::size_t capacity) = 0;
-  virtual void RunReceiveWindow(const ReceiveParameters& parameters) = 0;
+  // "변경" in the window stores its choice only where `mayStoreFolder`.
+  virtual void RunReceiveWindow(const ReceiveParameters& parameters, bool mayStoreFolder) = 0;
   virtual std::tm LocalNow() = 0;
 
   // The site lock: the page that holds the control, the lists it must be on,
@@ -33,7 +34,7 @@ class SessionPlatform {
   virtual void ShowSiteRefused(const char* text) = 0;
 
   // Protected Mode: a process below medium integrity cannot keep the folder,
-  // so the session says so once and does not try the store.
+  // so the session says so once and neither it nor its window tries the store.
   virtual bool BelowMediumIntegrity() = 0;
   virtual void ShowProtectedModeNotice() = 0;  // blocks
 };

@@ -10,7 +10,9 @@
 namespace dovrel {
 
 // Runs the window modally with a copy of the parameters, owned by `owner`;
-// returns when it has closed.
-void RunControlReceiveWindow(const ReceiveParameters& parameters, HWND owner);
+// returns when it has closed. A folder chosen with "변경" is stored only where
+// `mayStoreFolder`; it serves the window either way.
+void RunControlReceiveWindow(const ReceiveParameters& parameters, HWND owner,
+                             bool mayStoreFolder = true);
 
 }  // namespace dovrel

@@ -31,6 +31,16 @@ bool PlainHost(std::string_view host) {
   return host.front() != '.';
 }
 
+// Printable ASCII only: a host converted from Unicode could otherwise come
+// out as an allowed one ("bānk" as "bank").
+bool PlainAscii(std::string_view text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte > 0x7E) return false;
+  }
+  return true;
+}
+
 bool EntryAllows(std::string_view entry, std::string_view scheme, std::string_view host) {
   std::string_view allowedScheme = "https";
   if (const std::size_t mark = entry.find(kSchemeMark); mark != std::string_view::npos) {
@@ -83,21 +93,21 @@ bool SiteListAllows(std::string_view list, std::string_view scheme, std::string_
 
 bool PagePermitted(const PageAddresses& page, const SiteLists& sites, std::string* refusedHost) {
   refusedHost->clear();
-  const bool builtInList = !sites.builtIn.empty();
+  const bool everySite = sites.builtIn == kEverySite;
   const bool policyList = sites.policy.state != PolicyValue::State::kAbsent;
-  if (!builtInList && !policyList) return true;
+  if (everySite && !policyList) return true;
   // A page can create the control without giving it a page (new ActiveXObject):
   // in a process that shows pages, no address is not proof of local code.
   if (page.addresses.empty()) return !page.hostShowsPages;
   for (const std::string& address : page.addresses) {
     std::string scheme;
     std::string host;
-    const bool parsed = ParsePageAddress(address, &scheme, &host);
-    const bool allowed = parsed && (!builtInList || SiteListAllows(sites.builtIn, scheme, host)) &&
+    const bool parsed = PlainAscii(address) && ParsePageAddress(address, &scheme, &host);
+    const bool allowed = parsed && (everySite || SiteListAllows(sites.builtIn, scheme, host)) &&
                          (!policyList || (sites.policy.state == PolicyValue::State::kText &&
                                           SiteListAllows(sites.policy.text, scheme, host)));
     if (!allowed) {
-      *refusedHost = parsed ? host : address;
+      if (parsed && PlainHost(host)) *refusedHost = host;
       return false;
     }
   }

@@ -4,6 +4,7 @@
 
 #include "server_pins_config.h"
 #include "session/certificate_fingerprints.h"
+#include "session/pkcs7.h"
 
 namespace dovrel {
 namespace {
@@ -64,6 +65,18 @@ bool ServerPins::Admits(const char* certificatePem) const {
          (Contains(fingerprints, found.certificate) || Contains(fingerprints, found.publicKey));
 }
 
+bool PinsAdmitSignedData(const ServerPins& pins, std::string_view signedData) {
+  if (!pins.set) return true;
+  constexpr std::size_t kNameSize = 256;
+  constexpr std::size_t kCertificateSize = 3072;
+  std::vector<char> name(kNameSize, '\0');
+  std::vector<char> certificate(kCertificateSize, '\0');
+  CryptoErrorRecord error{};
+  return ReadServerCertificate(signedData.data(), signedData.size(), name.data(), name.size(),
+                               certificate.data(), certificate.size(), &error) >= 0 &&
+         pins.Admits(certificate.data());
+}
+
 ServerPins ParseServerPins(std::string_view list) {
   ServerPins pins;
   pins.set = !Trimmed(list).empty();
@@ -79,17 +92,18 @@ ServerPins ParseServerPins(std::string_view list) {
 }
 
 ServerPins CombineServerPins(const ServerPins& build, const ServerPins& policy) {
-  // Either list alone decides; with both, the policy may only narrow the
-  // build's list: its fingerprints outside that list are ignored, and when
-  // none is left the build's list stands.
-  if (!build.set) return policy;
+  // Either list alone decides; with both, a policy that is set decides within
+  // the build's list: its fingerprints outside that list are ignored, and when
+  // none is left no server is trusted. An administrator can so drop a pin of
+  // the build's, and a mistyped policy refuses servers instead of trusting all.
+  if (!build.set || !policy.set) return build.set ? build : policy;
   ServerPins narrowed;
   narrowed.set = true;
   for (const Fingerprint& fingerprint : policy.fingerprints) {
     if (Contains(build.fingerprints, fingerprint) && !Contains(narrowed.fingerprints, fingerprint))
       narrowed.fingerprints.push_back(fingerprint);
   }
-  return narrowed.fingerprints.empty() ? build : narrowed;
+  return narrowed;
 }
 
 ServerPins TrustedServerPins(std::string_view policyList) {

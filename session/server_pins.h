@@ -28,6 +28,10 @@ struct ServerPins {
   bool Admits(const char* certificatePem) const;
 };
 
+// True when no list was given, or the server certificate that `signedData`
+// (the SERVER_SIGNED_DATA of an INIT reply) carries is admitted by `pins`.
+bool PinsAdmitSignedData(const ServerPins& pins, std::string_view signedData);
+
 // A list of fingerprints separated by ';' or ','; blanks around them do not
 // count. Any text makes the list set: an entry that is not a fingerprint
 // trusts nothing, so a mistyped list refuses servers instead of trusting all.

@@ -58,7 +58,8 @@ bool CheckResult(const ReplyBuffer& reply, const WireText& wire, std::string* fa
 }
 
 QueryOutcome RunExchanges(const ReceiveParameters& parameters, const std::string& date,
-                          const WireText& wire, const ExchangeTimeouts& timeouts) {
+                          const WireText& wire, const ExchangeTimeouts& timeouts,
+                          const ServerPins& pins) {
   QueryOutcome outcome;
   ReplyBuffer reply;
   char request[kFileListRequestSize];
@@ -73,6 +74,11 @@ QueryOutcome RunExchanges(const ReceiveParameters& parameters, const std::string
   // A session name too long for its 128-byte field is as unusable as none.
   if (!skeyText || skeyText->size() > kSkeyLimit) {
     outcome.failure = kNoSkeyText;
+    return outcome;
+  }
+  // The user id goes only to a server the build or the administrator trusts.
+  if (!PinsAdmitSignedData(pins, reply.Find("SERVER_SIGNED_DATA").value_or(std::string_view()))) {
+    outcome.failure = kNoConnectionText;
     return outcome;
   }
 
@@ -139,7 +145,8 @@ std::string FormatServerError(std::int32_t code, std::string_view messageUtf8) {
 }
 
 int QueryFileList(ReceiveParameters& parameters, FileListView& view,
-                  std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts) {
+                  std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts,
+                  const ServerPins& pins) {
   SetFieldText(parameters.searchDate, view.DateText());
   const std::string date = FieldText(parameters.searchDate);
   if (date.size() != kSearchDateLength) {
@@ -153,7 +160,7 @@ int QueryFileList(ReceiveParameters& parameters, FileListView& view,
   view.ClearServerRows();
   view.StartBusyPopup(kFileListBusyText);
 
-  QueryOutcome outcome = RunExchanges(parameters, date, view.Wire(), timeouts);
+  QueryOutcome outcome = RunExchanges(parameters, date, view.Wire(), timeouts, pins);
   if (outcome.files.empty()) {
     view.StopBusyPopup();
     view.ShowMessage(outcome.failure, kCaptionNotice, kMbAlert);
@@ -168,11 +175,12 @@ int QueryFileList(ReceiveParameters& parameters, FileListView& view,
 }
 
 int SearchAllFiles(ReceiveParameters& parameters, FileListView& view,
-                   std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts) {
+                   std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts,
+                   const ServerPins& pins) {
   std::string shown = view.DateText();
   if (shown.size() > kShortTextSize - 1) shown.resize(kShortTextSize - 1);
   view.SetDateText(kSearchAllDate);
-  const int count = QueryFileList(parameters, view, serverFiles, timeouts);
+  const int count = QueryFileList(parameters, view, serverFiles, timeouts, pins);
   view.SetDateText(shown);
   return count;
 }

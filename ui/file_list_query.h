@@ -12,6 +12,7 @@
 #include "base/transfer_item.h"
 #include "ui/file_list_view.h"
 #include "base/receive_parameters.h"
+#include "session/server_pins.h"
 
 namespace dovrel {
 
@@ -48,13 +49,16 @@ std::string FormatServerError(std::int32_t code, std::string_view messageUtf8);
 // Returns the number of names listed, or 0 after a failure, which has then been
 // shown in a message box. Names longer than 259 bytes cannot be held or
 // received whole and are left out; with FILE_COUNT above the names present
-// only the names present are listed.
+// only the names present are listed. A server whose INIT certificate `pins`
+// do not admit is sent nothing more: not the user id, not the date.
 int QueryFileList(ReceiveParameters& parameters, FileListView& view,
-                  std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts = {});
+                  std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts = {},
+                  const ServerPins& pins = {});
 
 // The same query for every date ("00000000"); the date edit box shows what it
 // showed before, while parameters.searchDate keeps "00000000".
 int SearchAllFiles(ReceiveParameters& parameters, FileListView& view,
-                   std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts = {});
+                   std::vector<TransferItem>& serverFiles, const ExchangeTimeouts& timeouts = {},
+                   const ServerPins& pins = {});
 
 }  // namespace dovrel

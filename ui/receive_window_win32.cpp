@@ -178,7 +178,7 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
     RefreshLocalList();
     if (parameters_.searchDate[0] != '\0') {
       AskServer([this](const ExchangeTimeouts& timeouts) {
-        QueryFileList(parameters_, *this, serverFiles_, timeouts);
+        QueryFileList(parameters_, *this, serverFiles_, timeouts, pins_);
       });
     }
   }
@@ -195,12 +195,12 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
         break;
       case kSearch:
         AskServer([this](const ExchangeTimeouts& timeouts) {
-          QueryFileList(parameters_, *this, serverFiles_, timeouts);
+          QueryFileList(parameters_, *this, serverFiles_, timeouts, pins_);
         });
         break;
       case kSearchAll:
         AskServer([this](const ExchangeTimeouts& timeouts) {
-          SearchAllFiles(parameters_, *this, serverFiles_, timeouts);
+          SearchAllFiles(parameters_, *this, serverFiles_, timeouts, pins_);
         });
         break;
       case kReadAgain:
@@ -262,6 +262,8 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
   FolderServices& folders_;
   HWND window_ = nullptr;
   std::vector<TransferItem> serverFiles_;
+  // The servers the list queries may tell the user id to.
+  const ServerPins pins_ = TrustedServerPins(ReadPolicyServerPins());
   BusyPopup busy_;
   int closeAfterWait_ = 0;  // the result of a close asked for while waiting
 };

@@ -81,6 +81,10 @@ std::string AnsiFromBstr(BSTR text) {
   return WideToPage(CP_ACP, std::wstring_view(text, SysStringLen(text)));
 }
 
+std::string Utf8FromBstr(BSTR text) {
+  return WideToPage(CP_UTF8, std::wstring_view(text, SysStringLen(text)));
+}
+
 bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace dovrel

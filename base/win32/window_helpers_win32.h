@@ -28,6 +28,9 @@ std::string ControlTextAnsi(HWND control);
 // An automation string in the ANSI code page, whole.
 std::string AnsiFromBstr(BSTR text);
 
+// An automation string in UTF-8, every character as it is (no best fit).
+std::string Utf8FromBstr(BSTR text);
+
 // The ANSI code page's lead bytes, by which every window cuts its ANSI texts
 // (CutAnsiText of base/ansi_text.h).
 bool IsAnsiLeadByte(unsigned char byte);

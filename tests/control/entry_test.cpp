@@ -145,7 +145,7 @@ class FakePlatform : public SessionPlatform {
     CopyAnsiText(folder, capacity, chosen.c_str());
     return promptEnd;
   }
-  void RunReceiveWindow(const ReceiveParameters& p) override {
+  void RunReceiveWindow(const ReceiveParameters& p, bool mayStoreFolder) override {
     if (nested) {  // the page calls again while this session's window is open
       const std::string options = std::exchange(nested, nullptr);
       calls.push_back("nested " +
@@ -153,7 +153,7 @@ class FakePlatform : public SessionPlatform {
     }
     calls.push_back("window " + FieldText(p.receiveFolder) + "|" + FieldText(p.searchDate) + "|" +
                     FieldText(p.serverAddress) + "|" + std::to_string(p.serverPort) + "|" +
-                    FieldText(p.userId));
+                    FieldText(p.userId) + (mayStoreFolder ? "" : " (change not stored)"));
   }
   std::tm LocalNow() override { return Day(2026, 12, 8); }
   PageAddresses Page() override { return page; }
@@ -217,7 +217,7 @@ TEST(ReceiveSession, StepsInOrder) {
        1,
        1,
        {"resolve bank.example", "notice", "load", "prompt []",
-        "window C:\\Pay|20261208|10.0.0.7|41900|u01"},
+        "window C:\\Pay|20261208|10.0.0.7|41900|u01 (change not stored)"},
        true},
       {"below medium integrity, unresolvable server",
        "CONNECTIP=nowhere",

@@ -73,13 +73,15 @@ TEST(SiteLock, ThePolicyOnlyNarrowsAndADamagedOneAllowsNothing) {
   const PolicyValue www{State::kText, "www.bank.example"};
   const PolicyValue evil{State::kText, "evil.test"};
   const PolicyValue damaged{State::kUnreadable, {}};
-  EXPECT_TRUE(permitted("", none, "https://evil.test/"));  // no list: every site
+  EXPECT_TRUE(permitted(kEverySite, none, "https://evil.test/"));  // every site, by name
+  EXPECT_FALSE(permitted("", none, "https://bank.example/"));      // a lost list: none
   EXPECT_TRUE(permitted("*.bank.example", none, "https://pay.bank.example/"));
   EXPECT_TRUE(permitted("*.bank.example", www, "https://www.bank.example/"));
   EXPECT_FALSE(permitted("*.bank.example", www, "https://pay.bank.example/"));  // narrowed
   EXPECT_FALSE(permitted("*.bank.example", evil, "https://evil.test/"));        // not widened
-  EXPECT_TRUE(permitted("", evil, "https://evil.test/"));  // a policy alone is a list
-  EXPECT_FALSE(permitted("", damaged, "https://evil.test/"));
+  EXPECT_TRUE(permitted(kEverySite, evil, "https://evil.test/"));  // narrows "every site"
+  EXPECT_FALSE(permitted(kEverySite, evil, "https://bank.example/"));
+  EXPECT_FALSE(permitted(kEverySite, damaged, "https://evil.test/"));
   EXPECT_FALSE(permitted("*.bank.example", damaged, "https://www.bank.example/"));
   EXPECT_FALSE(permitted("*.bank.example", none, "about:blank"));
 }
@@ -92,13 +94,38 @@ TEST(SiteLock, EveryAddressMustBeAllowedAndNoAddressOnlyOutsideABrowser) {
   page.hostShowsPages = true;                         // a browser's script made it without a page
   EXPECT_FALSE(PagePermitted(page, sites, &refused));
   EXPECT_EQ(refused, "");
-  EXPECT_TRUE(PagePermitted(page, SiteLists{}, &refused));  // no list at all
+  EXPECT_TRUE(PagePermitted(page, SiteLists{kEverySite, {}}, &refused));
+  page.hostShowsPages = false;
+  EXPECT_TRUE(PagePermitted(page, SiteLists{}, &refused));  // local code, even with no list
 
   page.addresses = {"https://www.bank.example/", "https://Evil.test:8443/x"};
   EXPECT_FALSE(PagePermitted(page, sites, &refused));
   EXPECT_EQ(refused, "evil.test");
   page.addresses = {"https://www.bank.example/", "https://pay.bank.example/frame"};
   EXPECT_TRUE(PagePermitted(page, sites, &refused));
+}
+
+// Addresses refused whatever the lists say, and what the refusal may show of them.
+TEST(SiteLock, UnreadableAddressesAreRefusedAndNotShown) {
+  const struct {
+    const char* address;
+    const char* shown;
+  } cases[] = {
+      {"https://b\xC4\x81nk.example/", ""},            // Unicode: no best-fit look-alike
+      {"https://bank.example/\xC4\x81", ""},           // non-ASCII anywhere
+      {"https://bank.example/\tx", ""},                 // control characters
+      {"", ""},                                        // a frame that would not tell
+      {"about:blank#Call 1588-0000 now", ""},          // the page's own words
+      {"https://call 1588-0000 now.example/", ""},     // not a plain host name
+      {"https://evil.test/?https://bank.example/", "evil.test"},
+  };
+  for (const auto& c : cases) {
+    PageAddresses page;
+    page.addresses = {"https://bank.example/", c.address};
+    std::string refused = "stale";
+    EXPECT_FALSE(PagePermitted(page, SiteLists{"bank.example", {}}, &refused)) << c.address;
+    EXPECT_EQ(refused, c.shown) << c.address;
+  }
 }
 
 TEST(SiteLock, TheRefusalNamesTheHostWithinItsBuffer) {

@@ -176,6 +176,8 @@ TEST(SiteLock, SubdomainsLookAlikesAndSchemes) {
   EXPECT_EQ(BoxForPage(L"https://evilbank.example/"), std::wstring(L"evilbank.example") + kRefusal);
   EXPECT_EQ(BoxForPage(L"http://bank.example/"), std::wstring(L"bank.example") + kRefusal);
   EXPECT_EQ(BoxForPage(L"https://bank.example@evil.test/"), std::wstring(L"evil.test") + kRefusal);
+  // Never a best-fit look-alike of an allowed host, and never the page's text.
+  EXPECT_EQ(BoxForPage(L"https://b\u0101nk.example/"), std::wstring(L"(알 수 없음)") + kRefusal);
 }
 
 TEST(SiteLock, ThePolicyNarrowsTheBuiltInListAndCannotWidenIt) {

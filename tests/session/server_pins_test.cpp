@@ -93,7 +93,7 @@ struct CombineCase {
 
 class CombinedPins : public ::testing::TestWithParam<CombineCase> {};
 
-TEST_P(CombinedPins, ThePolicyOnlyNarrowsTheBuildsList) {
+TEST_P(CombinedPins, ASetPolicyDecidesWithinTheBuildsList) {
   const CombineCase& c = GetParam();
   const ServerPins combined =
       CombineServerPins(ParseServerPins(c.build), ParseServerPins(c.policy));
@@ -113,9 +113,10 @@ INSTANTIATE_TEST_SUITE_P(
                       CombineCase{kBoth.c_str(), kOtherPin, true, kOtherPin},  // narrowed
                       // A policy pin outside the build's list is ignored.
                       CombineCase{kBoth.c_str(), kOutsideAndKey.c_str(), true, kKeyPin},
-                      // Nothing of the policy's list is in the build's: the build's list stands.
-                      CombineCase{kKeyPin, kAnotherPin, true, kKeyPin},
-                      CombineCase{kKeyPin, "not a pin", true, kKeyPin}));
+                      // Nothing of the policy's list is in the build's (a revoked pin, a
+                      // typo): no server is trusted.
+                      CombineCase{kKeyPin, kAnotherPin, true, ""},
+                      CombineCase{kKeyPin, "not a pin", true, ""}));
 
 }  // namespace
 }  // namespace dovrel

@@ -28,6 +28,10 @@ class TestServer {
   int CountRequests(const std::string& service) const;
   // The in-process server, natively; null under Wine.
   server::FileServer* InProcess() const { return server_.get(); }
+#ifndef _WIN32
+  // The fingerprints of the server's certificate and of its key, as a pin list.
+  std::string Pins() const;
+#endif
 
  private:
   int port_ = 0;

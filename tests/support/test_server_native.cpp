@@ -4,6 +4,7 @@
 
 #include "server/command_line.h"
 #include "server/file_server.h"
+#include "session/certificate_fingerprints.h"
 #include "tests/support/test_server.h"
 
 namespace dovrel::test {
@@ -48,6 +49,12 @@ TestServer::~TestServer() {
 
 int TestServer::CountRequests(const std::string& service) const {
   return server_ ? static_cast<int>(server_->CountRequests(service)) : -1;
+}
+
+std::string TestServer::Pins() const {
+  CertificateFingerprints own;
+  if (!server_ || !FingerprintCertificate(server_->Credentials().certificate.get(), &own)) return {};
+  return FormatFingerprint(own.certificate) + ";" + FormatFingerprint(own.publicKey);
 }
 
 }  // namespace dovrel::test

@@ -10,6 +10,7 @@
 
 #include "net/message.h"
 #include "tests/support/loopback_peer.h"
+#include "tests/support/test_server.h"
 #include "base/message_box.h"
 
 namespace dovrel {
@@ -19,6 +20,8 @@ using test::LoopbackPeer;
 using test::PeerConnection;
 
 const ExchangeTimeouts kShortTimeouts{2000, 2000, 2000, 2000};
+constexpr char kOtherServerPin[] =
+    "0000000000000000000000000000000000000000000000000000000000000001";
 
 // A file server on 127.0.0.1 that answers each connection, in order, with the
 // next scripted reply document (none: it closes without replying) and records
@@ -391,6 +394,32 @@ TEST(QueryFileListTest, SearchAllSendsZerosAndRestoresTheDateBox) {
   EXPECT_STREQ(parameters.searchDate, kSearchAllDate);
   EXPECT_EQ(ListRequestElement(server, "DATE").value_or(""), "00000000");
 }
+
+#ifndef _WIN32
+TEST(QueryFileListTest, AServerThePinsDoNotAdmitIsNeverToldTheUserId) {
+  test::TestServer server("plain");
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  const std::string own = server.Pins();
+  const struct {
+    std::string pins;
+    bool admitted;
+  } cases[] = {{own, true}, {own.substr(own.find(';') + 1), true}, {kOtherServerPin, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pins);
+    RecordingView view(test::kSampleDate);
+    ReceiveParameters parameters = Parameters(server.Port());
+    std::vector<TransferItem> list;
+    const int asked = server.CountRequests("GETLIST");
+    const int listed =
+        QueryFileList(parameters, view, list, kShortTimeouts, ParseServerPins(c.pins));
+    EXPECT_EQ(listed > 0, c.admitted);
+    EXPECT_EQ(server.CountRequests("GETLIST") - asked, c.admitted ? 1 : 0);
+    if (!c.admitted) {
+      EXPECT_EQ(view.events.back(), Box(kNoConnectionText));
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace dovrel
