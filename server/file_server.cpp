@@ -15,7 +15,7 @@
 
 #include "net/wire_text.h"
 #include "server/server_state.h"
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 
 namespace dovrel::server {
 namespace {

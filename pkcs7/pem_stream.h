@@ -10,8 +10,8 @@
 
 #include "net/codecs.h"
 #include "net/delimited_body.h"
-#include "session/crypto_error.h"
-#include "session/encrypted_data_stream.h"
+#include "pkcs7/crypto_error.h"
+#include "pkcs7/encrypted_data_stream.h"
 
 namespace dovrel {
 

@@ -3,7 +3,7 @@
 
 #include <openssl/x509.h>
 
-#include "session/server_pins.h"
+#include "pkcs7/fingerprint.h"
 
 namespace dovrel {
 

@@ -1,4 +1,4 @@
-#include "session/ber_reader.h"
+#include "pkcs7/ber_reader.h"
 
 #include <algorithm>
 

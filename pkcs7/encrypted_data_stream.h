@@ -8,11 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "session/ber_reader.h"
-#include "session/cipher_choice.h"
-#include "session/content_decryptor.h"
-#include "session/crypto_error.h"
-#include "session/crypto_ptr.h"
+#include "pkcs7/ber_reader.h"
+#include "pkcs7/cipher_choice.h"
+#include "pkcs7/content_decryptor.h"
+#include "pkcs7/crypto_error.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel {
 

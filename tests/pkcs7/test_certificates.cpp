@@ -1,4 +1,4 @@
-#include "tests/session/test_certificates.h"
+#include "tests/pkcs7/test_certificates.h"
 
 #include <openssl/bio.h>
 #include <openssl/evp.h>
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 
 namespace dovrel::test {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "session/pkcs7.h"
-#include "tests/session/test_certificates.h"
+#include "pkcs7/pkcs7.h"
+#include "tests/pkcs7/test_certificates.h"
 #include "tests/support/line_ends.h"
 
 namespace dovrel {

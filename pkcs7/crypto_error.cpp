@@ -1,4 +1,4 @@
-#include "session/crypto_error.h"
+#include "pkcs7/crypto_error.h"
 
 #include <openssl/err.h>
 

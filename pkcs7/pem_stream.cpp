@@ -1,4 +1,4 @@
-#include "session/pem_stream.h"
+#include "pkcs7/pem_stream.h"
 
 #include <openssl/err.h>
 #include <openssl/pem.h>
@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "session/failure_sites.h"
-#include "session/pem_body.h"
-#include "session/pkcs7.h"
+#include "pkcs7/failure_sites.h"
+#include "pkcs7/pem_body.h"
+#include "pkcs7/pkcs7.h"
 
 namespace dovrel {
 namespace {

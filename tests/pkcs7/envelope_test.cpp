@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "session/crypto_ptr.h"
-#include "session/pkcs7.h"
-#include "tests/session/test_certificates.h"
+#include "pkcs7/crypto_ptr.h"
+#include "pkcs7/pkcs7.h"
+#include "tests/pkcs7/test_certificates.h"
 
 namespace dovrel {
 namespace {

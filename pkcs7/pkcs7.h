@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "session/crypto_error.h"
+#include "pkcs7/crypto_error.h"
 
 namespace dovrel {
 

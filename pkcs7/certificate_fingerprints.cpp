@@ -1,4 +1,4 @@
-#include "session/certificate_fingerprints.h"
+#include "pkcs7/certificate_fingerprints.h"
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel {
 namespace {

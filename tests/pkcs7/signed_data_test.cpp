@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "session/pkcs7.h"
-#include "tests/session/test_certificates.h"
+#include "pkcs7/pkcs7.h"
+#include "tests/pkcs7/test_certificates.h"
 
 namespace dovrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 
 #include <openssl/provider.h>
 

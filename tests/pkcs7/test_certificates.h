@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel::test {
 

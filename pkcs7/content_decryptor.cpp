@@ -1,4 +1,4 @@
-#include "session/content_decryptor.h"
+#include "pkcs7/content_decryptor.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "session/failure_sites.h"
+#include "pkcs7/failure_sites.h"
 
 namespace dovrel {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <cstddef>
 
-#include "session/crypto_error.h"
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_error.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel {
 

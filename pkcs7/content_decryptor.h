@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "session/cipher_choice.h"
-#include "session/crypto_error.h"
-#include "session/crypto_ptr.h"
+#include "pkcs7/cipher_choice.h"
+#include "pkcs7/crypto_error.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel {
 

@@ -11,10 +11,10 @@
 #include <cstring>
 
 #include "net/codecs.h"
-#include "session/crypto_init.h"
-#include "session/crypto_ptr.h"
-#include "session/failure_sites.h"
-#include "session/pkcs7.h"
+#include "pkcs7/crypto_init.h"
+#include "pkcs7/crypto_ptr.h"
+#include "pkcs7/failure_sites.h"
+#include "pkcs7/pkcs7.h"
 
 namespace dovrel {
 namespace {

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <memory>
 
-#include "session/cipher_choice.h"
-#include "session/crypto_init.h"
-#include "session/encrypted_data_stream.h"
-#include "session/failure_sites.h"
-#include "session/pem_stream.h"
-#include "session/pkcs7.h"
+#include "pkcs7/cipher_choice.h"
+#include "pkcs7/crypto_init.h"
+#include "pkcs7/encrypted_data_stream.h"
+#include "pkcs7/failure_sites.h"
+#include "pkcs7/pem_stream.h"
+#include "pkcs7/pkcs7.h"
 
 namespace dovrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "session/cipher_choice.h"
+#include "pkcs7/cipher_choice.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "session/failure_sites.h"
+#include "pkcs7/failure_sites.h"
 
 namespace dovrel {
 

@@ -1,4 +1,4 @@
-#include "session/encrypted_data_stream.h"
+#include "pkcs7/encrypted_data_stream.h"
 
 #include <openssl/asn1.h>
 #include <openssl/err.h>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "session/failure_sites.h"
+#include "pkcs7/failure_sites.h"
 
 namespace dovrel {
 namespace {
