@@ -60,7 +60,7 @@ class ConsoleSessionHost : public KeyExchangeHost {
 class ConsoleTransferView : public TransferView {
  public:
   ConsoleTransferView(bool terminal, bool quiet) : terminal_(terminal), quiet_(quiet) {}
-  void SetText(int control, const std::string& utf8) override;
+  void SetText(TransferField field, const std::string& utf8) override;
   void SetProgress(int position) override;
   void EnableCancel(bool) override {}
   // Ends the bar's line before other output follows.

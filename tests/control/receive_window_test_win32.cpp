@@ -8,7 +8,7 @@
 #include "control/receive_folder_setting_win32.h"
 #include "control/receive_window_runner_win32.h"
 #include "base/message_box.h"
-#include "session/progress_window_win32.h"
+#include "ui/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/window_driver_win32.h"
 #include "tests/support/window_test_support_win32.h"

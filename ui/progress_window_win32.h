@@ -16,7 +16,7 @@
 #include "net/exchange.h"
 #include "base/receive_parameters.h"
 #include "base/transfer_item.h"
-#include "session/busy_indicator.h"
+#include "ui/busy_indicator.h"
 #include "session/download_worker.h"
 
 namespace dovrel {

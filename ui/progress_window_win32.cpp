@@ -1,4 +1,4 @@
-#include "session/progress_window_win32.h"
+#include "ui/progress_window_win32.h"
 
 #include <commctrl.h>
 
@@ -12,9 +12,9 @@
 #include "net/wire_text.h"
 #include "resources/resource_ids.h"
 #include "session/key_exchange.h"
-#include "session/module_threads_win32.h"
+#include "ui/module_threads_win32.h"
 #include "base/win32/window_helpers_win32.h"
-#include "session/window_wait_win32.h"
+#include "ui/window_wait_win32.h"
 
 namespace dovrel {
 namespace {
@@ -26,6 +26,21 @@ constexpr int kCancelButton = IDCANCEL;
 
 std::atomic<int> runningTransfers{0};
 
+// Where the dialog shows each of the worker's texts.
+int ControlOf(TransferField field) {
+  switch (field) {
+    case TransferField::kStatus:
+      return IDC_PROGRESS_STATUS;
+    case TransferField::kFileName:
+      return IDC_PROGRESS_FILE_NAME;
+    case TransferField::kSize:
+      return IDC_PROGRESS_SIZE;
+    case TransferField::kCount:
+      return IDC_PROGRESS_COUNT;
+  }
+  return 0;
+}
+
 }  // namespace
 
 // The worker's updates, kept until the window's thread takes them. Only the
@@ -33,9 +48,9 @@ std::atomic<int> runningTransfers{0};
 // message and never waits.
 class PostedUpdates final : public TransferView {
  public:
-  void SetText(int control, const std::string& utf8) override {
+  void SetText(TransferField field, const std::string& utf8) override {
     std::lock_guard<std::mutex> hold(lock_);
-    texts_[control] = utf8;
+    texts_[field] = utf8;
     PostLocked();
   }
   void SetProgress(int position) override {
@@ -60,7 +75,7 @@ class PostedUpdates final : public TransferView {
   }
 
   struct Batch {
-    std::map<int, std::string> texts;
+    std::map<TransferField, std::string> texts;
     int progress = -1;
     int cancelEnabled = -1;
   };
@@ -83,7 +98,7 @@ class PostedUpdates final : public TransferView {
   std::mutex lock_;
   HWND window_ = nullptr;
   bool posted_ = false;
-  std::map<int, std::string> texts_;
+  std::map<TransferField, std::string> texts_;
   int progress_ = -1;
   int cancelEnabled_ = -1;
 };
@@ -258,9 +273,9 @@ void ProgressWindow::StartTransfer() {
 void ProgressWindow::ApplyUpdates() {
   if (!run_) return;
   PostedUpdates::Batch batch = run_->updates.Take();
-  for (const auto& [control, text] : batch.texts) ShowText(control, text);
+  for (const auto& [field, text] : batch.texts) ShowText(ControlOf(field), text);
   if (batch.progress >= 0) {
-    SendDlgItemMessageW(window_, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(batch.progress), 0);
+    SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(batch.progress), 0);
   }
   if (batch.cancelEnabled >= 0) {
     EnableWindow(GetDlgItem(window_, kCancelButton), batch.cancelEnabled == 1);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "net/wait_hook.h"
-#include "session/busy_indicator.h"
+#include "ui/busy_indicator.h"
 
 namespace dovrel {
 

@@ -1,6 +1,6 @@
 #pragma once
-// The busy popup as the windows of the transfer see it: shown while the
-// user-interface thread waits for the server. The workbench supplies it.
+// The busy popup as the progress window and the waits see it: shown while the
+// user-interface thread waits for the server. The main receive window supplies it.
 
 namespace dovrel {
 

@@ -11,7 +11,7 @@
 
 #include "base/message_box.h"
 #include "session/key_exchange.h"
-#include "session/progress_window_win32.h"
+#include "ui/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/window_driver_win32.h"
 #include "tests/support/window_test_support_win32.h"

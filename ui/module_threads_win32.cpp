@@ -1,4 +1,4 @@
-#include "session/module_threads_win32.h"
+#include "ui/module_threads_win32.h"
 
 #include <memory>
 #include <mutex>

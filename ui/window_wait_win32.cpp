@@ -1,4 +1,4 @@
-#include "session/window_wait_win32.h"
+#include "ui/window_wait_win32.h"
 
 namespace dovrel {
 namespace {
