@@ -9,7 +9,7 @@
 
 #include "session/download_worker.h"
 #include "session/key_exchange.h"
-#include "ui/file_list_view.h"
+#include "session/file_list_view.h"
 
 namespace dovrel::cli {
 

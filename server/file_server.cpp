@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "net/wire_text.h"
+#include "server/connection.h"
 #include "server/server_state.h"
 #include "pkcs7/crypto_init.h"
 

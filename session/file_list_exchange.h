@@ -1,6 +1,8 @@
 #pragma once
-// Asks the file server which files it holds for the date in the date edit box
-// (an INIT and a GETLIST Exchange) and fills the server file list with them.
+// The file-list exchange: asks the file server which files it holds for the
+// date in the date edit box (an INIT and a GETLIST Exchange) and fills the
+// server file list with them. The main window and the receiver both run it
+// through a FileListView.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +12,7 @@
 
 #include "net/exchange.h"
 #include "base/transfer_item.h"
-#include "ui/file_list_view.h"
+#include "session/file_list_view.h"
 #include "base/receive_parameters.h"
 
 namespace dovrel {

@@ -1,6 +1,6 @@
 // The control object's identity: creation, the interface table, reference
 // counting and the dispatch side.
-#include "control/pelgrath_win32.h"
+#include "control/control_object_win32.h"
 
 #include <new>
 
@@ -124,15 +124,10 @@ HRESULT Pelgrath::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAM
 HWND Pelgrath::HostWindow() {
   HWND site = nullptr;
   if (clientSite) {
-    IOleWindow* siteWindow = nullptr;
-    if (SUCCEEDED(clientSite.get()->QueryInterface(IID_IOleWindow,
-                                                   reinterpret_cast<void**>(&siteWindow))) &&
-        siteWindow != nullptr) {
-      com_ptr<IOleWindow> hold(siteWindow);
-      if (FAILED(siteWindow->GetWindow(&site))) site = nullptr;
-    }
+    com_ptr<IOleWindow> siteWindow = clientSite.query<IOleWindow>(IID_IOleWindow);
+    if (siteWindow && FAILED(siteWindow->GetWindow(&site))) site = nullptr;
   }
-  if (site == nullptr && inPlaceSite && FAILED(inPlaceSite.get()->GetWindow(&site))) site = nullptr;
+  if (site == nullptr && inPlaceSite && FAILED(inPlaceSite->GetWindow(&site))) site = nullptr;
   if (site == nullptr) site = window;
   return site != nullptr && IsWindow(site) ? GetAncestor(site, GA_ROOT) : nullptr;
 }

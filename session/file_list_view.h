@@ -1,6 +1,7 @@
 #pragma once
-// What the file list query touches of the main receive window: the date edit
-// box, the server file list, the busy popup and message boxes.
+// What the file-list exchange touches of its caller (the main receive window or
+// the receiver's console): the date edit box, the server file list, the busy
+// popup and message boxes.
 
 #include <string>
 

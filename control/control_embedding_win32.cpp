@@ -2,7 +2,7 @@
 // the verbs, in-place activation in a window of its own, the extent and the
 // registered status flags. The control has no user interface of its own.
 #include "control/control_window_win32.h"
-#include "control/pelgrath_win32.h"
+#include "control/control_object_win32.h"
 
 namespace dovrel {
 
@@ -10,12 +10,11 @@ HRESULT Pelgrath::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND, L
   if (!inPlaceSite) {
     IOleClientSite* site = activeSite != nullptr ? activeSite : clientSite.get();
     if (site == nullptr) return E_UNEXPECTED;
-    IOleInPlaceSite* found = nullptr;
-    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&found))))
-      return E_FAIL;
-    com_ptr<IOleInPlaceSite> candidate(found);
-    if (candidate.get()->CanInPlaceActivate() != S_OK) return E_FAIL;
-    candidate.get()->OnInPlaceActivate();
+    com_ptr<IOleInPlaceSite> candidate =
+        QueryInterfaceOf<IOleInPlaceSite>(site, IID_IOleInPlaceSite);
+    if (!candidate) return E_FAIL;
+    if (candidate->CanInPlaceActivate() != S_OK) return E_FAIL;
+    candidate->OnInPlaceActivate();
 
     HWND parent = nullptr;
     IOleInPlaceFrame* frame = nullptr;
@@ -23,13 +22,13 @@ HRESULT Pelgrath::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND, L
     RECT position{}, clip{};
     OLEINPLACEFRAMEINFO frameInfo{};
     frameInfo.cb = sizeof frameInfo;
-    candidate.get()->GetWindow(&parent);
-    candidate.get()->GetWindowContext(&frame, &document, &position, &clip, &frameInfo);
+    candidate->GetWindow(&parent);
+    candidate->GetWindowContext(&frame, &document, &position, &clip, &frameInfo);
     if (frame != nullptr) frame->Release();
     if (document != nullptr) document->Release();
     window = CreateControlWindow(parent, position);
     if (window == nullptr) {
-      candidate.get()->OnInPlaceDeactivate();
+      candidate->OnInPlaceDeactivate();
       return E_FAIL;
     }
     ShowWindow(window, SW_SHOWNA);
@@ -37,7 +36,7 @@ HRESULT Pelgrath::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND, L
   }
   if (verb == OLEIVERB_UIACTIVATE && !uiActive) {
     uiActive = true;
-    inPlaceSite.get()->OnUIActivate();
+    inPlaceSite->OnUIActivate();
   }
   return S_OK;
 }
@@ -56,14 +55,14 @@ HRESULT Pelgrath::InPlaceDeactivate() {
   if (window != nullptr) DestroyWindow(window);
   window = nullptr;
   com_ptr<IOleInPlaceSite> site = std::move(inPlaceSite);
-  site.get()->OnInPlaceDeactivate();
+  site->OnInPlaceDeactivate();
   return S_OK;
 }
 
 HRESULT Pelgrath::UIDeactivate() {
   if (!uiActive) return S_OK;
   uiActive = false;
-  if (inPlaceSite) inPlaceSite.get()->OnUIDeactivate(FALSE);
+  if (inPlaceSite) inPlaceSite->OnUIDeactivate(FALSE);
   return S_OK;
 }
 
@@ -119,7 +118,7 @@ HRESULT Pelgrath::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
 
 HRESULT Pelgrath::Close(DWORD) {
   InPlaceDeactivate();
-  if (oleAdvise) oleAdvise.get()->SendOnClose();
+  if (oleAdvise) oleAdvise->SendOnClose();
   return S_OK;
 }
 
@@ -192,16 +191,16 @@ HRESULT Pelgrath::Advise(IAdviseSink* sink, DWORD* connection) {
     if (FAILED(made)) return made;
     oleAdvise.reset(holder);
   }
-  return oleAdvise.get()->Advise(sink, connection);
+  return oleAdvise->Advise(sink, connection);
 }
 
 HRESULT Pelgrath::Unadvise(DWORD connection) {
-  return oleAdvise ? oleAdvise.get()->Unadvise(connection) : OLE_E_NOCONNECTION;
+  return oleAdvise ? oleAdvise->Unadvise(connection) : OLE_E_NOCONNECTION;
 }
 
 HRESULT Pelgrath::EnumAdvise(IEnumSTATDATA** advises) {
   if (advises != nullptr) *advises = nullptr;
-  return oleAdvise ? oleAdvise.get()->EnumAdvise(advises) : E_FAIL;
+  return oleAdvise ? oleAdvise->EnumAdvise(advises) : E_FAIL;
 }
 
 // The status flags come from the registered MiscStatus keys.

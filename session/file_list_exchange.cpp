@@ -1,4 +1,4 @@
-#include "ui/file_list_query.h"
+#include "session/file_list_exchange.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // The control's view, persistence, data and class information with the
 // framework's default behaviour: it draws nothing, has no properties to keep
 // and no events to fire.
-#include "control/pelgrath_win32.h"
+#include "control/control_object_win32.h"
 #include "control/type_library_win32.h"
 
 namespace dovrel {
@@ -127,16 +127,16 @@ HRESULT Pelgrath::DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink, DWO
     if (FAILED(made)) return made;
     dataAdvise.reset(holder);
   }
-  return dataAdvise.get()->Advise(static_cast<IDataObject*>(this), format, flags, sink, connection);
+  return dataAdvise->Advise(static_cast<IDataObject*>(this), format, flags, sink, connection);
 }
 
 HRESULT Pelgrath::DUnadvise(DWORD connection) {
-  return dataAdvise ? dataAdvise.get()->Unadvise(connection) : OLE_E_NOCONNECTION;
+  return dataAdvise ? dataAdvise->Unadvise(connection) : OLE_E_NOCONNECTION;
 }
 
 HRESULT Pelgrath::EnumDAdvise(IEnumSTATDATA** advises) {
   if (advises != nullptr) *advises = nullptr;
-  return dataAdvise ? dataAdvise.get()->EnumAdvise(advises) : E_FAIL;
+  return dataAdvise ? dataAdvise->EnumAdvise(advises) : E_FAIL;
 }
 
 HRESULT Pelgrath::GetClassInfo(ITypeInfo** info) {

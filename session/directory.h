@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "base/platform_paths.h"
 
@@ -37,6 +38,11 @@ class DirectorySource {
 };
 
 const DirectorySource& PlatformDirectorySource();
+
+inline constexpr char kTxtPattern[] = "*.txt";
+
+// The platform's "*.txt" wildcard: any name ending in ".txt", letter case ignored.
+bool MatchesTxtPattern(std::string_view name);
 
 // A fresh name for that probe's file, unlikely to be any user's.
 std::string DrawProbeFileName();

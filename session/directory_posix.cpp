@@ -8,8 +8,7 @@
 #include <ctime>
 
 #include "base/unique_handles_posix.h"
-#include "ui/directory.h"
-#include "ui/local_listing.h"
+#include "session/directory.h"
 
 namespace dovrel {
 namespace {

@@ -1,8 +1,7 @@
 #include <windows.h>
 
 #include "base/win32/unique_handles_win32.h"
-#include "ui/directory.h"
-#include "ui/local_listing.h"
+#include "session/directory.h"
 
 namespace dovrel {
 namespace {
