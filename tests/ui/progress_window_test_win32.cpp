@@ -12,6 +12,7 @@
 #include "base/message_box.h"
 #include "session/key_exchange.h"
 #include "ui/progress_window_win32.h"
+#include "resources/resource_ids.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/window_driver_win32.h"
 #include "tests/support/window_test_support_win32.h"
@@ -128,11 +129,11 @@ TEST_F(ProgressWindowTest, ShowsTheWorkersTextsAndEndsWhenItHasFinished) {
   std::string size;
   std::string name;
   while (IsWindow(window)) {
-    const std::string count = ItemText(window, 220);
+    const std::string count = ItemText(window, IDC_PROGRESS_COUNT);
     if (!count.empty()) counts.insert(count);
-    const std::string shownSize = ItemText(window, 219);
+    const std::string shownSize = ItemText(window, IDC_PROGRESS_SIZE);
     if (!shownSize.empty()) size = shownSize;
-    const std::string shownName = ItemText(window, 217);
+    const std::string shownName = ItemText(window, IDC_PROGRESS_FILE_NAME);
     if (!shownName.empty()) name = shownName;
     Sleep(5);
   }
@@ -156,7 +157,8 @@ TEST_F(ProgressWindowTest, CancelEndsWithinTheCurrentItemWithTerminateSentAndRes
   folder_.Write("107a.txt", "the copy already there");
   HWND window = ProgressWindowShown(kDefaultWaitMs);
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 215) == "응답을 기다리고 있습니다"; }));
+  ASSERT_TRUE(
+      WaitFor([&] { return ItemText(window, IDC_PROGRESS_STATUS) == "응답을 기다리고 있습니다"; }));
   PressButton(window, IDCANCEL);
   int result = 0;
   // Well before the server's delayed reply: the worker gives the item up
@@ -174,7 +176,7 @@ TEST_F(ProgressWindowTest, OkWhileTheWorkerRunsEndsTheWindowAtOnce) {
   Start("get-slow", {"107a.txt", "107B.TXT"});
   HWND window = ProgressWindowShown(kDefaultWaitMs);
   ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return ItemText(window, 220) == "2개중  1번째"; }));
+  ASSERT_TRUE(WaitFor([&] { return ItemText(window, IDC_PROGRESS_COUNT) == "2개중  1번째"; }));
   PostMessageW(window, WM_COMMAND, IDOK, 0);
   int result = 0;
   // Well before the server's delayed reply: the window does not wait for the worker.
