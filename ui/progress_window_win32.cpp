@@ -275,7 +275,8 @@ void ProgressWindow::ApplyUpdates() {
   PostedUpdates::Batch batch = run_->updates.Take();
   for (const auto& [field, text] : batch.texts) ShowText(ControlOf(field), text);
   if (batch.progress >= 0) {
-    SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(batch.progress), 0);
+    SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(batch.progress),
+                        0);
   }
   if (batch.cancelEnabled >= 0) {
     EnableWindow(GetDlgItem(window_, kCancelButton), batch.cancelEnabled == 1);
