@@ -29,6 +29,10 @@ class com_ptr : public unique_any<Interface*, ReleaseInterface<Interface>> {
   com_ptr() = default;
   explicit com_ptr(Interface* pointer)
       : unique_any<Interface*, ReleaseInterface<Interface>>(pointer) {}
+  // Declared, with the moves, so that analysers see an owner whose end releases.
+  ~com_ptr() = default;
+  com_ptr(com_ptr&&) noexcept = default;
+  com_ptr& operator=(com_ptr&&) noexcept = default;
 
   Interface* operator->() const { return this->get(); }
 
