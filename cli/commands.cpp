@@ -11,8 +11,8 @@
 #include "net/resolve.h"
 #include "session/download_thread.h"
 #include "session/file_names.h"
-#include "ui/directory.h"
-#include "ui/file_list_query.h"
+#include "session/directory.h"
+#include "session/file_list_exchange.h"
 
 namespace dovrel::cli {
 namespace {
@@ -24,7 +24,7 @@ extern "C" void OnInterrupt(int) { cancelRequested = true; }
 // The session's parameters, or false after telling why.
 bool MakeParameters(const Options& options, ReceiveParameters* parameters) {
   char address[kShortTextSize];
-  if (!ResolveServerAddress(options.server.c_str(), address, sizeof address)) {
+  if (ResolveServerName(options.server.c_str(), address, sizeof address) != 0) {
     std::fprintf(stderr, "dovrel: cannot resolve the server name %s\n", options.server.c_str());
     return false;
   }

@@ -23,11 +23,11 @@ void ConsoleSessionHost::ShowMessage(const char* text, const char* caption, unsi
   PrintMessage(text, caption);
 }
 
-void ConsoleTransferView::SetText(int control, const std::string& utf8) {
+void ConsoleTransferView::SetText(TransferField field, const std::string& utf8) {
   std::lock_guard<std::mutex> hold(lock_);
-  if (control == kFileNameText) name_ = utf8;
-  if (control == kSizeTextControl) size_ = utf8;
-  if (control == kCountText) {
+  if (field == TransferField::kFileName) name_ = utf8;
+  if (field == TransferField::kSize) size_ = utf8;
+  if (field == TransferField::kCount) {
     count_ = utf8;
     if (!terminal_ && !quiet_) std::printf("%s  %s\n", count_.c_str(), name_.c_str());
   }

@@ -9,7 +9,7 @@
 
 #include "session/download_worker.h"
 #include "session/key_exchange.h"
-#include "ui/file_list_view.h"
+#include "session/file_list_view.h"
 
 namespace dovrel::cli {
 
@@ -60,7 +60,7 @@ class ConsoleSessionHost : public KeyExchangeHost {
 class ConsoleTransferView : public TransferView {
  public:
   ConsoleTransferView(bool terminal, bool quiet) : terminal_(terminal), quiet_(quiet) {}
-  void SetText(int control, const std::string& utf8) override;
+  void SetText(TransferField field, const std::string& utf8) override;
   void SetProgress(int position) override;
   void EnableCancel(bool) override {}
   // Ends the bar's line before other output follows.

@@ -1,6 +1,8 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "dovrel_version.h"
 #include "session/server_pins.h"
@@ -26,6 +28,96 @@ bool ParseMilliseconds(const std::string& text, int* value) {
   return true;
 }
 
+constexpr char kPinRefusal[] =
+    "--server-pin takes a SHA-256 fingerprint: 64 hexadecimal digits, or 32 pairs with ':' "
+    "between them";
+
+// An option whose value is checked: how it is read into the options, and what
+// is said when it is refused.
+struct ValueOption {
+  const char* name;
+  bool (*read)(const std::string& text, Options* options);  // false: refused
+  const char* refusal;
+};
+
+const ValueOption kValueOptions[] = {
+    {"--port", [](const std::string& text, Options* o) { return ParsePort(text, &o->port); },
+     "--port takes a number from 1 to 65535"},
+    {"--exchange-limit",
+     [](const std::string& text, Options* o) {
+       return ParseMilliseconds(text, &o->exchangeLimitMs);
+     },
+     "--exchange-limit takes milliseconds, from 0 to 9999999"},
+    {"--speed-time",
+     [](const std::string& text, Options* o) { return ParseMilliseconds(text, &o->speedTimeMs); },
+     "--speed-time takes milliseconds, from 0 to 9999999"},
+    {"--cancel-after",
+     [](const std::string& text, Options* o) { return ParseMilliseconds(text, &o->cancelAfterMs); },
+     "--cancel-after takes milliseconds, from 0 to 9999999"},
+    {"--server-pin",
+     [](const std::string& text, Options* o) {
+       Fingerprint fingerprint;
+       if (!ParseFingerprint(text, &fingerprint)) return false;
+       o->serverPins.push_back(text);
+       return true;
+     },
+     kPinRefusal},
+};
+
+struct TextOption {
+  const char* name;
+  std::string Options::*text;
+};
+
+const TextOption kTextOptions[] = {{"--server", &Options::server},
+                                   {"--date", &Options::date},
+                                   {"--user", &Options::user},
+                                   {"--folder", &Options::folder}};
+
+struct FlagOption {
+  const char* name;
+  bool Options::*flag;
+};
+
+const FlagOption kFlagOptions[] = {
+    {"--all", &Options::all}, {"--quiet", &Options::quiet}, {"-q", &Options::quiet}};
+
+struct CommandName {
+  const char* name;
+  Command command;
+};
+
+const CommandName kCommands[] = {{"--help", Command::kHelp}, {"-h", Command::kHelp},
+                                 {"help", Command::kHelp},   {"--version", Command::kVersion},
+                                 {"list", Command::kList},   {"receive", Command::kReceive}};
+
+// The entry of `table` named `name`; null when there is none.
+template <typename Entry, std::size_t Count>
+const Entry* Find(const Entry (&table)[Count], const std::string& name) {
+  const Entry* found = std::find_if(std::begin(table), std::end(table),
+                                    [&](const Entry& entry) { return name == entry.name; });
+  return found != std::end(table) ? found : nullptr;
+}
+
+// The command's own rules, once every argument has been read.
+bool CheckCommand(const Options& options, std::string* error) {
+  if (options.command == Command::kList && !options.names.empty()) {
+    *error = "list takes no file names";
+    return false;
+  }
+  if (options.command == Command::kReceive) {
+    if (options.folder.empty()) {
+      *error = "receive needs --folder";
+      return false;
+    }
+    if (options.all == !options.names.empty()) {
+      *error = "receive needs either --all or file names, not both";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* error) {
@@ -34,78 +126,41 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
     *error = "no command given";
     return false;
   }
-  const std::string& command = arguments[0];
-  if (command == "--help" || command == "-h" || command == "help") {
-    options->command = Command::kHelp;
-    return true;
-  }
-  if (command == "--version") {
-    options->command = Command::kVersion;
-    if (arguments.size() == 1) return true;
-    *error = "--version takes nothing more";
+  const CommandName* command = Find(kCommands, arguments[0]);
+  if (command == nullptr) {
+    *error = "unknown command: " + arguments[0];
     return false;
   }
-  if (command == "list") {
-    options->command = Command::kList;
-  } else if (command == "receive") {
-    options->command = Command::kReceive;
-  } else {
-    *error = "unknown command: " + command;
+  options->command = command->command;
+  if (command->command == Command::kHelp) return true;
+  if (command->command == Command::kVersion) {
+    if (arguments.size() == 1) return true;
+    *error = "--version takes nothing more";
     return false;
   }
 
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    auto value = [&](std::string* out) {
+    if (argument == "--help" || argument == "-h") {
+      options->command = Command::kHelp;
+      return true;
+    }
+    const TextOption* text = Find(kTextOptions, argument);
+    const ValueOption* checked = Find(kValueOptions, argument);
+    if (const FlagOption* flag = Find(kFlagOptions, argument)) {
+      options->*(flag->flag) = true;
+    } else if (text != nullptr || checked != nullptr) {
       if (i + 1 >= arguments.size()) {
         *error = argument + " needs a value";
         return false;
       }
-      *out = arguments[++i];
-      return true;
-    };
-    std::string text;
-    if (argument == "--help" || argument == "-h") {
-      options->command = Command::kHelp;
-      return true;
-    } else if (argument == "--server") {
-      if (!value(&options->server)) return false;
-    } else if (argument == "--port") {
-      if (!value(&text)) return false;
-      if (!ParsePort(text, &options->port)) {
-        *error = "--port takes a number from 1 to 65535";
+      const std::string& value = arguments[++i];
+      if (text != nullptr) {
+        options->*(text->text) = value;
+      } else if (!checked->read(value, options)) {
+        *error = checked->refusal;
         return false;
       }
-    } else if (argument == "--date") {
-      if (!value(&options->date)) return false;
-    } else if (argument == "--user") {
-      if (!value(&options->user)) return false;
-    } else if (argument == "--folder") {
-      if (!value(&options->folder)) return false;
-    } else if (argument == "--all") {
-      options->all = true;
-    } else if (argument == "--quiet" || argument == "-q") {
-      options->quiet = true;
-    } else if (argument == "--exchange-limit" || argument == "--speed-time" ||
-               argument == "--cancel-after") {
-      if (!value(&text)) return false;
-      int* target = argument == "--exchange-limit" ? &options->exchangeLimitMs
-                    : argument == "--speed-time"   ? &options->speedTimeMs
-                                                   : &options->cancelAfterMs;
-      if (!ParseMilliseconds(text, target)) {
-        *error = argument + " takes milliseconds, from 0 to 9999999";
-        return false;
-      }
-    } else if (argument == "--server-pin") {
-      if (!value(&text)) return false;
-      Fingerprint fingerprint;
-      if (!ParseFingerprint(text, &fingerprint)) {
-        *error =
-            "--server-pin takes a SHA-256 fingerprint: 64 hexadecimal digits, or 32 pairs "
-            "with ':' between them";
-        return false;
-      }
-      options->serverPins.push_back(text);
     } else if (argument.size() > 1 && argument[0] == '-') {
       *error = "unknown option: " + argument;
       return false;
@@ -113,22 +168,7 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
       options->names.push_back(argument);
     }
   }
-
-  if (options->command == Command::kList && !options->names.empty()) {
-    *error = "list takes no file names";
-    return false;
-  }
-  if (options->command == Command::kReceive) {
-    if (options->folder.empty()) {
-      *error = "receive needs --folder";
-      return false;
-    }
-    if (options->all == !options->names.empty()) {
-      *error = "receive needs either --all or file names, not both";
-      return false;
-    }
-  }
-  return true;
+  return CheckCommand(*options, error);
 }
 
 std::string UsageText() {

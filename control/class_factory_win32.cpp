@@ -1,7 +1,7 @@
 #include "control/class_factory_win32.h"
 
 #include "control/module_state_win32.h"
-#include "control/pelgrath_win32.h"
+#include "control/control_object_win32.h"
 
 namespace dovrel {
 namespace {

@@ -12,7 +12,7 @@
 #include "control/dovrel_idl.h"
 #include "control/module_state_win32.h"
 #include "control/registry_editor_win32.h"
-#include "session/module_threads_win32.h"
+#include "ui/module_threads_win32.h"
 #include "ui/resource_module_win32.h"
 #include "control/type_library_win32.h"
 

@@ -25,30 +25,23 @@ void Keep(BSTR address, PageAddresses* page) {
 void AddDocumentAddress(IOleClientSite* site, PageAddresses* page) {
   com_ptr<IOleContainer> container;
   if (FAILED(site->GetContainer(container.put())) || !container) return;
-  com_ptr<IHTMLDocument2> document;
-  if (FAILED(container.get()->QueryInterface(IID_IHTMLDocument2,
-                                             reinterpret_cast<void**>(document.put()))) ||
-      !document)
-    return;
+  com_ptr<IHTMLDocument2> document = container.query<IHTMLDocument2>(IID_IHTMLDocument2);
+  if (!document) return;
   BSTR address = nullptr;
-  const unique_bstr owned(SUCCEEDED(document.get()->get_URL(&address)) ? address : nullptr);
+  const unique_bstr owned(SUCCEEDED(document->get_URL(&address)) ? address : nullptr);
   page->addresses.push_back(Utf8FromBstr(owned.get()));
 }
 
 // The page in the browser's window, through the site's services.
 void AddBrowserAddress(IOleClientSite* site, PageAddresses* page) {
-  com_ptr<IServiceProvider> services;
-  if (FAILED(
-          site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.put()))) ||
-      !services)
+  com_ptr<IServiceProvider> services =
+      QueryInterfaceOf<IServiceProvider>(site, IID_IServiceProvider);
+  void* found = nullptr;
+  if (!services || FAILED(services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, &found)))
     return;
-  com_ptr<IWebBrowser2> browser;
-  if (FAILED(services.get()->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2,
-                                          reinterpret_cast<void**>(browser.put()))) ||
-      !browser)
-    return;
+  com_ptr<IWebBrowser2> browser(static_cast<IWebBrowser2*>(found));
   BSTR address = nullptr;
-  if (SUCCEEDED(browser.get()->get_LocationURL(&address))) Keep(address, page);
+  if (browser && SUCCEEDED(browser->get_LocationURL(&address))) Keep(address, page);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ HRESULT LoadModuleTypeInfo(REFGUID guid, ITypeInfo** info) {
   HRESULT result = LoadModuleTypeLibrary(REGKIND_NONE, &raw);
   if (FAILED(result)) return result;
   com_ptr<ITypeLib> library(raw);
-  return library.get()->GetTypeInfoOfGuid(guid, info);
+  return library->GetTypeInfoOfGuid(guid, info);
 }
 
 // RegisterTypeLib and UnRegisterTypeLib write below HKEY_CLASSES_ROOT. For a
@@ -114,11 +114,11 @@ HRESULT UnregisterModuleTypeLibrary(RegistrationScope scope) {
   if (FAILED(result)) return result;
   com_ptr<ITypeLib> library(raw);
   TLIBATTR* attributes = nullptr;
-  result = library.get()->GetLibAttr(&attributes);
+  result = library->GetLibAttr(&attributes);
   if (FAILED(result)) return result;
   result = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
                              attributes->lcid, attributes->syskind);
-  library.get()->ReleaseTLibAttr(attributes);
+  library->ReleaseTLibAttr(attributes);
   // Not registered is what unregistering wants.
   return result == TYPE_E_REGISTRYACCESS || result == TYPE_E_CANTLOADLIBRARY ? S_OK : result;
 }

@@ -18,8 +18,4 @@ int ResolveServerName(const char* name, char* dotted, std::size_t capacity) {
   return n > 0 && static_cast<std::size_t>(n) < capacity ? 0 : kNameNoRecovery;
 }
 
-bool ResolveServerAddress(const char* name, char* dotted, std::size_t capacity) {
-  return ResolveServerName(name, dotted, capacity) == 0;
-}
-
 }  // namespace dovrel

@@ -15,9 +15,6 @@ inline constexpr int kNameNoRecovery = 11003;  // WSANO_RECOVERY
 // look-up (an empty name is not found; a text that does not fit is 11003).
 int ResolveServerName(const char* name, char* dotted, std::size_t capacity);
 
-// False when the name cannot be resolved or the text does not fit.
-bool ResolveServerAddress(const char* name, char* dotted, std::size_t capacity);
-
 namespace platform {
 // 0 with the host's first IPv4 address, or the Windows Sockets error code of
 // the failed look-up (elsewhere the resolver's error mapped onto those codes:

@@ -18,7 +18,7 @@
 #define IDD_RECEIVE 105
 #define IDD_BUSY 201
 
-// Progress window (103); the download worker drives these.
+// Progress window (103); the window shows the download worker's fields in these.
 #define IDC_PROGRESS_STATUS 215
 #define IDC_PROGRESS_BAR 216
 #define IDC_PROGRESS_FILE_NAME 217

@@ -1,6 +1,7 @@
 // One connection of the file server: "#", a 4-byte big-endian length and the
 // request document; then a 4-byte big-endian length and the reply; then the
 // client's "@@@@"; then close. Anything else closes the connection.
+#include "server/connection.h"
 
 #include <poll.h>
 

@@ -8,7 +8,7 @@
 #include "server/base64_lines.h"
 #include "server/crypto_errors.h"
 #include "server/encrypted_body.h"
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel::server {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel::server {
 

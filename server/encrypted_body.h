@@ -14,7 +14,7 @@
 #include "server/file_store.h"
 #include "server/reply.h"
 #include "server/session_table.h"
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel::server {
 

@@ -10,30 +10,6 @@ namespace {
 
 constexpr std::string_view kServices[] = {"INIT", "KEYEXCHG", "GETLIST", "GET", "TERMINATE"};
 
-struct KindName {
-  std::string_view name;
-  FaultKind kind;
-};
-constexpr KindName kKinds[] = {
-    {"omit", FaultKind::kOmit},
-    {"empty", FaultKind::kEmpty},
-    {"code", FaultKind::kCode},
-    {"delay", FaultKind::kDelay},
-    {"withhold", FaultKind::kWithhold},
-    {"truncate", FaultKind::kTruncate},
-    {"overannounce", FaultKind::kOverannounce},
-    {"refuse", FaultKind::kRefuse},
-    {"announce", FaultKind::kAnnounce},
-    {"stall", FaultKind::kStall},
-    {"trickle", FaultKind::kTrickle},
-    {"double", FaultKind::kDouble},
-    {"unterminate", FaultKind::kUnterminate},
-    {"value", FaultKind::kValue},
-    {"long", FaultKind::kLong},
-    {"encdata", FaultKind::kEncData},
-    {"zero", FaultKind::kZero},
-};
-
 bool ParseCount(std::string_view text, std::int64_t maximum, std::int64_t* value) {
   if (text.empty() || text.size() > 12) return false;
   std::int64_t n = 0;
@@ -69,6 +45,78 @@ std::string PercentDecoded(std::string_view text) {
   }
   return out;
 }
+
+// How each kind reads its argument (`given`: there was a colon after the kind)
+// into the fault; false when the argument is malformed or missing.
+using ArgumentReader = bool (*)(std::string_view argument, bool given, Fault* fault);
+
+bool ElementName(std::string_view argument, bool, Fault* fault) {
+  fault->element = UpperAsciiText(argument);
+  return !fault->element.empty();
+}
+
+bool AnyText(std::string_view argument, bool given, Fault* fault) {
+  fault->code = std::string(argument);
+  return given;
+}
+
+bool NoArgument(std::string_view, bool given, Fault*) { return !given; }
+
+template <std::int64_t Maximum>
+bool Count(std::string_view argument, bool, Fault* fault) {
+  return ParseCount(argument, Maximum, &fault->amount);
+}
+
+template <std::int64_t Maximum>
+bool OptionalCount(std::string_view argument, bool given, Fault* fault) {
+  return !given || ParseCount(argument, Maximum, &fault->amount);
+}
+
+bool ElementAndText(std::string_view argument, bool, Fault* fault) {
+  if (!SplitElementAndText(argument, &fault->element, &fault->code)) return false;
+  fault->code = PercentDecoded(fault->code);
+  return true;
+}
+
+bool ElementAndLength(std::string_view argument, bool, Fault* fault) {
+  std::string count;
+  return SplitElementAndText(argument, &fault->element, &count) &&
+         ParseCount(count, kMaximumLongElement, &fault->amount);
+}
+
+// SHAPE[:ARG], GET only.
+bool ShapeAndArgument(std::string_view argument, bool, Fault* fault) {
+  const std::size_t colon = argument.find(':');
+  fault->element = std::string(argument.substr(0, colon));
+  fault->code =
+      colon == std::string_view::npos ? std::string() : PercentDecoded(argument.substr(colon + 1));
+  return !fault->element.empty() && fault->service == "GET";
+}
+
+struct KindRule {
+  std::string_view name;
+  FaultKind kind;
+  ArgumentReader read;
+};
+constexpr KindRule kKinds[] = {
+    {"omit", FaultKind::kOmit, ElementName},
+    {"empty", FaultKind::kEmpty, ElementName},
+    {"code", FaultKind::kCode, AnyText},
+    {"delay", FaultKind::kDelay, Count<kMaximumDelayMs>},
+    {"withhold", FaultKind::kWithhold, NoArgument},
+    {"truncate", FaultKind::kTruncate, OptionalCount<INT32_MAX>},
+    {"overannounce", FaultKind::kOverannounce, OptionalCount<INT32_MAX>},
+    {"refuse", FaultKind::kRefuse, NoArgument},
+    {"announce", FaultKind::kAnnounce, Count<UINT32_MAX>},
+    {"stall", FaultKind::kStall, OptionalCount<INT32_MAX>},
+    {"trickle", FaultKind::kTrickle, OptionalCount<1000>},
+    {"double", FaultKind::kDouble, ElementAndText},
+    {"unterminate", FaultKind::kUnterminate, ElementName},
+    {"value", FaultKind::kValue, ElementAndText},
+    {"long", FaultKind::kLong, ElementAndLength},
+    {"encdata", FaultKind::kEncData, ShapeAndArgument},
+    {"zero", FaultKind::kZero, ElementName},
+};
 
 void InsertAfter(Reply* reply, const std::string& name, std::string text) {
   auto& elements = reply->elements;
@@ -121,69 +169,13 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
   const std::string_view argument = hasArgument ? rest.substr(second + 1) : std::string_view();
 
   const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                 [&](const KindName& k) { return k.name == kindName; });
+                                 [&](const KindRule& k) { return k.name == kindName; });
   if (kind == std::end(kKinds)) {
     *error = "unknown fault kind in: " + std::string(text);
     return std::nullopt;
   }
   fault.kind = kind->kind;
-  bool valid = true;
-  switch (fault.kind) {
-    case FaultKind::kOmit:
-    case FaultKind::kEmpty:
-      fault.element = UpperAsciiText(argument);
-      valid = !fault.element.empty();
-      break;
-    case FaultKind::kCode:
-      fault.code = std::string(argument);
-      valid = hasArgument;
-      break;
-    case FaultKind::kDelay:
-      valid = ParseCount(argument, kMaximumDelayMs, &fault.amount);
-      break;
-    case FaultKind::kTruncate:
-    case FaultKind::kOverannounce:
-      valid = !hasArgument || ParseCount(argument, INT32_MAX, &fault.amount);
-      break;
-    case FaultKind::kWithhold:
-    case FaultKind::kRefuse:
-      valid = !hasArgument;
-      break;
-    case FaultKind::kAnnounce:
-      valid = ParseCount(argument, UINT32_MAX, &fault.amount);
-      break;
-    case FaultKind::kStall:
-      valid = !hasArgument || ParseCount(argument, INT32_MAX, &fault.amount);
-      break;
-    case FaultKind::kTrickle:
-      valid = !hasArgument || ParseCount(argument, 1000, &fault.amount);
-      break;
-    case FaultKind::kDouble:
-    case FaultKind::kValue:
-      valid = SplitElementAndText(argument, &fault.element, &fault.code);
-      if (valid) fault.code = PercentDecoded(fault.code);
-      break;
-    case FaultKind::kUnterminate:
-    case FaultKind::kZero:
-      fault.element = UpperAsciiText(argument);
-      valid = !fault.element.empty();
-      break;
-    case FaultKind::kLong: {
-      std::string count;
-      valid = SplitElementAndText(argument, &fault.element, &count) &&
-              ParseCount(count, kMaximumLongElement, &fault.amount);
-      break;
-    }
-    case FaultKind::kEncData: {
-      const std::size_t colon = argument.find(':');
-      fault.element = std::string(argument.substr(0, colon));
-      fault.code = colon == std::string_view::npos ? std::string()
-                                                   : PercentDecoded(argument.substr(colon + 1));
-      valid = !fault.element.empty() && fault.service == "GET";
-      break;
-    }
-  }
-  if (!valid) {
+  if (!kind->read(argument, hasArgument, &fault)) {
     *error = "bad or missing argument in fault: " + std::string(text);
     return std::nullopt;
   }

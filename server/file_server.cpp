@@ -14,8 +14,9 @@
 #include <utility>
 
 #include "net/wire_text.h"
+#include "server/connection.h"
 #include "server/server_state.h"
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 
 namespace dovrel::server {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "server/command_line.h"
 #include "server/file_server.h"
-#include "session/certificate_fingerprints.h"
+#include "pkcs7/certificate_fingerprints.h"
 
 int main(int argc, char** argv) {
   using namespace dovrel::server;

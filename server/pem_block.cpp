@@ -5,7 +5,7 @@
 
 #include <openssl/pem.h>
 
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel::server {
 namespace {

@@ -52,8 +52,4 @@ struct FileServer::State {
   std::once_flag stopOnce;
 };
 
-// One connection: a request, its reply, the receipt marker. Closes nothing:
-// the caller owns the socket.
-void ServeConnection(int socket, FileServer::State& state);
-
 }  // namespace dovrel::server

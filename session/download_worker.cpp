@@ -37,7 +37,7 @@ class CancelHook final : public WaitHook {
 class ProgressReporter {
  public:
   explicit ProgressReporter(TransferView& view) : view_(view) {}
-  void Text(int control, const std::string& text) { view_.SetText(control, text); }
+  void Text(TransferField field, const std::string& text) { view_.SetText(field, text); }
   void Progress(int position) {
     if (position == lastPosition_) return;
     lastPosition_ = position;
@@ -51,11 +51,11 @@ class ProgressReporter {
     std::string text = SizeText(received, total);
     if (text == lastSize_) return;
     lastSize_ = text;
-    view_.SetText(kSizeTextControl, text);
+    view_.SetText(TransferField::kSize, text);
   }
   void ClearSize() {
     lastSize_.clear();
-    view_.SetText(kSizeTextControl, "");
+    view_.SetText(TransferField::kSize, "");
   }
   void Cancel(bool enabled) { view_.EnableCancel(enabled); }
 
@@ -96,10 +96,10 @@ class Worker {
                                             {"USERID", job_.parameters.userId},
                                             {"FILE_NAME", item.fileName}},
                                            request, sizeof request);
-    progress_.Text(kFileNameText, WireToUtf8(*job_.wire, FieldText(item.fileName)));
-    progress_.Text(kCountText, CountText(job_.count, index + 1));
+    progress_.Text(TransferField::kFileName, WireToUtf8(*job_.wire, FieldText(item.fileName)));
+    progress_.Text(TransferField::kCount, CountText(job_.count, index + 1));
     progress_.ClearSize();
-    progress_.Text(kStatusText, kConnectingText);
+    progress_.Text(TransferField::kStatus, kConnectingText);
 
     // A name the server chose must not lead the file out of the receive folder.
     if (requestLength < 0 || !IsSafeFileName(FieldText(item.fileName)) || item.localPath[0] == '\0')
@@ -113,7 +113,7 @@ class Worker {
     if (end != ItemEnd::kDone) return end;
     if (!reply->ResultCodeIsZero() || !reply->HasEncryptedData()) return ItemEnd::kFailed;
 
-    progress_.Text(kStatusText, kDecryptingText);
+    progress_.Text(TransferField::kStatus, kDecryptingText);
     progress_.Cancel(false);
     const bool stored = reply->Store();
     progress_.Cancel(true);
@@ -139,7 +139,7 @@ class Worker {
     socket.Send(head, kRequestHeadLength, job_.timeouts.sendMs);
     progress_.ResetProgress();
     socket.Send(request, requestLength, job_.timeouts.sendMs);
-    progress_.Text(kStatusText, kWaitingText);
+    progress_.Text(TransferField::kStatus, kWaitingText);
 
     // The four bytes of the length come within one wait, however they are split.
     unsigned char lengthBytes[4];
@@ -153,7 +153,7 @@ class Worker {
     // Any length up to 0xFFFFFFFF: nothing is sized from it.
     const std::uint64_t length = ReadBigEndian32(lengthBytes);
     reply.Announce(length);
-    progress_.Text(kStatusText, kTransferringText);
+    progress_.Text(TransferField::kStatus, kTransferringText);
 
     char buffer[kReadSize];
     std::uint64_t total = 0;

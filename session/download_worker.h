@@ -1,8 +1,8 @@
 #pragma once
 // Fetches each chosen file over the open secure session: GET on a connection
 // of its own, ENC_DATA decrypted with the session key while it arrives and
-// stored, the item marked done; then TERMINATE. Runs on a thread of its own and reports progress
-// through the window's display operations.
+// stored, the item marked done; then TERMINATE. Runs on a thread of its own and
+// reports progress through a view of its own fields.
 
 #include <atomic>
 #include <cstdint>
@@ -13,16 +13,11 @@
 #include "session/session_keys.h"
 #include "base/transfer_item.h"
 #include "base/receive_parameters.h"
-#include "resources/resource_ids.h"
 
 namespace dovrel {
 
-// The progress window's controls that the worker drives, by the dialog's ids.
-inline constexpr int kStatusText = IDC_PROGRESS_STATUS;
-inline constexpr int kProgressBar = IDC_PROGRESS_BAR;
-inline constexpr int kFileNameText = IDC_PROGRESS_FILE_NAME;
-inline constexpr int kSizeTextControl = IDC_PROGRESS_SIZE;
-inline constexpr int kCountText = IDC_PROGRESS_COUNT;
+// The texts the worker reports; each view decides where it shows them.
+enum class TransferField { kStatus, kFileName, kSize, kCount };
 
 inline constexpr char kConnectingText[] = "서버 접속중입니다";
 inline constexpr char kWaitingText[] = "응답을 기다리고 있습니다";
@@ -32,7 +27,7 @@ inline constexpr char kDecryptingText[] = "전송된 파일복호화 중입니�
 class TransferView {
  public:
   virtual ~TransferView() = default;
-  virtual void SetText(int control, const std::string& utf8) = 0;
+  virtual void SetText(TransferField field, const std::string& utf8) = 0;
   virtual void SetProgress(int position) = 0;  // 0 to 100
   virtual void EnableCancel(bool enabled) = 0;
 };

@@ -13,7 +13,7 @@
 
 #include "base/leading_integer.h"
 #include "net/stream_search.h"
-#include "session/encrypted_data_stream.h"
+#include "pkcs7/encrypted_data_stream.h"
 #include "session/file_output.h"
 
 namespace dovrel {

@@ -34,6 +34,12 @@ bool IsSafeFileName(std::string_view name) {
   return !IsDeviceName(name);
 }
 
+std::string JoinLocalPath(const std::string& folder, const std::string& name) {
+  std::string path = folder;
+  if (!path.empty() && path.back() != kPathSeparator) path += kPathSeparator;
+  return path + name;
+}
+
 bool MakeLocalPath(const std::string& folder, std::string_view wireName, const WireText& wire,
                    char* out, std::size_t capacity) {
   if (!IsSafeFileName(wireName) || capacity == 0) return false;
@@ -43,9 +49,7 @@ bool MakeLocalPath(const std::string& folder, std::string_view wireName, const W
   } else if (!wire.ToUtf8(wireName, &name)) {
     return false;
   }
-  std::string path = folder;
-  if (!path.empty() && path.back() != kPathSeparator) path += kPathSeparator;
-  path += name;
+  const std::string path = JoinLocalPath(folder, name);
   if (path.size() >= kPathSize || path.size() >= capacity) return false;
   std::memcpy(out, path.c_str(), path.size() + 1);
   return true;

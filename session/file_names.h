@@ -17,7 +17,11 @@ namespace dovrel {
 // wildcard characters, and short enough for a path.
 bool IsSafeFileName(std::string_view name);
 
-// The receive folder, a separator and the listed name in the file system's
+// The one rule for a received file's path: the receive folder, the platform's
+// separator unless the folder ends in one, and the name.
+std::string JoinLocalPath(const std::string& folder, const std::string& name);
+
+// JoinLocalPath of the receive folder and the listed name in the file system's
 // encoding, into `out`. False for an unsafe or unconvertible name, or a path
 // longer than 259 characters.
 bool MakeLocalPath(const std::string& folder, std::string_view wireName, const WireText& wire,

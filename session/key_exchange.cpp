@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "net/message.h"
-#include "session/crypto_init.h"
-#include "session/pkcs7.h"
+#include "pkcs7/crypto_init.h"
+#include "pkcs7/pkcs7.h"
 #include "session/random_source.h"
 #include "base/message_box.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 
 namespace dovrel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "session/failure_sites.h"
+#include "pkcs7/failure_sites.h"
 
 namespace dovrel {
 

@@ -16,10 +16,10 @@
 
 #include "base/leading_integer.h"
 #include "net/delimited_body.h"
-#include "session/crypto_error.h"
-#include "session/encrypted_data_stream.h"
+#include "pkcs7/crypto_error.h"
+#include "pkcs7/encrypted_data_stream.h"
 #include "session/file_contents.h"
-#include "session/pem_stream.h"
+#include "pkcs7/pem_stream.h"
 #include "session/session_keys.h"
 
 namespace dovrel {

@@ -4,20 +4,13 @@
 // comes from the build and, on Windows, from an administrator's policy value;
 // with no list, any server is trusted.
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "pkcs7/fingerprint.h"
+
 namespace dovrel {
-
-using Fingerprint = std::array<unsigned char, 32>;
-
-// 64 hexadecimal digits in either case, or 32 pairs with ':' between them.
-bool ParseFingerprint(std::string_view text, Fingerprint* fingerprint);
-
-// Upper-case pairs with ':' between them, as the server prints them.
-std::string FormatFingerprint(const Fingerprint& fingerprint);
 
 struct ServerPins {
   bool set = false;  // a source gave a list: only its fingerprints are trusted

@@ -8,7 +8,7 @@
 
 #include "net/wait_limits.h"
 #include "resources/resource_ids.h"
-#include "session/module_threads_win32.h"
+#include "ui/module_threads_win32.h"
 #include "base/win32/window_helpers_win32.h"
 #include "ui/resource_module_win32.h"
 

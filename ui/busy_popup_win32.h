@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "session/busy_indicator.h"
+#include "ui/busy_indicator.h"
 
 namespace dovrel {
 

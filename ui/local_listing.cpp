@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "base/ascii.h"
 #include "net/message.h"
 
 namespace dovrel {
@@ -68,12 +67,6 @@ void ListStep(const Listing& listing, const std::string& directory, const std::s
 }
 
 }  // namespace
-
-bool MatchesTxtPattern(std::string_view name) {
-  constexpr std::string_view kExtension = ".txt";
-  if (name.size() < kExtension.size()) return false;
-  return EqualIgnoringAsciiCase(name.substr(name.size() - kExtension.size()), kExtension);
-}
 
 std::string FormatListingDate(std::int64_t utcSeconds, std::int64_t utcOffsetSeconds) {
   std::int64_t local = utcSeconds + utcOffsetSeconds;

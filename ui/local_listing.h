@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/directory.h"
+#include "session/directory.h"
 #include "ui/local_list_view.h"
 #include "base/platform_paths.h"
 #include "base/receive_parameters.h"
@@ -18,10 +18,6 @@ namespace dovrel {
 inline constexpr unsigned long kLocalListStyle = 0x421;
 // The longest path a path buffer holds.
 inline constexpr std::size_t kMaxPathLength = kPathSize - 1;
-inline constexpr char kTxtPattern[] = "*.txt";
-
-// The platform's "*.txt" wildcard: any name ending in ".txt", letter case ignored.
-bool MatchesTxtPattern(std::string_view name);
 
 // "%4d-%02d-%02d %02d:%02d" of the UTC time moved by `utcOffsetSeconds`.
 std::string FormatListingDate(std::int64_t utcSeconds, std::int64_t utcOffsetSeconds);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/message_box.h"
+#include "session/file_names.h"
 #include "ui/local_listing.h"
 
 namespace dovrel {
@@ -71,7 +72,7 @@ int ReceiveTickedFiles(ReceiveParameters& parameters, ReceiveView& view,
   std::vector<std::size_t> fetchedIndex;
   for (std::size_t i = 0; i < ticked.size(); ++i) {
     const std::string name = CutAnsiText(view.ServerRowName(ticked[i]), kMaxPathLength, isLead);
-    const std::string path = folder + "\\" + name;
+    const std::string path = JoinLocalPath(folder, name);
     SetFieldText(items[i].fileName, name);
     if (path.size() > kMaxPathLength) continue;
     SetFieldText(items[i].localPath, path);

@@ -8,7 +8,7 @@
 #include "base/transfer_item.h"
 #include "net/wire_text.h"
 #include "base/ansi_text.h"
-#include "ui/directory.h"
+#include "session/directory.h"
 
 namespace dovrel {
 

@@ -24,6 +24,7 @@
 #include "base/win32/window_helpers_win32.h"
 #include "control/com_handles_win32.h"
 #include "control/dovrel_idl.h"
+#include "resources/resource_ids.h"
 #include "tests/control/box_watch_win32.h"
 #include "tests/control/control_calls_win32.h"
 #include "tests/control/registration_checks_win32.h"
@@ -379,15 +380,15 @@ TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
     if (popupHook == nullptr) return left;
     HWND window = WaitForDialog(L"자료 수신");
     if (window == nullptr) return left;
-    HWND list = GetDlgItem(window, 206);
+    HWND list = GetDlgItem(window, IDC_RECEIVE_SERVER_LIST);
     if (!test::WaitFor([&] { return test::ListRowCount(list) > 0; })) return left;
     test::TickRow(list, 0, true);
     const std::set<DWORD> before = LiveThreads();
-    test::PressButton(window, 212);
+    test::PressButton(window, IDC_RECEIVE_RECEIVE);
     HWND progress = test::WaitForWindowWithControl(test::kDialogClass, 216, PROGRESS_CLASSA, 60000);
     if (progress == nullptr) return left;
     // The worker waits for the slow server's reply when the window is ended.
-    test::WaitFor([&] { return !test::ItemText(progress, 220).empty(); });
+    test::WaitFor([&] { return !test::ItemText(progress, IDC_PROGRESS_COUNT).empty(); });
     for (DWORD id : LiveThreads()) {
       if (before.count(id) != 0) continue;
       HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
@@ -396,7 +397,7 @@ TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
     PostMessageW(progress, WM_COMMAND, IDOK, 0);
     HWND summary = WaitForDialog(L"전송 결과");
     if (summary != nullptr) PostMessageW(summary, WM_COMMAND, IDOK, 0);
-    test::PressButton(window, 213);
+    test::PressButton(window, IDC_RECEIVE_CLOSE);
     return left;
   });
   com_ptr<IUnknown> object = Create(IID_IPelgrath);
@@ -535,7 +536,7 @@ TEST(Container, ThePagesWindowIsDisabledWhileTheSessionsWindowIsOpen) {
       if (window == nullptr) return seen;
       seen.owner = GetWindow(window, GW_OWNER);
       seen.pageEnabled = IsWindowEnabled(page) != FALSE;
-      test::PressButton(window, 213);
+      test::PressButton(window, IDC_RECEIVE_CLOSE);
       return seen;
     });
     const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +

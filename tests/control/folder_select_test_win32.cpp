@@ -7,6 +7,7 @@
 
 #include "control/folder_select_dialog_win32.h"
 #include "base/win32/window_helpers_win32.h"
+#include "resources/resource_ids.h"
 #include "tests/support/window_driver_win32.h"
 
 namespace dovrel::test {
@@ -38,7 +39,7 @@ Outcome RunFolderWindow(const std::string& initialAnsi, const std::function<void
   HWND window = WaitForWindow(kDialogClass, kCaption);
   EXPECT_NE(window, nullptr);
   if (window == nullptr) return outcome;
-  outcome.shownAtOpen = ItemText(window, 202);
+  outcome.shownAtOpen = ItemText(window, IDC_FOLDER_EDIT);
   drive(window);
   EXPECT_TRUE(ui.Finished(&outcome.result));
   char folder[260] = {};
@@ -49,9 +50,9 @@ Outcome RunFolderWindow(const std::string& initialAnsi, const std::function<void
 
 TEST(FolderSelectWindow, ShowsItsTextsAndTheInitialFolder) {
   const Outcome outcome = RunFolderWindow(AnsiText("C:\\받은자료"), [](HWND window) {
-    EXPECT_EQ(ItemText(window, 201), "기본 폴더를 지정하십시오");
+    EXPECT_EQ(ItemText(window, IDC_FOLDER_HEADING), "기본 폴더를 지정하십시오");
     EXPECT_EQ(ItemText(window, IDOK), "확    인");
-    EXPECT_EQ(ItemText(window, 203), "찾아보기");
+    EXPECT_EQ(ItemText(window, IDC_FOLDER_BROWSE), "찾아보기");
     PressButton(window, IDOK);
   });
   EXPECT_EQ(outcome.shownAtOpen, "C:\\받은자료");
@@ -62,7 +63,7 @@ TEST(FolderSelectWindow, OkReturnsTheTypedTextUnchangedEvenEmpty) {
   const struct { std::string typedUtf8; } cases[] = {{"C:\\없는\\폴더"}, {""}};
   for (const auto& c : cases) {
     const Outcome outcome = RunFolderWindow("C:\\old", [&](HWND window) {
-      SetItemText(window, 202, c.typedUtf8);
+      SetItemText(window, IDC_FOLDER_EDIT, c.typedUtf8);
       PressButton(window, IDOK);
     });
     EXPECT_EQ(outcome.result, 1);
@@ -77,7 +78,7 @@ TEST(FolderSelectWindow, EscapeAndTheCloseBoxCancelAndKeepTheFolder) {
   };
   for (const auto& cancel : cancels) {
     const Outcome outcome = RunFolderWindow("C:\\kept", [&](HWND window) {
-      SetItemText(window, 202, "C:\\typed");
+      SetItemText(window, IDC_FOLDER_EDIT, "C:\\typed");
       cancel(window);
     });
     EXPECT_EQ(outcome.result, 2);
@@ -108,7 +109,7 @@ TEST(FolderSelectWindow, ALongTypedPathIsCutAt259BytesOnACharacterBoundary) {
   };
   for (const auto& c : cases) {
     const Outcome outcome = RunFolderWindow("", [&](HWND window) {
-      SetItemText(window, 202, c.typedUtf8);
+      SetItemText(window, IDC_FOLDER_EDIT, c.typedUtf8);
       PressButton(window, IDOK);
     });
     EXPECT_EQ(outcome.result, 1);
@@ -161,11 +162,11 @@ TEST(FolderSelectWindow, AFolderPickedAfterTheWindowEndedIsIgnored) {
     UiThread ui([&] { return dialog.Run(nullptr); });
     HWND window = WaitForWindow(kDialogClass, kCaption);
     ASSERT_NE(window, nullptr);
-    PressButton(window, 203);
+    PressButton(window, IDC_FOLDER_BROWSE);
     HWND browser = FolderBrowserOf(ui.ThreadId(), window);
     ASSERT_NE(browser, nullptr);
     EXPECT_TRUE(IsWindowEnabled(window));
-    SetItemText(window, 202, "C:\\typed");
+    SetItemText(window, IDC_FOLDER_EDIT, "C:\\typed");
     c.end(window);
     // The browser's modal loop handles the window's command; then a folder is picked.
     Sleep(300);

@@ -8,12 +8,13 @@
 #include "control/receive_folder_setting_win32.h"
 #include "control/receive_window_runner_win32.h"
 #include "base/message_box.h"
-#include "session/progress_window_win32.h"
+#include "ui/progress_window_win32.h"
+#include "resources/resource_ids.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/window_driver_win32.h"
 #include "tests/support/window_test_support_win32.h"
 #include "ui/busy_popup_win32.h"
-#include "ui/file_list_query.h"
+#include "session/file_list_exchange.h"
 #include "ui/receive_actions.h"
 
 namespace dovrel::test {
@@ -53,7 +54,7 @@ class ReceiveWindowTest : public WindowTest {
     return window;
   }
   void Close(HWND window) {
-    PressButton(window, 213);
+    PressButton(window, IDC_RECEIVE_CLOSE);
     int result = 0;
     EXPECT_TRUE(ui_->Finished(&result));
   }
@@ -64,8 +65,8 @@ TEST_F(ReceiveWindowTest, OpensWithTheDaysFilesTickableAndItsColumns) {
   Open("plain");
   HWND window = Shown();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(ItemText(window, 204), kSampleDate);
-  EXPECT_EQ(ItemText(window, 202), folder_.Text());
+  EXPECT_EQ(ItemText(window, IDC_RECEIVE_DATE_EDIT), kSampleDate);
+  EXPECT_EQ(ItemText(window, IDC_RECEIVE_FOLDER_EDIT), folder_.Text());
   EXPECT_EQ(Rows(window, kServerList), kSampleFiles);
   EXPECT_EQ(ListExtendedStyle(GetDlgItem(window, kServerList)), 0x425u);
   EXPECT_EQ(ListExtendedStyle(GetDlgItem(window, kLocalList)), 0x421u);
@@ -98,17 +99,17 @@ TEST_F(ReceiveWindowTest, SearchAllAsksForEveryDateAndKeepsTheDateShown) {
   Open("plain");
   HWND window = Shown();
   ASSERT_NE(window, nullptr);
-  PressButton(window, 209);
+  PressButton(window, IDC_RECEIVE_SEARCH_ALL);
   // The popup takes the activation from this window and still shows while
   // the window's thread waits for the server.
   HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 3000);
   ASSERT_NE(popup, nullptr);
-  EXPECT_EQ(ItemText(popup, 214), kFileListBusyText);
+  EXPECT_EQ(ItemText(popup, IDC_BUSY_TEXT), kFileListBusyText);
   // "00000000" lists every date folder: the older day's file appears too.
   EXPECT_TRUE(WaitFor([&] { return Rows(window, kServerList).count("107old.txt") == 1; }));
   // The date goes back once the query has returned, just after the rows.
-  EXPECT_TRUE(WaitFor([&] { return ItemText(window, 204) == kSampleDate; }, 5000))
-      << ItemText(window, 204);
+  EXPECT_TRUE(WaitFor([&] { return ItemText(window, IDC_RECEIVE_DATE_EDIT) == kSampleDate; }, 5000))
+      << ItemText(window, IDC_RECEIVE_DATE_EDIT);
   Close(window);
 }
 
@@ -116,8 +117,8 @@ TEST_F(ReceiveWindowTest, ASevenCharacterDateGivesTheDateMessageAndKeepsTheList)
   Open("plain");
   HWND window = Shown();
   ASSERT_NE(window, nullptr);
-  SetItemText(window, 204, "2026120");
-  PressButton(window, 205);
+  SetItemText(window, IDC_RECEIVE_DATE_EDIT, "2026120");
+  PressButton(window, IDC_RECEIVE_SEARCH);
   std::string text;
   HWND box = nullptr;
   ASSERT_TRUE(MessageBoxAppears(kCaptionNotice, &text, &box));
@@ -168,8 +169,8 @@ class StalledQueryTest : public ReceiveWindowTest {
     Open("init-silent", "");
     HWND window = Shown();
     if (window == nullptr) return nullptr;
-    SetItemText(window, 204, kSampleDate);
-    PressButton(window, 205);
+    SetItemText(window, IDC_RECEIVE_DATE_EDIT, kSampleDate);
+    PressButton(window, IDC_RECEIVE_SEARCH);
     popup_ = WaitForWindow(kDialogClass, kBusyTitle, 5000);
     EXPECT_NE(popup_, nullptr);
     Sleep(1000);  // past the popup's pause: the query waits for the server now
@@ -216,8 +217,12 @@ TEST_F(StalledQueryTest, EscapeOnThePopupEndsTheWaitAndTheWindowStaysWithItsComm
   const ULONGLONG pressed = GetTickCount64();
   PressKey(popup_, VK_ESCAPE);
   ExpectTheTimeOutsMessageWithin(pressed, 3000);
-  EXPECT_TRUE(
-      WaitFor([&] { return IsItemEnabled(window, 205) && IsItemEnabled(window, 212); }, 2000));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return IsItemEnabled(window, IDC_RECEIVE_SEARCH) &&
+               IsItemEnabled(window, IDC_RECEIVE_RECEIVE);
+      },
+      2000));
   EXPECT_FALSE(IsItemEnabled(window, IDOK)) << "stays as the template has it";
   EXPECT_TRUE(IsWindowVisible(window));
   Close(window);
@@ -229,31 +234,31 @@ TEST_F(ReceiveWindowTest, ReceiveChecksComeInTheirOrder) {
   ASSERT_TRUE(ShowsMessage(kCaptionNotice, kNoFilesText));
   HWND window = Shown();
   ASSERT_NE(window, nullptr);
-  PressButton(window, 212);
+  PressButton(window, IDC_RECEIVE_RECEIVE);
   EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNothingToReceiveText));
 
-  SetItemText(window, 204, kSampleDate);
-  PressButton(window, 205);
+  SetItemText(window, IDC_RECEIVE_DATE_EDIT, kSampleDate);
+  PressButton(window, IDC_RECEIVE_SEARCH);
   // Done once the list has its tick boxes, the query's last step.
   ASSERT_TRUE(
       WaitFor([&] { return ListExtendedStyle(GetDlgItem(window, kServerList)) == 0x425u; }));
-  SetItemText(window, 202, "");
-  PressButton(window, 212);
+  SetItemText(window, IDC_RECEIVE_FOLDER_EDIT, "");
+  PressButton(window, IDC_RECEIVE_RECEIVE);
   EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNothingTickedText));
 
   TickRow(GetDlgItem(window, kServerList), 0, true);
-  PressButton(window, 212);
+  PressButton(window, IDC_RECEIVE_RECEIVE);
   EXPECT_TRUE(ShowsMessage(kCaptionNotice, kNoFolderText));
 
   const std::string missing = folder_.Text() + "\\없는폴더";
-  SetItemText(window, 202, missing);
-  PressButton(window, 212);
+  SetItemText(window, IDC_RECEIVE_FOLDER_EDIT, missing);
+  PressButton(window, IDC_RECEIVE_RECEIVE);
   EXPECT_TRUE(ShowsMessage(kCaptionNotice,
                            "수신파일저장폴더로 지정한\n" + missing + " 가 존재하지 않습니다"));
 
   const std::string file = folder_.File("a-file");
-  SetItemText(window, 202, file);
-  PressButton(window, 212);
+  SetItemText(window, IDC_RECEIVE_FOLDER_EDIT, file);
+  PressButton(window, IDC_RECEIVE_RECEIVE);
   EXPECT_TRUE(ShowsMessage(kCaptionNotice,
                            "수신파일저장폴더로 지정한\n" + file + " 는 디렉토리가 아닙니다"));
   EXPECT_EQ(ListRowCount(GetDlgItem(window, kReceivedList)), 0);
@@ -270,7 +275,7 @@ TEST_F(ReceiveWindowTest, ReceivesTheTickedFilesAndSumsUpWhenTheServerRefusesOne
     ASSERT_GE(row, 0) << name;
     TickRow(list, row, true);
   }
-  PressButton(window, 212);
+  PressButton(window, IDC_RECEIVE_RECEIVE);
   EXPECT_TRUE(ShowsMessage(
       kCaptionTransferResult,
       "파일 수신 결과 입니다\n    총 파일수 :   3\n    성공 :   2\n    실패 :   1", 60000));
@@ -301,7 +306,7 @@ TEST_F(ReceiveWindowTest, TheFolderWindowIsOwnedByThisWindowWhenAnotherIsActive)
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
   EXPECT_EQ(GetForegroundWindow(), other);
 
-  PressButton(window, 203);
+  PressButton(window, IDC_RECEIVE_CHANGE_FOLDER);
   HWND chooser = WaitForWindow(kDialogClass, "폴더 선택");
   ASSERT_NE(chooser, nullptr);
   EXPECT_EQ(GetWindow(chooser, GW_OWNER), window);
@@ -323,13 +328,13 @@ TEST_F(ReceiveWindowTest, ChangeFolderStoresANewFolderAndSkipsOneThatDiffersInCa
   HWND window = Shown();
   ASSERT_NE(window, nullptr);
 
-  PressButton(window, 203);
+  PressButton(window, IDC_RECEIVE_CHANGE_FOLDER);
   HWND chooser = WaitForWindow(kDialogClass, "폴더 선택");
   ASSERT_NE(chooser, nullptr);
-  EXPECT_EQ(ItemText(chooser, 202), folder_.Text());
+  EXPECT_EQ(ItemText(chooser, IDC_FOLDER_EDIT), folder_.Text());
   SetItemText(chooser, 202, other.Text());
   PressButton(chooser, IDOK);
-  EXPECT_TRUE(WaitFor([&] { return ItemText(window, 202) == other.Text(); }));
+  EXPECT_TRUE(WaitFor([&] { return ItemText(window, IDC_RECEIVE_FOLDER_EDIT) == other.Text(); }));
   char stored[260] = {};
   EXPECT_EQ(LoadReceiveFolder(stored, sizeof stored), -1);
   EXPECT_EQ(std::string(stored), other.Text());
@@ -337,7 +342,7 @@ TEST_F(ReceiveWindowTest, ChangeFolderStoresANewFolderAndSkipsOneThatDiffersInCa
       WaitFor([&] { return Rows(window, kLocalList) == std::set<std::string>{"107there.txt"}; }));
 
   SaveReceiveFolder("sentinel");
-  PressButton(window, 203);
+  PressButton(window, IDC_RECEIVE_CHANGE_FOLDER);
   chooser = WaitForWindow(kDialogClass, "폴더 선택");
   ASSERT_NE(chooser, nullptr);
   std::string upper = other.Text();
@@ -349,7 +354,7 @@ TEST_F(ReceiveWindowTest, ChangeFolderStoresANewFolderAndSkipsOneThatDiffersInCa
   Sleep(200);
   EXPECT_EQ(LoadReceiveFolder(stored, sizeof stored), -1);
   EXPECT_EQ(std::string(stored), "sentinel");
-  EXPECT_EQ(ItemText(window, 202), other.Text());
+  EXPECT_EQ(ItemText(window, IDC_RECEIVE_FOLDER_EDIT), other.Text());
   Close(window);
   if (hadSetting) SaveReceiveFolder(saved);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "control/receive_window_runner_win32.h"
+#include "resources/resource_ids.h"
 #include "tests/support/screen_capture_win32.h"
 #include "tests/support/window_driver_win32.h"
 #include "ui/busy_popup_win32.h"
@@ -56,7 +57,8 @@ std::unique_ptr<UiThread> OpenMainWindow(int port, const std::string& folder, HW
     return 0;
   });
   *window = WaitForWindow(kDialogClass, "자료 수신");
-  if (*window != nullptr && !WaitFor([&] { return ListRowCount(GetDlgItem(*window, 206)) > 0; })) {
+  if (*window != nullptr &&
+      !WaitFor([&] { return ListRowCount(GetDlgItem(*window, IDC_RECEIVE_SERVER_LIST)) > 0; })) {
     *window = nullptr;
   }
   return ui;
@@ -65,7 +67,7 @@ std::unique_ptr<UiThread> OpenMainWindow(int port, const std::string& folder, HW
 // Dismisses the receive summary if it comes, then closes the main window.
 void Finish(UiThread& ui, HWND window, HWND summary) {
   if (summary != nullptr) DismissMessageBox(summary);
-  PressButton(window, 213);
+  PressButton(window, IDC_RECEIVE_CLOSE);
   int result = 0;
   ui.Finished(&result);
 }
@@ -77,11 +79,11 @@ int Shoot(const std::string& out, int plainPort, int slowPort, const std::string
     HWND window = nullptr;
     std::unique_ptr<UiThread> ui = OpenMainWindow(plainPort, folder, &window);
     if (window == nullptr) return Fail("no main window listing files");
-    HWND list = GetDlgItem(window, 206);
+    HWND list = GetDlgItem(window, IDC_RECEIVE_SERVER_LIST);
     Tick(list, {"107a.txt", "107자료.txt", "statement.dat"});
     SaveWindow(window, out + "\\main-window-listed.bmp");
 
-    PressButton(window, 205);
+    PressButton(window, IDC_RECEIVE_SEARCH);
     HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 5000);
     if (popup == nullptr) return Fail("no busy popup");
     SaveWindow(popup, out + "\\busy-popup.bmp");
@@ -89,14 +91,14 @@ int Shoot(const std::string& out, int plainPort, int slowPort, const std::string
     WaitFor([&] { return ListRowCount(list) > 0; });
     Tick(list, {"107a.txt", "107자료.txt", "statement.dat"});
 
-    PressButton(window, 203);
+    PressButton(window, IDC_RECEIVE_CHANGE_FOLDER);
     HWND chooser = WaitForWindow(kDialogClass, "폴더 선택");
     if (chooser == nullptr) return Fail("no folder window");
     SaveWindow(chooser, out + "\\folder-window.bmp");
     PressKey(chooser, VK_ESCAPE);
     WaitUntilGone(chooser);
 
-    PressButton(window, 212);
+    PressButton(window, IDC_RECEIVE_RECEIVE);
     HWND summary = WaitForWindow(kDialogClass, "전송 결과", 60000);
     if (summary == nullptr) return Fail("no receive summary");
     SaveWindow(window, out + "\\main-window-received.bmp");
@@ -107,11 +109,11 @@ int Shoot(const std::string& out, int plainPort, int slowPort, const std::string
     HWND window = nullptr;
     std::unique_ptr<UiThread> ui = OpenMainWindow(slowPort, folder, &window);
     if (window == nullptr) return Fail("no main window listing files (slow server)");
-    Tick(GetDlgItem(window, 206), {"107a.txt", "statement.dat"});
-    PressButton(window, 212);
+    Tick(GetDlgItem(window, IDC_RECEIVE_SERVER_LIST), {"107a.txt", "statement.dat"});
+    PressButton(window, IDC_RECEIVE_RECEIVE);
     HWND progress = WaitForWindowWithControl(kDialogClass, 216, "msctls_progress32", 30000);
     if (progress == nullptr) return Fail("no progress window");
-    WaitFor([&] { return !ItemText(progress, 220).empty(); });
+    WaitFor([&] { return !ItemText(progress, IDC_PROGRESS_COUNT).empty(); });
     SaveWindow(progress, out + "\\progress-window.bmp");
     Finish(*ui, window, WaitForWindow(kDialogClass, "전송 결과", 60000));
   }

@@ -5,7 +5,7 @@
 
 #include "session/file_names.h"
 #include "tests/fuzz/fuzz_input.h"
-#include "ui/file_list_query.h"
+#include "session/file_list_exchange.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace dovrel;

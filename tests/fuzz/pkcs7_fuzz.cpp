@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "session/pkcs7.h"
+#include "pkcs7/pkcs7.h"
 #include "tests/fuzz/fuzz_input.h"
 
 namespace {

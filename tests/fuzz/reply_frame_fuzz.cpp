@@ -55,7 +55,7 @@ test::ScriptedGetServer& Peer() {
 
 class SilentView : public TransferView {
  public:
-  void SetText(int, const std::string&) override {}
+  void SetText(TransferField, const std::string&) override {}
   void SetProgress(int) override {}
   void EnableCancel(bool) override {}
 };

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 #include "session/file_names.h"
 #include "session/reply_stream.h"
 #include "tests/fuzz/fuzz_input.h"

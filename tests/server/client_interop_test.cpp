@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "server/file_server.h"
-#include "session/crypto_init.h"
-#include "session/pkcs7.h"
+#include "pkcs7/crypto_init.h"
+#include "pkcs7/pkcs7.h"
 #include "tests/server/server_test_support.h"
 
 namespace dovrel::server::test {

@@ -15,7 +15,7 @@
 
 #include "net/socket.h"
 #include "server/file_server.h"
-#include "session/server_pins.h"
+#include "pkcs7/fingerprint.h"
 #include "tests/server/child_process.h"
 #include "tests/server/server_test_support.h"
 

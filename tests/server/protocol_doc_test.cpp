@@ -20,8 +20,8 @@
 #include "net/message.h"
 #include "net/wire_text.h"
 #include "server/file_server.h"
-#include "session/crypto_init.h"
-#include "session/pkcs7.h"
+#include "pkcs7/crypto_init.h"
+#include "pkcs7/pkcs7.h"
 #include "tests/server/server_test_support.h"
 #include "tests/support/test_server.h"
 

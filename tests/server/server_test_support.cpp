@@ -9,7 +9,7 @@
 #include "net/codecs.h"
 #include "server/key_envelope.h"
 #include "server/pem_block.h"
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 
 namespace dovrel::server::test {
 namespace {

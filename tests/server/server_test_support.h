@@ -17,7 +17,7 @@
 #include "server/file_server.h"
 #include "tests/support/temp_folder.h"
 #include "server/session_table.h"
-#include "session/crypto_ptr.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel::server::test {
 

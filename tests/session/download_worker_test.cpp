@@ -137,11 +137,11 @@ TEST_F(DownloadWorkerTest, ReceivesEverySampleFileAsTheServerHoldsIt) {
     EXPECT_EQ(items_[i].done, 1);
     EXPECT_TRUE(ReadFileBytes(LocalPath(i)) == ExpectedCopy(kSampleFiles[i]));
   }
-  auto counts = view_.TextsOf(kCountText);
+  auto counts = view_.TextsOf(TransferField::kCount);
   ASSERT_EQ(counts.size(), kSampleFiles.size());
   EXPECT_EQ(counts[0], "6개중  1번째");
-  EXPECT_EQ(view_.TextsOf(kFileNameText)[1], "107자료.txt");
-  auto statuses = view_.TextsOf(kStatusText);
+  EXPECT_EQ(view_.TextsOf(TransferField::kFileName)[1], "107자료.txt");
+  auto statuses = view_.TextsOf(TransferField::kStatus);
   ASSERT_GE(statuses.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 4),
             (std::vector<std::string>{kConnectingText, kWaitingText, kTransferringText,
@@ -212,8 +212,8 @@ TEST_F(DownloadWorkerTest, CancelTakesEffectBeforeTheNextItemAndStillTerminates)
   ASSERT_TRUE(server.Ready()) << server.Error();
   AddItem("107a.txt");
   AddItem("statement.dat");
-  view_.onText = [this](int control, const std::string& text) {
-    if (control == kStatusText && text == kDecryptingText) cancel_ = true;
+  view_.onText = [this](TransferField field, const std::string& text) {
+    if (field == TransferField::kStatus && text == kDecryptingText) cancel_ = true;
   };
   EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kCancelled);
   EXPECT_EQ(items_[0].done, 1);
@@ -228,7 +228,7 @@ TEST_F(DownloadWorkerTest, ItemsFailWhereNoConnectionCanBeMade) {
   AddItem("107a.txt");
   AddItem("readme.rst");
   EXPECT_EQ(Run(test::UnusedLoopbackPort(), test::FixedKeys()), WorkerEnd::kFinished);
-  EXPECT_EQ(view_.TextsOf(kCountText).size(), 2u);  // both attempted
+  EXPECT_EQ(view_.TextsOf(TransferField::kCount).size(), 2u);  // both attempted
   EXPECT_EQ(items_[0].done + items_[1].done, 0);
 }
 
@@ -346,7 +346,7 @@ TEST_F(DownloadWorkerTest, ShowsDecryptionOnlyForAReplyWithEncryptedData) {
     view_.cancelStates.clear();
     EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kFinished);
     EXPECT_EQ(items_[0].done, c.done ? 1 : 0);
-    const auto statuses = view_.TextsOf(kStatusText);
+    const auto statuses = view_.TextsOf(TransferField::kStatus);
     EXPECT_EQ(statuses.back() == kDecryptingText, c.decrypting);
     const std::vector<bool> expected =
         c.decrypting ? std::vector<bool>{false, true} : std::vector<bool>{};
@@ -424,7 +424,7 @@ TEST_F(DownloadWorkerTest, ALengthNearTheLimitIsReceivedAndAShortReplyBreaks) {
   EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kBroken);
   ExpectFirstItemGivenUp();
   EXPECT_EQ(GetsAndTerminates(server), std::make_pair(1, 0));
-  EXPECT_EQ(view_.TextsOf(kSizeTextControl).back(), SizeText(start.size(), 0xFFFFFFF0u));
+  EXPECT_EQ(view_.TextsOf(TransferField::kSize).back(), SizeText(start.size(), 0xFFFFFFF0u));
 }
 
 // Each read comes in time; the reply as a whole does not.
@@ -573,8 +573,8 @@ TEST_F(DownloadThreadTest, CancelDuringAnItemFailsItTerminatesAndDoneIsSetLast) 
   AddItem("a.dat");
   AddItem("b.dat");
   std::atomic<DownloadThread*> running{nullptr};
-  view_.onText = [&](int control, const std::string&) {
-    if (control != kCountText) return;
+  view_.onText = [&](TransferField field, const std::string&) {
+    if (field != TransferField::kCount) return;
     for (int i = 0; i < 1000 && running.load() == nullptr; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     running.load()->RequestStop();  // asked during the first item

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "net/message.h"
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 
 namespace dovrel::test {
 namespace {

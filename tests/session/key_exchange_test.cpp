@@ -11,8 +11,8 @@
 
 #ifndef _WIN32
 #include "server/file_server.h"
-#include "session/certificate_fingerprints.h"
-#include "tests/session/test_certificates.h"
+#include "pkcs7/certificate_fingerprints.h"
+#include "tests/pkcs7/test_certificates.h"
 #endif
 
 namespace dovrel {

@@ -8,10 +8,10 @@
 #include <iterator>
 #include <string>
 
-#include "session/pkcs7.h"
+#include "pkcs7/pkcs7.h"
 #include "session/random_source.h"
 #include "tests/support/temp_folder.h"
-#include "tests/session/test_certificates.h"
+#include "tests/pkcs7/test_certificates.h"
 
 namespace dovrel {
 namespace {

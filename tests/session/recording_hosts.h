@@ -31,10 +31,10 @@ class RecordingSessionHost : public KeyExchangeHost {
 
 class RecordingTransferView : public TransferView {
  public:
-  void SetText(int control, const std::string& utf8) override {
+  void SetText(TransferField field, const std::string& utf8) override {
     std::lock_guard<std::mutex> hold(lock);
-    texts.emplace_back(control, utf8);
-    if (onText) onText(control, utf8);
+    texts.emplace_back(field, utf8);
+    if (onText) onText(field, utf8);
   }
   void SetProgress(int position) override {
     std::lock_guard<std::mutex> hold(lock);
@@ -44,20 +44,20 @@ class RecordingTransferView : public TransferView {
     std::lock_guard<std::mutex> hold(lock);
     cancelStates.push_back(enabled);
   }
-  std::vector<std::string> TextsOf(int control) {
+  std::vector<std::string> TextsOf(TransferField field) {
     std::lock_guard<std::mutex> hold(lock);
     std::vector<std::string> out;
-    for (const auto& [id, text] : texts) {
-      if (id == control) out.push_back(text);
+    for (const auto& [shown, text] : texts) {
+      if (shown == field) out.push_back(text);
     }
     return out;
   }
 
   std::mutex lock;
-  std::vector<std::pair<int, std::string>> texts;
+  std::vector<std::pair<TransferField, std::string>> texts;
   std::vector<int> positions;
   std::vector<bool> cancelStates;
-  std::function<void(int, const std::string&)> onText;
+  std::function<void(TransferField, const std::string&)> onText;
 };
 
 }  // namespace dovrel::test

@@ -17,10 +17,10 @@
 
 #include "net/codecs.h"
 #include "net/message.h"
-#include "session/crypto_init.h"
+#include "pkcs7/crypto_init.h"
 #include "session/file_names.h"
-#include "session/pem_body.h"
-#include "tests/session/test_certificates.h"
+#include "pkcs7/pem_body.h"
+#include "tests/pkcs7/test_certificates.h"
 #include "tests/support/temp_folder.h"
 #include "tests/session/encrypted_reply.h"
 #include "tests/session/whole_reply.h"

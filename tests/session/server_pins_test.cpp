@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "session/certificate_fingerprints.h"
+#include "pkcs7/certificate_fingerprints.h"
 
 namespace dovrel {
 namespace {

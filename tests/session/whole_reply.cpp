@@ -12,7 +12,7 @@
 #include "net/codecs.h"
 #include "net/message.h"
 #include "session/file_contents.h"
-#include "session/pem_body.h"
+#include "pkcs7/pem_body.h"
 #include "tests/support/line_ends.h"
 
 namespace dovrel::test {

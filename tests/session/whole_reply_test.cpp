@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "session/pem_body.h"
+#include "pkcs7/pem_body.h"
 
 namespace dovrel::test {
 namespace {

@@ -16,7 +16,7 @@
 #include "tests/soak/process_figures.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
-#include "ui/file_list_query.h"
+#include "session/file_list_exchange.h"
 
 #ifndef _WIN32
 #include "server/file_server.h"

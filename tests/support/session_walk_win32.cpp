@@ -2,12 +2,11 @@
 
 #include <chrono>
 
+#include "resources/resource_ids.h"
 #include "tests/support/window_driver_win32.h"
 
 namespace dovrel::test {
 namespace {
-
-constexpr int kFolderEdit = 202, kServerList = 206, kReceive = 212, kClose = 213;
 
 void Report(const SessionStep& onStep, const char* step, HWND window) {
   if (onStep) onStep(step, window);
@@ -56,11 +55,11 @@ bool TickEveryRow(HWND list, int waitMs) {
   // The script host's first start in a prefix takes its time.
   HWND prompt = WaitForWindow(kDialogClass, "폴더 선택", waitMs);
   if (prompt == nullptr) return ::testing::AssertionFailure() << "no folder prompt \"폴더 선택\"";
-  const std::string shown = ItemText(prompt, kFolderEdit);
+  const std::string shown = ItemText(prompt, IDC_FOLDER_EDIT);
   if (!shown.empty())
     return ::testing::AssertionFailure() << "the folder prompt shows \"" << shown << "\"";
   Report(onStep, "folder-prompt", prompt);
-  SetItemText(prompt, kFolderEdit, folder);
+  SetItemText(prompt, IDC_FOLDER_EDIT, folder);
   Report(onStep, "folder-typed", prompt);
   PressButton(prompt, IDOK);
   if (!WaitUntilGone(prompt))
@@ -68,7 +67,7 @@ bool TickEveryRow(HWND list, int waitMs) {
 
   HWND window = WaitForWindow(kDialogClass, "자료 수신", waitMs);
   if (window == nullptr) return ::testing::AssertionFailure() << "no main window \"자료 수신\"";
-  HWND list = GetDlgItem(window, kServerList);
+  HWND list = GetDlgItem(window, IDC_RECEIVE_SERVER_LIST);
   if (!WaitForSettledRows(list, waitMs)) {
     return ::testing::AssertionFailure() << "the main window lists no files";
   }
@@ -76,7 +75,7 @@ bool TickEveryRow(HWND list, int waitMs) {
   if (!TickEveryRow(list, waitMs)) return ::testing::AssertionFailure() << "the ticks did not hold";
   Report(onStep, "listed", window);
 
-  PressButton(window, kReceive);
+  PressButton(window, IDC_RECEIVE_RECEIVE);
   HWND summary = WaitForWindow(kDialogClass, "전송 결과", waitMs);
   if (summary == nullptr) return ::testing::AssertionFailure() << "no summary \"전송 결과\"";
   Report(onStep, "summary", summary);
@@ -84,7 +83,7 @@ bool TickEveryRow(HWND list, int waitMs) {
   if (!WaitUntilGone(summary)) return ::testing::AssertionFailure() << "the summary stayed open";
   Report(onStep, "received", window);
 
-  PressButton(window, kClose);
+  PressButton(window, IDC_RECEIVE_CLOSE);
   if (!WaitUntilGone(window)) return ::testing::AssertionFailure() << "the main window stayed open";
   return ::testing::AssertionSuccess();
 }
@@ -104,7 +103,7 @@ void AbandonReceiveSession(int waitMs) {
           found = true;
         }
         if (HWND window = FindWindowNow(kDialogClass, "자료 수신", true)) {
-          PressButton(window, kClose);
+          PressButton(window, IDC_RECEIVE_CLOSE);
           found = true;
         }
         return !found;

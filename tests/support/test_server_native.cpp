@@ -4,7 +4,7 @@
 
 #include "server/command_line.h"
 #include "server/file_server.h"
-#include "session/certificate_fingerprints.h"
+#include "pkcs7/certificate_fingerprints.h"
 #include "tests/support/test_server.h"
 
 namespace dovrel::test {

@@ -10,7 +10,7 @@
 
 #include "base/receive_parameters.h"
 #include "net/wire_text.h"
-#include "session/progress_window_win32.h"
+#include "ui/progress_window_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
 #include "tests/support/window_driver_win32.h"

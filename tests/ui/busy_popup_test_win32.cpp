@@ -2,7 +2,8 @@
 #include <chrono>
 
 #include "ui/busy_popup_win32.h"
-#include "ui/file_list_query.h"
+#include "session/file_list_exchange.h"
+#include "resources/resource_ids.h"
 #include "tests/support/window_driver_win32.h"
 
 namespace dovrel::test {
@@ -15,7 +16,7 @@ TEST(BusyPopup, ShowsItsTextAndStoppingLeavesNeitherWindowNorThread) {
   ASSERT_TRUE(handle);
   HWND popup = WaitForWindow(kDialogClass, kBusyTitle, 5000);
   ASSERT_NE(popup, nullptr);
-  EXPECT_EQ(ItemText(popup, 214), kFileListBusyText);
+  EXPECT_EQ(ItemText(popup, IDC_BUSY_TEXT), kFileListBusyText);
   EXPECT_EQ(LiveBusyPopupThreads(), 1);
 
   StopBusyPopup(handle);

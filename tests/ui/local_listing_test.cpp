@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/temp_folder.h"
-#include "ui/directory.h"
+#include "session/directory.h"
 
 namespace dovrel {
 namespace {

@@ -107,6 +107,9 @@ TEST(ReceiveTickedFiles, EachCheckStopsWithItsMessageInOrder) {
   }
 }
 
+// A file's path in the fake view's folder, with the platform's separator.
+std::string InFolder(const char* name) { return std::string("C:\\recv") + kPathSeparator + name; }
+
 TEST(ReceiveTickedFiles, ReceivesTheTickedRowsAndSumsUp) {
   FakeReceiveView view;
   view.rows = {"a.txt", "b.txt", "c.txt", "d.txt"};
@@ -118,7 +121,7 @@ TEST(ReceiveTickedFiles, ReceivesTheTickedRowsAndSumsUp) {
   EXPECT_EQ(view.transferFolder, "C:\\recv");
   EXPECT_EQ(FieldText(parameters.receiveFolder), "C:\\recv");
   EXPECT_EQ(view.paths,
-            (std::vector<std::string>{"C:\\recv\\a.txt", "C:\\recv\\b.txt", "C:\\recv\\d.txt"}));
+            (std::vector<std::string>{InFolder("a.txt"), InFolder("b.txt"), InFolder("d.txt")}));
   EXPECT_EQ(view.received, (std::vector<std::string>{"a.txt", "d.txt"}));
   EXPECT_EQ(view.messages,
             std::vector<std::string>{
@@ -134,7 +137,7 @@ TEST(ReceiveTickedFiles, APathTooLongIsNotFetchedAndCountsAsFailed) {
   view.refused = {"a.txt"};
   ReceiveParameters parameters;
   EXPECT_EQ(ReceiveTickedFiles(parameters, view, FakeFiles(), IsCp949LeadByte), 0);
-  EXPECT_EQ(view.paths, std::vector<std::string>{"C:\\recv\\a.txt"});
+  EXPECT_EQ(view.paths, std::vector<std::string>{InFolder("a.txt")});
   EXPECT_EQ(view.messages.back(), ReceiveSummary(2, 0));
   EXPECT_EQ(view.refreshes, 0) << "nothing arrived, nothing to list";
 }
