@@ -18,11 +18,13 @@ i386_added_here=0
 
 is_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-# One query for the lot: a foreign package is named NAME:ARCH, as asked.
+# One query for the lot. A package of the machine's own architecture (or of
+# none) answers to NAME, a foreign one only to NAME:ARCH, as they are asked for.
 missing_packages() {
   local installed
-  installed=$(dpkg-query -W -f='${binary:Package} ${Status}\n' "$@" 2>/dev/null |
-    sed -n 's/ install ok installed$//p')
+  installed=$(dpkg-query -W -f='${Package} ${Architecture} ${Status}\n' "$@" 2>/dev/null |
+    awk -v native="$(dpkg --print-architecture)" '$5 == "installed" {
+      print $1 ":" $2; if ($2 == native || $2 == "all") print $1 }')
   local p
   for p in "$@"; do grep -qxF "$p" <<<"$installed" || echo "$p"; done
 }
