@@ -17,7 +17,8 @@ namespace {
 // page's best fit would ("bānk" as "bank"); the lock refuses non-ASCII.
 void Keep(BSTR address, PageAddresses* page) {
   const unique_bstr owned(address);
-  if (address != nullptr && SysStringLen(address) > 0) page->addresses.push_back(Utf8FromBstr(address));
+  if (address != nullptr && SysStringLen(address) > 0)
+    page->addresses.push_back(Utf8FromBstr(address));
 }
 
 // The document that holds the control: its container's HTML document, whose

@@ -29,8 +29,7 @@ class ControlFolders final : public FolderServices {
 
 }  // namespace
 
-void RunControlReceiveWindow(const ReceiveParameters& parameters, HWND owner,
-                             bool mayStoreFolder) {
+void RunControlReceiveWindow(const ReceiveParameters& parameters, HWND owner, bool mayStoreFolder) {
   ControlFolders folders(mayStoreFolder);
   RunReceiveWindow(parameters, owner, folders);
 }

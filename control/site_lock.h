@@ -25,7 +25,7 @@ struct PageAddresses {
   // Each one the host gave, in UTF-8; "" for a document that would not tell
   // its own. None from local code.
   std::vector<std::string> addresses;
-  bool hostShowsPages = false;         // a browser engine runs in this process
+  bool hostShowsPages = false;  // a browser engine runs in this process
 };
 
 // The scheme and host of an absolute address, both in lower case, the host

@@ -111,12 +111,12 @@ TEST(SiteLock, UnreadableAddressesAreRefusedAndNotShown) {
     const char* address;
     const char* shown;
   } cases[] = {
-      {"https://b\xC4\x81nk.example/", ""},            // Unicode: no best-fit look-alike
-      {"https://bank.example/\xC4\x81", ""},           // non-ASCII anywhere
-      {"https://bank.example/\tx", ""},                 // control characters
-      {"", ""},                                        // a frame that would not tell
-      {"about:blank#Call 1588-0000 now", ""},          // the page's own words
-      {"https://call 1588-0000 now.example/", ""},     // not a plain host name
+      {"https://b\xC4\x81nk.example/", ""},         // Unicode: no best-fit look-alike
+      {"https://bank.example/\xC4\x81", ""},        // non-ASCII anywhere
+      {"https://bank.example/\tx", ""},             // control characters
+      {"", ""},                                     // a frame that would not tell
+      {"about:blank#Call 1588-0000 now", ""},       // the page's own words
+      {"https://call 1588-0000 now.example/", ""},  // not a plain host name
       {"https://evil.test/?https://bank.example/", "evil.test"},
   };
   for (const auto& c : cases) {

@@ -53,7 +53,8 @@ int TestServer::CountRequests(const std::string& service) const {
 
 std::string TestServer::Pins() const {
   CertificateFingerprints own;
-  if (!server_ || !FingerprintCertificate(server_->Credentials().certificate.get(), &own)) return {};
+  if (!server_ || !FingerprintCertificate(server_->Credentials().certificate.get(), &own))
+    return {};
   return FormatFingerprint(own.certificate) + ";" + FormatFingerprint(own.publicKey);
 }
 
