@@ -16,8 +16,6 @@ export DEBIAN_FRONTEND=noninteractive
 packages_refreshed=0
 i386_added_here=0
 
-is_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-
 # One query for the lot. A package of the machine's own architecture (or of
 # none) answers to NAME, a foreign one only to NAME:ARCH, as they are asked for.
 missing_packages() {
@@ -91,7 +89,7 @@ install_required() {
 # this machine runs as one without 32-bit programs (tools/probe-32bit says
 # "none"). Its architecture is added before the first update, so that one
 # update fetches every index.
-wine32_wanted() { [ "$(dpkg --print-architecture)" = amd64 ] && ! is_installed wine32:i386; }
+wine32_wanted() { [ "$(dpkg --print-architecture)" = amd64 ] && [ -n "$(missing_packages wine32:i386)" ]; }
 
 prepare_wine32() {
   wine32_wanted || return 0
