@@ -36,6 +36,7 @@ apt_gist() {
 
 # update_lists [APT-OPTION...]: apt-get update, tried again after a pause while
 # an index fails; never fails itself.
+# shellcheck disable=SC2120  # build-mingw-openssl names its own list
 update_lists() {
   local tries=${DOVREL_APT_TRIES:-3} pause=${DOVREL_APT_PAUSE:-15} try log
   log=$(mktemp)
