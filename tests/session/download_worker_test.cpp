@@ -567,5 +567,30 @@ TEST_F(DownloadThreadTest, CancelDuringAnItemFailsItTerminatesAndDoneIsSetLast) 
   EXPECT_EQ(items_[1].done, 0);
 }
 
+// The caller makes the thread. An owner that lets go leaves the run, and all it
+// keeps, to the worker; one whose thread never starts is done at once.
+TEST_F(DownloadThreadTest, TheRunOutlivesAnOwnerThatLetsGoAndEndsWithoutAThread) {
+  const TransferJob job = Job(test::UnusedLoopbackPort(), test::FixedKeys());
+  std::function<void()> held;
+  auto keep = std::make_shared<int>(0);
+  const std::weak_ptr<int> kept = keep;
+  {
+    DownloadThread thread(job, std::move(keep), [&](std::function<void()> body) {
+      held = std::move(body);
+      return true;
+    });
+    EXPECT_FALSE(thread.Done());
+    thread.LetGo();
+  }  // the worker has not even started
+  EXPECT_FALSE(kept.expired());
+  held();
+  held = nullptr;
+  EXPECT_TRUE(kept.expired());
+
+  DownloadThread none(job, nullptr, [](std::function<void()>) { return false; });
+  EXPECT_TRUE(none.Done());
+  EXPECT_EQ(none.Wait(), WorkerEnd::kBroken);
+}
+
 }  // namespace
 }  // namespace dovrel
