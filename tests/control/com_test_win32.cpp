@@ -239,11 +239,23 @@ TEST(Dispatch, NamesAndInvokeByDispatchId) {
   pelgrath->Release();
 }
 
-TEST(Module, CanUnloadOnlyWithoutObjectsAndLocks) {
-  HMODULE module = LoadLibraryW(kModule);
-  ASSERT_NE(module, nullptr);
-  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
-  ASSERT_NE(canUnload, nullptr);
+// The module loaded once more, and its DllCanUnloadNow.
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(kModule);
+    ASSERT_NE(module_, nullptr);
+    canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module_, "DllCanUnloadNow");
+    ASSERT_NE(canUnload, nullptr);
+  }
+  void TearDown() override {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  HMODULE module_ = nullptr;
+  HRESULT(STDAPICALLTYPE* canUnload)() = nullptr;
+};
+
+TEST_F(ModuleTest, CanUnloadOnlyWithoutObjectsAndLocks) {
   EXPECT_EQ(canUnload(), S_OK);
   {
     com_ptr<IUnknown> object = Create();
@@ -259,7 +271,6 @@ TEST(Module, CanUnloadOnlyWithoutObjectsAndLocks) {
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(canUnload(), S_OK);
   factory->Release();
-  FreeLibrary(module);
 }
 
 // What the host does from inside the session's message box: lets the object
@@ -281,11 +292,7 @@ void CALLBACK LetGoOnceTheBoxShows(HWND, UINT, UINT_PTR timer, DWORD) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
-TEST(Module, InUseWhileASessionRunsThoughTheHostLetTheObjectGo) {
-  HMODULE module = LoadLibraryW(kModule);
-  ASSERT_NE(module, nullptr);
-  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
-  ASSERT_NE(canUnload, nullptr);
+TEST_F(ModuleTest, InUseWhileASessionRunsThoughTheHostLetTheObjectGo) {
   com_ptr<IUnknown> created = Create(IID_IPelgrath);
   ASSERT_TRUE(created);
   auto* pelgrath = static_cast<IPelgrath*>(created.release());
@@ -306,7 +313,6 @@ TEST(Module, InUseWhileASessionRunsThoughTheHostLetTheObjectGo) {
   EXPECT_EQ(state.answer, S_FALSE) << "the session's code was still running";
   EXPECT_STREQ(result, L"0");
   EXPECT_EQ(canUnload(), S_OK);
-  FreeLibrary(module);
 }
 
 // The threads of this process that are alive now.
@@ -355,14 +361,10 @@ LRESULT CALLBACK HoldPopupAtItsClose(int code, WPARAM removal, LPARAM parameter)
 // whose thread did not end within its stop's wait (held here), and the
 // download worker of a progress window ended while it ran. The module stays
 // in use until each of them has exited.
-TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
+TEST_F(ModuleTest, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
   test::TestServer server("get-slow");
   test::TempFolder folder;
   ASSERT_TRUE(ReadyWithStoredFolder(server, folder));
-  HMODULE module = LoadLibraryW(kModule);
-  ASSERT_NE(module, nullptr);
-  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
-  ASSERT_NE(canUnload, nullptr);
   popupRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ASSERT_NE(popupRelease, nullptr);
 
@@ -385,7 +387,8 @@ TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
     test::TickRow(list, 0, true);
     const std::set<DWORD> before = LiveThreads();
     test::PressButton(window, IDC_RECEIVE_RECEIVE);
-    HWND progress = test::WaitForWindowWithControl(test::kDialogClass, 216, PROGRESS_CLASSA, 60000);
+    HWND progress = test::WaitForWindowWithControl(test::kDialogClass, IDC_PROGRESS_BAR,
+                                                   PROGRESS_CLASSA, 60000);
     if (progress == nullptr) return left;
     // The worker waits for the slow server's reply when the window is ended.
     test::WaitFor([&] { return !test::ItemText(progress, IDC_PROGRESS_COUNT).empty(); });
@@ -439,7 +442,6 @@ TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
   CloseHandle(popupRelease);
   CloseHandle(left.popup);
   for (HANDLE worker : left.workers) CloseHandle(worker);
-  FreeLibrary(module);
   test::ForgetReceiveFolder();
 }
 
