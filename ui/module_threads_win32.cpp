@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace dovrel {
@@ -44,6 +45,13 @@ DWORD WINAPI ModuleThread(void* parameter) {
   return code;  // not reached
 }
 
+// The body goes, and with it all it holds, before the thread lets the module go.
+DWORD WINAPI BodyThread(void* parameter) {
+  std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
+  (*body)();
+  return 0;
+}
+
 }  // namespace
 
 HANDLE StartModuleThread(LPTHREAD_START_ROUTINE procedure, void* parameter) {
@@ -77,6 +85,18 @@ HANDLE StartModuleThread(LPTHREAD_START_ROUTINE procedure, void* parameter) {
   Threads().push_back(kept);
   ResumeThread(thread);
   return thread;
+}
+
+bool StartDetachedModuleThread(std::function<void()> body) {
+  auto* owned = new (std::nothrow) std::function<void()>(std::move(body));
+  if (owned == nullptr) return false;
+  HANDLE thread = StartModuleThread(BodyThread, owned);
+  if (thread == nullptr) {
+    delete owned;
+    return false;
+  }
+  CloseHandle(thread);
+  return true;
 }
 
 int LiveModuleThreads() {

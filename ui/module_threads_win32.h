@@ -8,11 +8,17 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace dovrel {
 
 // Runs `procedure(parameter)` on a new thread; its handle, which the caller
 // closes, or null when no thread could be started (then `procedure` never runs).
 HANDLE StartModuleThread(LPTHREAD_START_ROUTINE procedure, void* parameter);
+
+// The same for a body that nobody joins: this module's ThreadStart
+// (session/download_thread.h). False when no thread could be started.
+bool StartDetachedModuleThread(std::function<void()> body);
 
 // Threads started by StartModuleThread that have not yet exited.
 int LiveModuleThreads();

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -23,8 +22,6 @@ constexpr UINT kUpdatesMessage = WM_APP + 1;
 constexpr int kProgressDialog = IDD_PROGRESS;
 constexpr int kCancelFace = IDB_CANCEL_BUTTON;
 constexpr int kCancelButton = IDCANCEL;
-
-std::atomic<int> runningTransfers{0};
 
 // Where the dialog shows each of the worker's texts.
 int ControlOf(TransferField field) {
@@ -103,30 +100,15 @@ class PostedUpdates final : public TransferView {
   int cancelEnabled_ = -1;
 };
 
-// What one run of the window shares with its worker thread.
+// What the worker reads that the window does not outlive: its copy of the
+// items and the channel its updates travel through. The worker's run holds it
+// until the worker has returned, so an early end of the window is safe.
 struct TransferRun {
   std::vector<TransferItem> items;
-  std::atomic<bool> cancel{false};
-  std::atomic<bool> done{false};  // set by the worker thread as its last act
   PostedUpdates updates;
-  TransferJob job;
 };
 
 namespace {
-
-// The download worker's thread. It co-owns the run, so that what the worker
-// reads stays valid after an early end of the window; the run goes with the
-// last owner, before the thread lets the module go.
-DWORD WINAPI WorkerThread(void* parameter) {
-  {
-    std::unique_ptr<std::shared_ptr<TransferRun>> shared(
-        static_cast<std::shared_ptr<TransferRun>*>(parameter));
-    RunDownloadWorker((*shared)->job);
-    (*shared)->done = true;
-  }
-  --runningTransfers;
-  return 0;
-}
 
 class WindowHost final : public KeyExchangeHost {
  public:
@@ -160,13 +142,15 @@ void ProgressWindow::Setup(TransferItem* items, int count, const ReceiveParamete
 int ProgressWindow::Run(HWND owner) {
   const INT_PTR result = DialogBoxParamW(resources_, MAKEINTRESOURCEW(kProgressDialog), owner,
                                          Procedure, reinterpret_cast<LPARAM>(this));
-  if (run_) {
+  if (worker_) {
     // A worker that still runs (the window was ended by OK) only sets flags of
     // its own copy from now on; what it has finished so far counts.
     for (int i = 0; i < count_; ++i) {
       items_[i].done =
           __atomic_load_n(&run_->items[static_cast<std::size_t>(i)].done, __ATOMIC_ACQUIRE);
     }
+    worker_->LetGo();
+    worker_.reset();
     run_.reset();
   }
   return result <= 0 ? -1 : static_cast<int>(result);
@@ -190,12 +174,12 @@ INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         EndDialog(window_, 1);
-      } else if (LOWORD(wParam) == IDCANCEL && run_) {
-        run_->cancel = true;
+      } else if (LOWORD(wParam) == IDCANCEL && worker_) {
+        worker_->RequestStop();
       }
       return TRUE;
     case WM_TIMER:
-      if (wParam == kTransferTimer && run_ && run_->done) EndDialog(window_, 1);
+      if (wParam == kTransferTimer && worker_ && worker_->Done()) EndDialog(window_, 1);
       return TRUE;
     case WM_CTLCOLORSTATIC:
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
@@ -205,9 +189,9 @@ INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_DESTROY:
       KillTimer(window_, kTransferTimer);
-      if (run_) {
+      if (worker_) {
         run_->updates.Detach();
-        run_->cancel = true;  // an early end: stop within the current item
+        worker_->RequestStop();  // an early end: stop within the current item
       }
       return FALSE;
     default:
@@ -242,32 +226,19 @@ void ProgressWindow::Open() {
 
   run_ = std::make_shared<TransferRun>();
   run_->items.assign(items_, items_ + count_);
-  run_->job.parameters = parameters_;
-  run_->job.keys = keys;
-  run_->job.timeouts = workerTimeouts_;
-  run_->job.terminateTimeouts = exchangeTimeouts_;
-  StartTransfer();
-}
-
-void ProgressWindow::StartTransfer() {
-  TransferRun& run = *run_;
-  run.job.items = run.items.data();
-  run.job.count = static_cast<int>(run.items.size());
-  run.job.cancel = &run.cancel;
-  run.job.view = &run.updates;
-  run.job.wire = &PlatformWireText();
-  run.updates.Attach(window_);
-  ++runningTransfers;
-  auto* shared = new std::shared_ptr<TransferRun>(run_);
-  HANDLE thread = StartModuleThread(WorkerThread, shared);
-  if (thread == nullptr) {
-    // No worker: nothing is received, and the timer ends the window.
-    delete shared;
-    run.done = true;
-    --runningTransfers;
-    return;
-  }
-  CloseHandle(thread);
+  run_->updates.Attach(window_);
+  TransferJob job;
+  job.parameters = parameters_;
+  job.keys = keys;
+  job.items = run_->items.data();
+  job.count = static_cast<int>(run_->items.size());
+  job.view = &run_->updates;
+  job.wire = &PlatformWireText();
+  job.timeouts = workerTimeouts_;
+  job.terminateTimeouts = exchangeTimeouts_;
+  // A module thread: the page may release the control while the worker runs.
+  // Without a thread nothing is received, and the timer ends the window.
+  worker_ = std::make_unique<DownloadThread>(job, run_, StartDetachedModuleThread);
 }
 
 void ProgressWindow::ApplyUpdates() {
@@ -296,7 +267,5 @@ void ProgressWindow::ShowText(int control, const std::string& utf8) {
   SetControlTextUtf8(item, utf8);
   RedrawWindow(window_, &area, nullptr, flags);
 }
-
-int RunningTransferCount() { return runningTransfers.load(); }
 
 }  // namespace dovrel

@@ -2,12 +2,11 @@
 // The progress window: opens the secure session while it initialises, then
 // shows the download worker's progress until the worker has finished.
 //
-// Everything the worker reads (its job, a copy of the items, the flags and the
-// channel its updates travel through) lives in one shared run that the worker
-// thread co-owns. The worker posts its updates and never waits on the window,
+// The worker runs on a module thread (module_threads_win32.h) that co-owns
+// everything it reads: its job, a copy of the items and the channel its
+// updates travel through. It posts its updates and never waits on the window,
 // so the window may end at any time (its OK command) without joining the
-// worker: it sets the Cancel flag, which ends the current item, and leaves it to
-// finish on its own.
+// worker: it sets the Cancel flag, which ends the current item, and lets go.
 
 #include <windows.h>
 
@@ -17,7 +16,7 @@
 #include "base/receive_parameters.h"
 #include "base/transfer_item.h"
 #include "ui/busy_indicator.h"
-#include "session/download_worker.h"
+#include "session/download_thread.h"
 
 namespace dovrel {
 
@@ -45,7 +44,6 @@ class ProgressWindow {
   static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Open();
-  void StartTransfer();
   void ApplyUpdates();
   void ShowText(int control, const std::string& utf8);
 
@@ -59,10 +57,7 @@ class ProgressWindow {
   WorkerTimeouts workerTimeouts_;
   HBITMAP cancelFace_ = nullptr;
   std::shared_ptr<TransferRun> run_;
+  std::unique_ptr<DownloadThread> worker_;
 };
-
-// Download workers still running, ended windows' included. Their threads are
-// module threads (module_threads_win32.h), which keep the module loaded.
-int RunningTransferCount();
 
 }  // namespace dovrel

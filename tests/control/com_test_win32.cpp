@@ -239,11 +239,23 @@ TEST(Dispatch, NamesAndInvokeByDispatchId) {
   pelgrath->Release();
 }
 
-TEST(Module, CanUnloadOnlyWithoutObjectsAndLocks) {
-  HMODULE module = LoadLibraryW(kModule);
-  ASSERT_NE(module, nullptr);
-  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
-  ASSERT_NE(canUnload, nullptr);
+// The module loaded once more, and its DllCanUnloadNow.
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(kModule);
+    ASSERT_NE(module_, nullptr);
+    canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module_, "DllCanUnloadNow");
+    ASSERT_NE(canUnload, nullptr);
+  }
+  void TearDown() override {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  HMODULE module_ = nullptr;
+  HRESULT(STDAPICALLTYPE* canUnload)() = nullptr;
+};
+
+TEST_F(ModuleTest, CanUnloadOnlyWithoutObjectsAndLocks) {
   EXPECT_EQ(canUnload(), S_OK);
   {
     com_ptr<IUnknown> object = Create();
@@ -259,7 +271,6 @@ TEST(Module, CanUnloadOnlyWithoutObjectsAndLocks) {
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(canUnload(), S_OK);
   factory->Release();
-  FreeLibrary(module);
 }
 
 // What the host does from inside the session's message box: lets the object
@@ -281,11 +292,7 @@ void CALLBACK LetGoOnceTheBoxShows(HWND, UINT, UINT_PTR timer, DWORD) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
-TEST(Module, InUseWhileASessionRunsThoughTheHostLetTheObjectGo) {
-  HMODULE module = LoadLibraryW(kModule);
-  ASSERT_NE(module, nullptr);
-  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
-  ASSERT_NE(canUnload, nullptr);
+TEST_F(ModuleTest, InUseWhileASessionRunsThoughTheHostLetTheObjectGo) {
   com_ptr<IUnknown> created = Create(IID_IPelgrath);
   ASSERT_TRUE(created);
   auto* pelgrath = static_cast<IPelgrath*>(created.release());
@@ -306,7 +313,6 @@ TEST(Module, InUseWhileASessionRunsThoughTheHostLetTheObjectGo) {
   EXPECT_EQ(state.answer, S_FALSE) << "the session's code was still running";
   EXPECT_STREQ(result, L"0");
   EXPECT_EQ(canUnload(), S_OK);
-  FreeLibrary(module);
 }
 
 // The threads of this process that are alive now.
@@ -355,14 +361,10 @@ LRESULT CALLBACK HoldPopupAtItsClose(int code, WPARAM removal, LPARAM parameter)
 // whose thread did not end within its stop's wait (held here), and the
 // download worker of a progress window ended while it ran. The module stays
 // in use until each of them has exited.
-TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
+TEST_F(ModuleTest, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
   test::TestServer server("get-slow");
   test::TempFolder folder;
   ASSERT_TRUE(ReadyWithStoredFolder(server, folder));
-  HMODULE module = LoadLibraryW(kModule);
-  ASSERT_NE(module, nullptr);
-  auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
-  ASSERT_NE(canUnload, nullptr);
   popupRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ASSERT_NE(popupRelease, nullptr);
 
@@ -385,7 +387,8 @@ TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
     test::TickRow(list, 0, true);
     const std::set<DWORD> before = LiveThreads();
     test::PressButton(window, IDC_RECEIVE_RECEIVE);
-    HWND progress = test::WaitForWindowWithControl(test::kDialogClass, 216, PROGRESS_CLASSA, 60000);
+    HWND progress = test::WaitForWindowWithControl(test::kDialogClass, IDC_PROGRESS_BAR,
+                                                   PROGRESS_CLASSA, 60000);
     if (progress == nullptr) return left;
     // The worker waits for the slow server's reply when the window is ended.
     test::WaitFor([&] { return !test::ItemText(progress, IDC_PROGRESS_COUNT).empty(); });
@@ -402,8 +405,7 @@ TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
   });
   com_ptr<IUnknown> object = Create(IID_IPelgrath);
   ASSERT_TRUE(object);
-  const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
-                              "&DATE=" + test::kSampleDate;
+  const std::string options = test::SampleDayOptions(server);
   EXPECT_EQ(CallReceiveFile(object.get(), options), L"1");
   object.reset();
   LeftBehind left = drive.get();
@@ -439,7 +441,6 @@ TEST(Module, InUseUntilTheThreadsASessionLeftBehindHaveExited) {
   CloseHandle(popupRelease);
   CloseHandle(left.popup);
   for (HANDLE worker : left.workers) CloseHandle(worker);
-  FreeLibrary(module);
   test::ForgetReceiveFolder();
 }
 
@@ -539,8 +540,7 @@ TEST(Container, ThePagesWindowIsDisabledWhileTheSessionsWindowIsOpen) {
       test::PressButton(window, IDC_RECEIVE_CLOSE);
       return seen;
     });
-    const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
-                                "&DATE=" + test::kSampleDate;
+    const std::string options = test::SampleDayOptions(server);
     EXPECT_EQ(CallReceiveFile(control.get(), options), L"1");
     const Seen seen = drive.get();
     EXPECT_EQ(seen.owner, page);
@@ -553,10 +553,23 @@ TEST(Container, ThePagesWindowIsDisabledWhileTheSessionsWindowIsOpen) {
   test::ForgetReceiveFolder();
 }
 
-// Wine's script host in a process of its own, with each scripting language.
-TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
+// Runs `script` (ANSI text) in Wine's script host, from a file of this name in
+// the temporary folder: its exit code, and what it printed in `output`.
+int RunScript(const wchar_t* name, const std::string& script, std::string* output,
+              const std::string& argument = "") {
   wchar_t folder[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + name;
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << script;
+  std::wstring command = L"cscript.exe //nologo \"" + path + L"\"";
+  if (!argument.empty()) command += L" \"" + std::wstring(argument.begin(), argument.end()) + L"\"";
+  const int code = RunProgram(command, output);
+  DeleteFileW(path.c_str());
+  return code;
+}
+
+// Wine's script host in a process of its own, with each scripting language.
+TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
   const struct {
     const wchar_t* file;
     const char* script;
@@ -570,15 +583,12 @@ TEST(ScriptHost, UnresolvableServerShowsTheErrorBoxAndReturnsZero) {
        "WScript.Echo \"[\" & control.ReceiveFile(\"connectip=%C7%D1%B1%B9.invalid\") & \"]\"\r\n"},
   };
   for (const auto& s : scripts) {
-    const std::wstring path = std::wstring(folder) + s.file;
-    std::ofstream(std::filesystem::path(path), std::ios::binary) << s.script;
     std::string output;
     test::BoxWatch box(L"오류");
-    EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0) << s.script;
+    EXPECT_EQ(RunScript(s.file, s.script, &output), 0) << s.script;
     EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"))
         << s.script;
     EXPECT_NE(output.find("[0]"), std::string::npos) << s.script << output;
-    DeleteFileW(path.c_str());
   }
 }
 
@@ -588,20 +598,19 @@ TEST(ScriptHost, TheErrorBoxReadsInKoreanUnderAnotherAnsiCodePage) {
   if (const char* expected = std::getenv("DOVREL_EXPECT_ANSI_CODE_PAGE")) {
     ASSERT_EQ(std::to_string(GetACP()), expected);
   }
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"dovrel-test-1252.vbs";
-  std::ofstream(std::filesystem::path(path), std::ios::binary)
-      << "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
-         "WScript.Echo \"[\" & control.ReceiveFile(\"connectip=%C7%D1%B1%B9.invalid\") & \"]\"\r\n";
   std::string output;
   {
     test::BoxWatch box(L"오류", 30000);
-    EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0);
+    EXPECT_EQ(
+        RunScript(L"dovrel-test-1252.vbs",
+                  "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
+                  "WScript.Echo \"[\" & control.ReceiveFile(\"connectip=%C7%D1%B1%B9.invalid\") "
+                  "& \"]\"\r\n",
+                  &output),
+        0);
     EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
   }
   EXPECT_NE(output.find("[0]"), std::string::npos) << output;
-  DeleteFileW(path.c_str());
 }
 
 // The example page's own script (examples/receive.js) in the script host,
@@ -651,15 +660,10 @@ attempt("zero", new ActiveXObject("Dovrel.Pelgrath"));
   std::string ansi(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], size,
                       nullptr, nullptr);
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"dovrel-example-page.js";
-  std::ofstream(std::filesystem::path(path), std::ios::binary) << ansi;
-
   std::string output;
   {
     test::BoxWatch box(L"오류");
-    EXPECT_EQ(RunProgram(L"cscript.exe //nologo \"" + path + L"\"", &output), 0);
+    EXPECT_EQ(RunScript(L"dovrel-example-page.js", ansi, &output), 0);
     EXPECT_EQ(box.Text(), ExpectedFailureBox("\xC7\xD1\xB1\xB9.invalid", L"한국.invalid"));
   }
   for (const char* line :
@@ -669,7 +673,6 @@ attempt("zero", new ActiveXObject("Dovrel.Pelgrath"));
         "[zero:notStarted:true]"}) {
     EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
   }
-  DeleteFileW(path.c_str());
 }
 
 // A whole session from each scripting language, its windows driven from here:
@@ -679,8 +682,7 @@ TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
   test::TestServer server("plain");
   ASSERT_TRUE(server.Ready()) << server.Error();
   const std::set<std::string> served = test::FilesOfTheSampleDay();
-  const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
-                              "&DATE=" + test::kSampleDate;
+  const std::string options = test::SampleDayOptions(server);
   const struct {
     const wchar_t* file;
     const char* script;
@@ -696,13 +698,9 @@ TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
     test::ForgetReceiveFolder();
     test::TempFolder folder;
     ASSERT_TRUE(folder.Ok());
-    const std::filesystem::path script = folder.Path().parent_path() / s.file;
-    std::ofstream(script, std::ios::binary) << s.script;
-    const std::wstring command = L"cscript.exe //nologo \"" + script.wstring() + L"\" \"" +
-                                 std::wstring(options.begin(), options.end()) + L"\"";
-    auto run = std::async(std::launch::async, [command] {
+    auto run = std::async(std::launch::async, [&s, &options] {
       std::string output;
-      const int code = RunProgram(command, &output);
+      const int code = RunScript(s.file, s.script, &output, options);
       return std::make_pair(code, output);
     });
     std::vector<std::string> listed;
@@ -714,7 +712,6 @@ TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
     EXPECT_NE(output.find("[1]"), std::string::npos) << s.script << output;
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), served) << s.script;
     EXPECT_TRUE(test::ReceivedTheSampleDay(folder.Path())) << s.script;
-    std::filesystem::remove(script);
   }
   test::ForgetReceiveFolder();
 }

@@ -32,6 +32,11 @@ void StoreReceiveFolder(const std::string& folder) {
   return ::testing::AssertionSuccess();
 }
 
+std::string SampleDayOptions(const TestServer& server) {
+  return "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
+         "&DATE=" + kSampleDate;
+}
+
 std::wstring CallReceiveFile(IUnknown* object, const std::string& options) {
   IPelgrath* pelgrath = nullptr;
   if (object->QueryInterface(IID_IPelgrath, reinterpret_cast<void**>(&pelgrath)) != S_OK)

@@ -24,6 +24,9 @@ void StoreReceiveFolder(const std::string& folder);
 ::testing::AssertionResult ReadyWithStoredFolder(const TestServer& server,
                                                  const TempFolder& folder);
 
+// The option text of a page that asks `server` for the sample day's files.
+std::string SampleDayOptions(const TestServer& server);
+
 // Calls ReceiveFile on this thread: its result text, or "<failed>".
 std::wstring CallReceiveFile(IUnknown* object, const std::string& options);
 

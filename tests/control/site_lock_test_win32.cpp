@@ -131,8 +131,7 @@ TEST(SiteLock, AnAllowedPageReceivesAndOneOffTheListGetsTheBoxUnheard) {
     GTEST_SKIP() << "configure with -DDOVREL_ALLOWED_SITES=\"bank.example;*.bank.example\"";
   test::TestServer server("site-lock");
   ASSERT_TRUE(server.Ready()) << server.Error();
-  const std::string options = "CONNECTIP=127.0.0.1&CONNECTPORT=" + std::to_string(server.Port()) +
-                              "&DATE=" + test::kSampleDate;
+  const std::string options = test::SampleDayOptions(server);
   test::ForgetReceiveFolder();
   {
     // A refused page opens no window; one that shows is ended, so that the

@@ -84,7 +84,7 @@ class DownloadWorkerTest : public ::testing::Test {
   static constexpr ExchangeTimeouts kTerminateTimeouts{3000, 3000, 3000, 3000};
   static constexpr char kOldCopy[] = "the copy already there";
 
-  WorkerEnd Run(int port, const SessionKeys& keys, const WorkerTimeouts& timeouts = kTimeouts) {
+  TransferJob Job(int port, const SessionKeys& keys, const WorkerTimeouts& timeouts = kTimeouts) {
     TransferJob job;
     std::strcpy(job.parameters.serverAddress, "127.0.0.1");
     job.parameters.serverPort = port;
@@ -98,7 +98,10 @@ class DownloadWorkerTest : public ::testing::Test {
     job.wire = &PlatformWireText();
     job.timeouts = timeouts;
     job.terminateTimeouts = kTerminateTimeouts;
-    return RunDownloadWorker(job);
+    return job;
+  }
+  WorkerEnd Run(int port, const SessionKeys& keys, const WorkerTimeouts& timeouts = kTimeouts) {
+    return RunDownloadWorker(Job(port, keys, timeouts));
   }
 
   // The first item given up mid-way: it failed, and the copy already there is
@@ -126,11 +129,24 @@ class DownloadWorkerTest : public ::testing::Test {
   RecordingTransferView view_;
 };
 
-TEST_F(DownloadWorkerTest, ReceivesEverySampleFileAsTheServerHoldsIt) {
-  TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
+// The reference server with the sample files, and a session opened with it.
+class PlainServerTest : public DownloadWorkerTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Ready()) << server_.Error();
+    keys_ = OpenSession(server_.Port());
+  }
+  WorkerEnd Run(const WorkerTimeouts& timeouts = kTimeouts) {
+    return DownloadWorkerTest::Run(server_.Port(), keys_, timeouts);
+  }
+
+  TestServer server_{"plain"};
+  SessionKeys keys_;
+};
+
+TEST_F(PlainServerTest, ReceivesEverySampleFileAsTheServerHoldsIt) {
   for (const std::string& name : kSampleFiles) AddItem(name);
-  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kFinished);
+  EXPECT_EQ(Run(), WorkerEnd::kFinished);
 
   for (std::size_t i = 0; i < kSampleFiles.size(); ++i) {
     SCOPED_TRACE(kSampleFiles[i]);
@@ -154,23 +170,21 @@ TEST_F(DownloadWorkerTest, ReceivesEverySampleFileAsTheServerHoldsIt) {
   EXPECT_EQ(view_.cancelStates, cancelStates);
 
 #ifndef _WIN32
-  auto requests = server.InProcess()->Requests();
+  auto requests = server_.InProcess()->Requests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.back().service, "TERMINATE");
-  EXPECT_EQ(server.InProcess()->CountRequests("TERMINATE"), 1u);
-  EXPECT_EQ(server.InProcess()->CountRequests("GET"), kSampleFiles.size());
+  EXPECT_EQ(server_.InProcess()->CountRequests("TERMINATE"), 1u);
+  EXPECT_EQ(server_.InProcess()->CountRequests("GET"), kSampleFiles.size());
   for (const auto& request : requests) EXPECT_TRUE(request.receiptMarker) << request.service;
 #endif
 }
 
-TEST_F(DownloadWorkerTest, AFailedItemDoesNotStopTheNext) {
-  TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
+TEST_F(PlainServerTest, AFailedItemDoesNotStopTheNext) {
   AddItem("not-on-the-server.txt");
   AddItem("../107a.txt");  // would leave the receive folder
   AddItem("107a.txt");
   SetFieldText(items_[1].localPath, (folder_.Path().parent_path() / "107a.txt").string());
-  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kFinished);
+  EXPECT_EQ(Run(), WorkerEnd::kFinished);
   EXPECT_EQ(items_[0].done, 0);
   EXPECT_EQ(items_[1].done, 0);
   EXPECT_EQ(items_[2].done, 1);
@@ -178,49 +192,42 @@ TEST_F(DownloadWorkerTest, AFailedItemDoesNotStopTheNext) {
   EXPECT_FALSE(std::filesystem::exists(items_[1].localPath));
 }
 
-TEST_F(DownloadWorkerTest, AnEmptyListOnlyTerminates) {
-  TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
-  SessionKeys keys = OpenSession(server.Port());
-  EXPECT_EQ(Run(server.Port(), keys), WorkerEnd::kFinished);
-  if (server.InProcess() == nullptr) return;
+TEST_F(PlainServerTest, AnEmptyListOnlyTerminates) {
+  EXPECT_EQ(Run(), WorkerEnd::kFinished);
+  if (server_.InProcess() == nullptr) return;
 #ifndef _WIN32
-  auto requests = server.InProcess()->Requests();
+  auto requests = server_.InProcess()->Requests();
   ASSERT_EQ(requests.size(), 3u);  // INIT, KEYEXCHG, TERMINATE
   EXPECT_EQ(requests[2].service, "TERMINATE");
-  EXPECT_EQ(requests[2].Element("SKEY"), keys.skey);
+  EXPECT_EQ(requests[2].Element("SKEY"), keys_.skey);
 #endif
 }
 
 // A run that died mid-transfer left its temporaries; the next run removes
 // those over a day old from the receive folder before its first item.
-TEST_F(DownloadWorkerTest, RemovesStaleTemporariesFromTheReceiveFolderWhenItStarts) {
-  TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
+TEST_F(PlainServerTest, RemovesStaleTemporariesFromTheReceiveFolderWhenItStarts) {
   const std::string stale = PartFileName(folder_.File("107a.txt"), 5);
   const std::string fresh = PartFileName(folder_.File("107a.txt"), 6);
   for (const std::string& path : {stale, fresh}) test::WriteFileBytes(path, "part");
   std::filesystem::last_write_time(
       stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(25));
-  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kFinished);
+  EXPECT_EQ(Run(), WorkerEnd::kFinished);
   EXPECT_FALSE(std::filesystem::exists(stale));
   EXPECT_TRUE(std::filesystem::exists(fresh));
 }
 
-TEST_F(DownloadWorkerTest, CancelTakesEffectBeforeTheNextItemAndStillTerminates) {
-  TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
+TEST_F(PlainServerTest, CancelTakesEffectBeforeTheNextItemAndStillTerminates) {
   AddItem("107a.txt");
   AddItem("statement.dat");
   view_.onText = [this](TransferField field, const std::string& text) {
     if (field == TransferField::kStatus && text == kDecryptingText) cancel_ = true;
   };
-  EXPECT_EQ(Run(server.Port(), OpenSession(server.Port())), WorkerEnd::kCancelled);
+  EXPECT_EQ(Run(), WorkerEnd::kCancelled);
   EXPECT_EQ(items_[0].done, 1);
   EXPECT_EQ(items_[1].done, 0);
 #ifndef _WIN32
-  EXPECT_EQ(server.InProcess()->CountRequests("GET"), 1u);
-  EXPECT_EQ(server.InProcess()->CountRequests("TERMINATE"), 1u);
+  EXPECT_EQ(server_.InProcess()->CountRequests("GET"), 1u);
+  EXPECT_EQ(server_.InProcess()->CountRequests("TERMINATE"), 1u);
 #endif
 }
 
@@ -242,30 +249,27 @@ struct GetFault {
   bool terminated;
 };
 
-class DownloadWorkerFault : public DownloadWorkerTest,
+class DownloadWorkerFault : public PlainServerTest,
                             public ::testing::WithParamInterface<GetFault> {};
 
 TEST_P(DownloadWorkerFault, EndsAsTheReplyDeserves) {
   const GetFault& c = GetParam();
-  TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
-  SessionKeys keys = OpenSession(server.Port());
   std::string error;
   auto fault = server::ParseFault(c.fault, &error);
   ASSERT_TRUE(fault) << error;
-  server.InProcess()->SetFaults({*fault});
+  server_.InProcess()->SetFaults({*fault});
 
   AddItem("107a.txt");
   AddItem("readme.rst");
   test::WriteFileBytes(LocalPath(0), kOldCopy);
-  EXPECT_EQ(Run(server.Port(), keys, {3000, 3000, 1000, 1000}), c.end);
+  EXPECT_EQ(Run({3000, 3000, 1000, 1000}), c.end);
   EXPECT_EQ(items_[0].done == 1, c.received);
   if (!c.received) {
     EXPECT_EQ(ReadFileBytes(LocalPath(0)), kOldCopy);
   }
-  EXPECT_EQ(server.InProcess()->CountRequests("TERMINATE"), c.terminated ? 1u : 0u);
+  EXPECT_EQ(server_.InProcess()->CountRequests("TERMINATE"), c.terminated ? 1u : 0u);
   // A broken transfer gives up on the items after it.
-  EXPECT_EQ(server.InProcess()->CountRequests("GET"), c.end == WorkerEnd::kBroken ? 1u : 2u);
+  EXPECT_EQ(server_.InProcess()->CountRequests("GET"), c.end == WorkerEnd::kBroken ? 1u : 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -300,11 +304,7 @@ TEST_F(DownloadWorkerTest, RefusesFileSizesThatDoNotMatchTheBytes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.plaintext);
-    const std::string reply = test::GetReply(c.plaintext, keys);
-    ScriptedGetServer server([&](test::PeerConnection& connection) {
-      connection.SendReply(reply);
-      connection.ReadReceipt();
-    });
+    ScriptedGetServer server(test::GetReply(c.plaintext, keys));
     items_.clear();
     AddItem("x.dat");
     std::filesystem::remove(LocalPath(0));
@@ -336,10 +336,7 @@ TEST_F(DownloadWorkerTest, ShowsDecryptionOnlyForAReplyWithEncryptedData) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply.substr(0, 60));
-    ScriptedGetServer server([&](test::PeerConnection& connection) {
-      connection.SendReply(c.reply);
-      connection.ReadReceipt();
-    });
+    ScriptedGetServer server(c.reply);
     items_.clear();
     AddItem("x.dat");
     view_.texts.clear();
@@ -499,22 +496,7 @@ TEST_F(DownloadWorkerTest, AReplyThatStopsMidWayBreaksTheTransferWithoutTerminat
 namespace dovrel {
 namespace {
 
-class DownloadThreadTest : public DownloadWorkerTest {
- protected:
-  TransferJob Job(int port, const SessionKeys& keys) {
-    TransferJob job;
-    std::strcpy(job.parameters.serverAddress, "127.0.0.1");
-    job.parameters.serverPort = port;
-    job.keys = keys;
-    job.items = items_.data();
-    job.count = static_cast<int>(items_.size());
-    job.view = &view_;
-    job.wire = &PlatformWireText();
-    job.timeouts = kTimeouts;
-    job.terminateTimeouts = kTerminateTimeouts;
-    return job;
-  }
-};
+using DownloadThreadTest = DownloadWorkerTest;
 
 TEST_F(DownloadThreadTest, AnEndedWindowStopsTheWorkerDuringItsCurrentItem) {
   const SessionKeys keys = test::FixedKeys();
@@ -565,11 +547,7 @@ TEST(DefaultTimeouts, AreTheProtocolsWaits) {
 
 TEST_F(DownloadThreadTest, CancelDuringAnItemFailsItTerminatesAndDoneIsSetLast) {
   const SessionKeys keys = test::FixedKeys();
-  const std::string reply = test::GetReply(test::FilePlaintext("x"), keys);
-  ScriptedGetServer server([&](test::PeerConnection& connection) {
-    connection.SendReply(reply);
-    connection.ReadReceipt();
-  });
+  ScriptedGetServer server(test::GetReply(test::FilePlaintext("x"), keys));
   AddItem("a.dat");
   AddItem("b.dat");
   std::atomic<DownloadThread*> running{nullptr};
@@ -587,6 +565,31 @@ TEST_F(DownloadThreadTest, CancelDuringAnItemFailsItTerminatesAndDoneIsSetLast) 
   EXPECT_EQ(thread.Wait(), WorkerEnd::kCancelled);
   EXPECT_EQ(items_[0].done, 0);
   EXPECT_EQ(items_[1].done, 0);
+}
+
+// The caller makes the thread. An owner that lets go leaves the run, and all it
+// keeps, to the worker; one whose thread never starts is done at once.
+TEST_F(DownloadThreadTest, TheRunOutlivesAnOwnerThatLetsGoAndEndsWithoutAThread) {
+  const TransferJob job = Job(test::UnusedLoopbackPort(), test::FixedKeys());
+  std::function<void()> held;
+  auto keep = std::make_shared<int>(0);
+  const std::weak_ptr<int> kept = keep;
+  {
+    DownloadThread thread(job, std::move(keep), [&](std::function<void()> body) {
+      held = std::move(body);
+      return true;
+    });
+    EXPECT_FALSE(thread.Done());
+    thread.LetGo();
+  }  // the worker has not even started
+  EXPECT_FALSE(kept.expired());
+  held();
+  held = nullptr;
+  EXPECT_TRUE(kept.expired());
+
+  DownloadThread none(job, nullptr, [](std::function<void()>) { return false; });
+  EXPECT_TRUE(none.Done());
+  EXPECT_EQ(none.Wait(), WorkerEnd::kBroken);
 }
 
 }  // namespace

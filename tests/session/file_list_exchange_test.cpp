@@ -143,9 +143,27 @@ std::vector<std::string> Names(const std::vector<TransferItem>& list) {
   return names;
 }
 
+// One query against a scripted server: what it returned, showed and sent.
+struct QueryRun {
+  int listed;
+  RecordingView view;
+  ReceiveParameters parameters;
+  std::vector<TransferItem> list;
+  std::vector<std::string> requests;
+};
+
+QueryRun RunQuery(std::vector<std::optional<std::string>> replies,
+                  std::vector<TransferItem> list = {}, const std::string& date = "20240102") {
+  ScriptedServer server(std::move(replies));
+  QueryRun run{0, RecordingView(date), Parameters(server.Port()), std::move(list), {}};
+  run.listed = QueryFileList(run.parameters, run.view, run.list, kShortTimeouts);
+  run.requests = server.Requests();
+  return run;
+}
+
 // An element of the second request, GETLIST: the query must have sent two.
-std::optional<std::string> ListRequestElement(ScriptedServer& server, const char* name) {
-  const std::vector<std::string> requests = server.Requests();
+std::optional<std::string> ListRequestElement(const std::vector<std::string>& requests,
+                                              const char* name) {
   EXPECT_EQ(requests.size(), 2u);
   if (requests.size() != 2) return "(no GETLIST request)";
   const std::optional<std::string_view> text = FindElementText(requests[1], name);
@@ -190,23 +208,20 @@ TEST(FormatServerErrorTest, CodeHasAtLeastFourDigits) {
 // ---- the query against a scripted server -----------------------------------
 
 TEST(QueryFileListTest, FillsRowsWithTheNamesUpToFileCount) {
-  ScriptedServer server({InitOk("S-1"), ListReply("3", "a.txt|b.txt|c.txt|d.txt")});
-  RecordingView view("20240102");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> list = OldList();
+  const QueryRun run =
+      RunQuery({InitOk("S-1"), ListReply("3", "a.txt|b.txt|c.txt|d.txt")}, OldList());
+  EXPECT_EQ(run.listed, 3);
 
-  EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 3);
-
-  EXPECT_EQ(Names(list), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
-  for (const TransferItem& item : list) {
+  EXPECT_EQ(Names(run.list), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+  for (const TransferItem& item : run.list) {
     EXPECT_EQ(item.localPath[0], '\0');
     EXPECT_EQ(item.done, 0);
   }
-  EXPECT_EQ(view.events, (std::vector<std::string>{"clear", kStart, "row a.txt", "row b.txt",
-                                                   "row c.txt", "style 0x425", "stop"}));
-  EXPECT_STREQ(parameters.searchDate, "20240102");
+  EXPECT_EQ(run.view.events, (std::vector<std::string>{"clear", kStart, "row a.txt", "row b.txt",
+                                                       "row c.txt", "style 0x425", "stop"}));
+  EXPECT_STREQ(run.parameters.searchDate, "20240102");
 
-  const std::vector<std::string> requests = server.Requests();
+  const std::vector<std::string>& requests = run.requests;
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0], Reply({{"SERVICE_CODE", "INIT"}}));
   EXPECT_EQ(requests[1], Reply({{"SERVICE_CODE", "GETLIST"},
@@ -237,27 +252,20 @@ TEST(QueryFileListTest, ListsOnlyTheNamesPresentThatFitAPath) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    ScriptedServer server({InitOk(), ListReply(c.count.c_str(), c.list.c_str())});
-    RecordingView view("20240102");
-    ReceiveParameters parameters = Parameters(server.Port());
-    std::vector<TransferItem> list;
-    EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts),
-              static_cast<int>(c.names.size()));
-    EXPECT_EQ(list.size(), c.names.size());
-    EXPECT_EQ(Names(list), c.names);
-    EXPECT_EQ(view.rows, c.names);
+    const QueryRun run = RunQuery({InitOk(), ListReply(c.count.c_str(), c.list.c_str())});
+    EXPECT_EQ(run.listed, static_cast<int>(c.names.size()));
+    EXPECT_EQ(run.list.size(), c.names.size());
+    EXPECT_EQ(Names(run.list), c.names);
+    EXPECT_EQ(run.view.rows, c.names);
   }
 }
 
 TEST(QueryFileListTest, ResultCodeOkReadsAsZero) {
-  ScriptedServer server(
-      {Reply({{"RESULT_CODE", "OK"}, {"SKEY", ""}}),
-       Reply({{"RESULT_CODE", " OK"}, {"FILE_COUNT", "1"}, {"FILE_LIST", "a.txt"}})});
-  RecordingView view("20240102");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> list;
-  EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 1);
-  EXPECT_EQ(ListRequestElement(server, "SKEY").value_or("absent"), "");
+  const QueryRun run =
+      RunQuery({Reply({{"RESULT_CODE", "OK"}, {"SKEY", ""}}),
+                Reply({{"RESULT_CODE", " OK"}, {"FILE_COUNT", "1"}, {"FILE_LIST", "a.txt"}})});
+  EXPECT_EQ(run.listed, 1);
+  EXPECT_EQ(ListRequestElement(run.requests, "SKEY").value_or("absent"), "");
 }
 
 struct FailureCase {
@@ -312,39 +320,29 @@ std::vector<FailureCase> FailureCases() {
 TEST(QueryFileListTest, EveryFailureStopsThePopupOnceThenShowsItsMessage) {
   for (const FailureCase& c : FailureCases()) {
     SCOPED_TRACE(c.label);
-    ScriptedServer server(c.replies);
-    RecordingView view("20240102");
-    ReceiveParameters parameters = Parameters(server.Port());
-    std::vector<TransferItem> list = OldList();
-
-    EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 0);
-
-    EXPECT_TRUE(list.empty());
-    EXPECT_EQ(view.events, (std::vector<std::string>{"clear", kStart, "stop", Box(c.message)}));
-    EXPECT_EQ(server.Requests().size(), c.requests);
+    const QueryRun run = RunQuery(c.replies, OldList());
+    EXPECT_EQ(run.listed, 0);
+    EXPECT_TRUE(run.list.empty());
+    EXPECT_EQ(run.view.events, (std::vector<std::string>{"clear", kStart, "stop", Box(c.message)}));
+    EXPECT_EQ(run.requests.size(), c.requests);
   }
 }
 
 TEST(QueryFileListTest, ServerMessageIsShownInUtf8) {
   // "자료 없음" (no data) as the server sends it, in code page 949.
   const char* cp949Message = "\xC0\xDA\xB7\xE1 \xBE\xF8\xC0\xBD";
-  ScriptedServer server({Reply({{"RESULT_CODE", "3"}, {"RESULT_MSG", cp949Message}})});
-  RecordingView view("20240102");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> list;
-  EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 0);
-  ASSERT_FALSE(view.events.empty());
-  EXPECT_EQ(view.events.back(), Box(FormatServerError(3, "자료 없음")));
+  const QueryRun run = RunQuery({Reply({{"RESULT_CODE", "3"}, {"RESULT_MSG", cp949Message}})});
+  EXPECT_EQ(run.listed, 0);
+  ASSERT_FALSE(run.view.events.empty());
+  EXPECT_EQ(run.view.events.back(), Box(FormatServerError(3, "자료 없음")));
 }
 
 TEST(QueryFileListTest, OverlongServerMessageIsCut) {
   const std::string message(20000, 'm');
-  ScriptedServer server({Reply({{"RESULT_CODE", "9"}, {"RESULT_MSG", message.c_str()}})});
-  RecordingView view("20240102");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> list;
-  EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 0);
-  EXPECT_EQ(view.events.back(), Box(FormatServerError(9, std::string(kServerMessageLimit, 'm'))));
+  const QueryRun run = RunQuery({Reply({{"RESULT_CODE", "9"}, {"RESULT_MSG", message.c_str()}})});
+  EXPECT_EQ(run.listed, 0);
+  EXPECT_EQ(run.view.events.back(),
+            Box(FormatServerError(9, std::string(kServerMessageLimit, 'm'))));
 }
 
 TEST(QueryFileListTest, NoServerListeningCannotConnect) {
@@ -361,27 +359,19 @@ TEST(QueryFileListTest, DateOfOtherThanEightCharactersSendsNothingAndKeepsTheLis
   const std::string dates[] = {"2024010", "202401021", "", std::string(200, '2')};
   for (const std::string& date : dates) {
     SCOPED_TRACE(date);
-    ScriptedServer server({InitOk(), ListReply("1", "a.txt")});
-    RecordingView view(date);
-    ReceiveParameters parameters = Parameters(server.Port());
-    std::vector<TransferItem> list = OldList();
-
-    EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 0);
-
-    EXPECT_EQ(Names(list), std::vector<std::string>{"old.txt"});
-    EXPECT_EQ(view.events, (std::vector<std::string>{"focus", Box(kBadDateText, kMbOk)}));
-    EXPECT_EQ(FieldText(parameters.searchDate), date.substr(0, 127));
-    EXPECT_TRUE(server.Requests().empty());
+    const QueryRun run = RunQuery({InitOk(), ListReply("1", "a.txt")}, OldList(), date);
+    EXPECT_EQ(run.listed, 0);
+    EXPECT_EQ(Names(run.list), std::vector<std::string>{"old.txt"});
+    EXPECT_EQ(run.view.events, (std::vector<std::string>{"focus", Box(kBadDateText, kMbOk)}));
+    EXPECT_EQ(FieldText(run.parameters.searchDate), date.substr(0, 127));
+    EXPECT_TRUE(run.requests.empty());
   }
 }
 
 TEST(QueryFileListTest, EightLettersPassTheDateCheck) {
-  ScriptedServer server({InitOk(), ListReply("1", "a.txt")});
-  RecordingView view("abcdefgh");
-  ReceiveParameters parameters = Parameters(server.Port());
-  std::vector<TransferItem> list;
-  EXPECT_EQ(QueryFileList(parameters, view, list, kShortTimeouts), 1);
-  EXPECT_EQ(ListRequestElement(server, "DATE").value_or(""), "abcdefgh");
+  const QueryRun run = RunQuery({InitOk(), ListReply("1", "a.txt")}, {}, "abcdefgh");
+  EXPECT_EQ(run.listed, 1);
+  EXPECT_EQ(ListRequestElement(run.requests, "DATE").value_or(""), "abcdefgh");
 }
 
 TEST(QueryFileListTest, SearchAllSendsZerosAndRestoresTheDateBox) {
@@ -392,7 +382,7 @@ TEST(QueryFileListTest, SearchAllSendsZerosAndRestoresTheDateBox) {
   EXPECT_EQ(SearchAllFiles(parameters, view, list, kShortTimeouts), 1);
   EXPECT_EQ(view.date(), "2024");
   EXPECT_STREQ(parameters.searchDate, kSearchAllDate);
-  EXPECT_EQ(ListRequestElement(server, "DATE").value_or(""), "00000000");
+  EXPECT_EQ(ListRequestElement(server.Requests(), "DATE").value_or(""), "00000000");
 }
 
 #ifndef _WIN32

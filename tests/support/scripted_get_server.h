@@ -24,6 +24,12 @@ class ScriptedGetServer {
           ++gets;
           get(c);
         }) {}
+  // Answers every GET with `reply`, then reads the receipt.
+  explicit ScriptedGetServer(std::string reply)
+      : ScriptedGetServer([reply = std::move(reply)](PeerConnection& c) {
+          c.SendReply(reply);
+          c.ReadReceipt();
+        }) {}
   bool Listening() const { return peer_.Listening(); }
   int Port() const { return peer_.Port(); }
   std::atomic<int> gets{0};

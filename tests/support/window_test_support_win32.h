@@ -10,7 +10,7 @@
 
 #include "base/receive_parameters.h"
 #include "net/wire_text.h"
-#include "ui/progress_window_win32.h"
+#include "ui/module_threads_win32.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
 #include "tests/support/window_driver_win32.h"
@@ -36,7 +36,7 @@ inline std::string Ansi(const std::string& utf8) {
 
 // Workers of windows ended early finish on their own; none may outlive a test.
 inline bool TransfersAllEnded() {
-  return WaitFor([] { return RunningTransferCount() == 0; }, 30000);
+  return WaitFor([] { return LiveModuleThreads() == 0; }, 30000);
 }
 
 class WindowTest : public ::testing::Test {
