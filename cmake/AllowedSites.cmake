@@ -3,6 +3,7 @@
 # administrator's policy value can only narrow it. "*" alone: pages of every
 # site. Empty (or a resource that cannot be read): pages of no site; script
 # hosts and applications, which show no page, are not concerned.
+include_guard(GLOBAL)
 set(DOVREL_ALLOWED_SITES "" CACHE STRING
   "Sites whose pages may call ReceiveFile: host or *.suffix, optionally http:// or https://, ';' separated; * alone for every site")
 string(STRIP "${DOVREL_ALLOWED_SITES}" dovrel_allowed_sites)

@@ -1,0 +1,16 @@
+#pragma once
+// The control's own receive session, in its windows, for a "session" request.
+
+#include <functional>
+#include <string>
+
+#include "host/caller.h"
+#include "host/messages.h"
+
+namespace dovrel::host {
+
+// Runs the session for a request and returns the control's status text; an
+// empty function where the system has no such windows.
+std::function<std::string(const Request&, const Caller&)> SessionMode();
+
+}  // namespace dovrel::host
