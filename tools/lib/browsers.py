@@ -181,7 +181,8 @@ class Firefox:
 
 def private_home(work, received):
     """Points HOME (and so the browser's and the host's settings) into WORK,
-    with the receive folder setting naming RECEIVED."""
+    with the receive folder setting naming RECEIVED, which is made."""
+    pathlib.Path(received).mkdir(parents=True, exist_ok=True)
     home = work / "home"
     os.environ["HOME"] = str(home)
     os.environ["XDG_CONFIG_HOME"] = str(home / ".config")
