@@ -13,7 +13,8 @@ import sys
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools" / "lib"))
-from browsers import BROWSERS, CHROME_ID, FIREFOX_ID, page_result, private_home, receive_call, serve_library  # noqa: E402
+from browsers import (BROWSERS, CHROME_ID, FIREFOX_ID, page_result, private_home, receive_call,  # noqa: E402
+                      serve_library, wait_for)
 
 DATE = "20261208"
 
@@ -55,6 +56,8 @@ def main():
     parser.add_argument("--samples", type=pathlib.Path, required=True, help="the served date's folder")
     parser.add_argument("--server-port", type=int, required=True)
     parser.add_argument("--server-trace", type=pathlib.Path, required=True)
+    parser.add_argument("--stalling-port", type=int, required=True, help="a server that holds files back")
+    parser.add_argument("--stalling-trace", type=pathlib.Path, required=True)
     parser.add_argument("--work", type=pathlib.Path, required=True)
     arguments = parser.parse_args()
     checks = Checks()
@@ -78,8 +81,29 @@ def main():
     return 1 if checks.failed else 0
 
 
-def requests_seen(trace):
-    return sum(1 for line in trace.read_text().splitlines() if line.startswith("request "))
+def emptied(folder):
+    for path in folder.iterdir():
+        path.unlink()
+
+
+def requests_seen(trace, service=""):
+    return sum(1 for line in trace.read_text().splitlines() if line.startswith(f"request {service}"))
+
+
+def raw_request(request_id, options, poster="window", **fields):
+    """A page expression: posts a tagged request from POSTER's realm and settles
+    to the extension's final reply to it, or to "no answer" after two seconds."""
+    message = json.dumps({"dovrel": 1, "direction": "to-extension", "id": request_id, "type": "receive",
+                          "options": options, **fields})
+    return f"""new Promise(settle => {{
+      addEventListener("message", e => {{
+        const m = e.data;
+        if (m && m.direction === "from-extension" && m.id === {request_id} && (m.type === "done" || m.type === "error"))
+          settle(m.type === "error" ? Promise.reject({{code: m.code}}) : m.type);
+      }});
+      setTimeout(() => settle("no answer"), 2000);
+      {poster}.Function("parent.postMessage(" + JSON.stringify({message}) + ", '*')")();
+    }})"""
 
 
 def run_cases(browser, checks, arguments, site, off_list, received):
@@ -112,8 +136,7 @@ def run_cases(browser, checks, arguments, site, off_list, received):
                                              "files": [{"name": name, "ok": True} for name in names]},
                  outcome.get("value", outcome))
     landed("receive all", samples)
-    for path in received.iterdir():
-        path.unlink()
+    emptied(received)
 
     some = [samples[-1], samples[0]]
     outcome = call(receive_call(port, DATE, files=[p.name for p in some]))
@@ -124,11 +147,31 @@ def run_cases(browser, checks, arguments, site, off_list, received):
     checks.equal("receive some: progress only for the files asked", True,
                  bool(progress) and all(p["file"] in names and p["received"] <= p["total"] for p in progress))
 
+    emptied(received)
+    # Leaving the page closes the host's port: the host gives up the file and
+    # ends the session with the server.
+    browser.evaluate(receive_call(arguments.stalling_port, DATE, files=["statement.dat"]) + ", 'started'")
+    wait_for("the stalled transfer", lambda: requests_seen(arguments.stalling_trace, "GET"))
+    browser.open_blank()
+    ended = wait_for("TERMINATE", lambda: requests_seen(arguments.stalling_trace, "TERMINATE"), seconds=20)
+    checks.equal("leaving mid-transfer: the session ended", 1, ended)
+    checks.equal("leaving mid-transfer: nothing left in the folder", [], list(received.iterdir()))
+
     before = requests_seen(arguments.server_trace)
+    options = f"CONNECTIP=127.0.0.1&CONNECTPORT={port}&DATE={DATE}"
     browser.open(off_list)
     outcome = call(receive_call(port, DATE))
     checks.equal("a page off the site list: the refusal", "site-refused", outcome.get("error"))
+    outcome = call(raw_request(7, options, origin=site))
+    checks.equal("a page off the site list naming an allowed origin: the refusal", "site-refused", outcome.get("error"))
     checks.equal("a page off the site list: no request reached the server", before,
+                 requests_seen(arguments.server_trace))
+
+    browser.open(site)
+    browser.evaluate("document.body.appendChild(document.createElement('iframe')), 'framed'")
+    outcome = call(raw_request(8, options, poster="frames[0]"))
+    checks.equal("a request from another window: no answer", "no answer", outcome.get("value"))
+    checks.equal("a request from another window: no request reached the server", before,
                  requests_seen(arguments.server_trace))
 
     if arguments.browser == "chromium":

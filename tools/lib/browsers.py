@@ -107,6 +107,10 @@ class Chromium:
         wait_for(url, lambda: self.evaluate("location.href") == url and self.evaluate(
             "document.readyState === 'complete' && typeof Dovrel === 'object'"))
 
+    def open_blank(self):
+        self.command("Page.navigate", url="about:blank")
+        wait_for("about:blank", lambda: self.evaluate("location.href") == "about:blank")
+
     def install(self):
         pass
 
@@ -166,6 +170,9 @@ class Firefox:
 
     def open(self, url):
         self.command("browsingContext.navigate", context=self.context, url=url, wait="complete")
+
+    def open_blank(self):
+        self.open("about:blank")
 
     def install(self):
         self.command("webExtension.install", extensionData={"type": "path", "path": str(self.extension)})
