@@ -62,7 +62,26 @@ def serve_pages(web_dir):
     return server
 
 
-class Chromium:
+class Remote:
+    """A browser's remote protocol over its WebSocket: DevTools and WebDriver
+    BiDi both answer a command {"id", "method", "params"} with a reply of the
+    same id that holds "result" or "error", among events."""
+
+    socket = None
+    next_id = 0
+
+    def command(self, method, **params):
+        self.next_id += 1
+        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
+        while True:
+            reply = json.loads(self.socket.recv())
+            if reply.get("id") == self.next_id:
+                if "error" in reply:
+                    raise RuntimeError(f"{method}: {reply['error']}: {reply.get('message', '')}")
+                return reply["result"]
+
+
+class Chromium(Remote):
     def __init__(self, work, extension, host):
         profile = work / "chromium"
         hosts = profile / "NativeMessagingHosts"
@@ -79,7 +98,6 @@ class Chromium:
         wait_for("the extension's service worker", self.worker)
         target = next(t for t in self.targets() if t["type"] == "page")
         self.socket = websocket.create_connection(target["webSocketDebuggerUrl"], suppress_origin=True, timeout=60)
-        self.next_id = 0
 
     def targets(self):
         with urllib.request.urlopen(f"http://127.0.0.1:{self.port}/json/list", timeout=5) as reply:
@@ -87,16 +105,6 @@ class Chromium:
 
     def worker(self):
         return any(t["type"] == "service_worker" and CHROME_ID in t["url"] for t in self.targets())
-
-    def command(self, method, **params):
-        self.next_id += 1
-        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
-        while True:
-            reply = json.loads(self.socket.recv())
-            if reply.get("id") == self.next_id:
-                if "error" in reply:
-                    raise RuntimeError(reply["error"])
-                return reply["result"]
 
     def evaluate(self, expression):
         result = self.command("Runtime.evaluate", expression=expression, awaitPromise=True, returnByValue=True)
@@ -123,7 +131,7 @@ class Chromium:
             self.process.wait()
 
 
-class Firefox:
+class Firefox(Remote):
     def __init__(self, work, extension, host):
         profile = work / "firefox"
         profile.mkdir()
@@ -147,19 +155,8 @@ class Firefox:
             stdout=subprocess.DEVNULL, stderr=open(work / "firefox.err", "w"), env=os.environ)
         self.socket = wait_for("WebDriver BiDi", lambda: websocket.create_connection(
             f"ws://127.0.0.1:{port}/session", suppress_origin=True, timeout=60), 60)
-        self.next_id = 0
         self.command("session.new", capabilities={"alwaysMatch": {"webSocketUrl": True}})
         self.context = self.command("browsingContext.getTree")["contexts"][0]["context"]
-
-    def command(self, method, **params):
-        self.next_id += 1
-        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
-        while True:
-            reply = json.loads(self.socket.recv())
-            if reply.get("id") == self.next_id:
-                if reply.get("type") == "error":
-                    raise RuntimeError(f"{method}: {reply.get('error')}: {reply.get('message')}")
-                return reply["result"]
 
     def evaluate(self, expression):
         result = self.command("script.evaluate", expression=expression, awaitPromise=True,
