@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tools/lib/common.sh"
 browser=$1 host=$2 server=$3 samples=$4
 work=$(mktemp -d)
-server_pid= servers=()
+server_pid='' servers=() port='' stalling_port=''
 cleanup() {
   for server_pid in "${servers[@]}"; do stop_file_server; done
   rm -rf "$work"

@@ -45,7 +45,7 @@ cmake -DSOURCE="$work/other" -DSTAGE="$work/stage" -DZIP="$work/o.zip" -DXPI="$w
 check "a manifest of another version is refused" 1 $?
 
 # The host's package, with a stand-in program.
-chrome=chrome-extension://hapaejfkmochcbmajcfajgbalendmgki/
+chrome="chrome-extension://hapaejfkmochcbmajcfajgbalendmgki/"
 cp /bin/true "$work/dovrel-host"
 bash "$root/package/browser/build-deb.sh" "$work/dovrel-host" "$version" "$chrome,receiver@dovrel.kr" "$work/host.deb"
 check "deb: built" 0 $?
