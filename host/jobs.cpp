@@ -16,6 +16,7 @@
 #include "session/file_list_exchange.h"
 #include "session/file_names.h"
 #include "session/key_exchange.h"
+#include "session/name_list_view.h"
 
 namespace dovrel::host {
 namespace {
@@ -63,28 +64,17 @@ bool SessionParameters(const Request& request, ReceiveParameters* parameters, st
 }
 
 // Keeps the names and the first message the exchange would have shown.
-class CollectingListView final : public FileListView {
+class CollectingListView final : public NameListView {
  public:
-  explicit CollectingListView(std::string date) : date_(std::move(date)) {}
-  std::string DateText() override { return date_; }
-  void SetDateText(const std::string& text) override { date_ = text; }
-  void FocusDateEdit() override {}
-  void ClearServerRows() override { names_.clear(); }
-  void AddServerRow(const char* wireName) override { names_.emplace_back(wireName); }
-  void SetServerListStyle(unsigned long) override {}
+  using NameListView::NameListView;
   void StartBusyPopup(const char*) override {}
   void StopBusyPopup() override {}
   void ShowMessage(const std::string& text, const char*, unsigned) override {
     if (message_.empty()) message_ = text;
   }
-  const WireText& Wire() const override { return PlatformWireText(); }
-
-  const std::vector<std::string>& Names() const { return names_; }
   const std::string& Message() const { return message_; }
 
  private:
-  std::string date_;
-  std::vector<std::string> names_;
   std::string message_;
 };
 

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     settings.sites.builtIn = kBuildAllowedSites;
     settings.sites.policy = ReadSitePolicy();
     settings.pins = dovrel::TrustedServerPins(dovrel::ReadPolicyServerPins());
-    settings.session = SessionMode();
+    settings.session = SessionMode(settings.sites);
     StdinReader in;
     StdoutSink out;
     return Converse(IdentifyCaller(std::vector<std::string>(argv + 1, argv + argc)), settings, in,

@@ -13,6 +13,11 @@ namespace dovrel::host {
 // narrows nothing, present but unreadable allows no site.
 PolicyValue ReadSitePolicy();
 
+#ifndef _WIN32
+// The same from the file at `path`.
+PolicyValue ReadSitePolicyFile(const char* path);
+#endif
+
 // The receive folder, made where the platform has a default; false with the
 // control's message (UTF-8) when there is none that can be used.
 // Windows: the control's setting (the user's first, else the machine's).

@@ -21,12 +21,14 @@ std::string Environment(const char* name) {
 
 }  // namespace
 
-PolicyValue ReadSitePolicy() {
+PolicyValue ReadSitePolicy() { return ReadSitePolicyFile(kSitePolicyFile); }
+
+PolicyValue ReadSitePolicyFile(const char* path) {
   PolicyValue value;
   std::error_code error;
-  if (!std::filesystem::exists(kSitePolicyFile, error) && !error) return value;
+  if (!std::filesystem::exists(path, error) && !error) return value;
   value.state = PolicyValue::State::kUnreadable;
-  std::ifstream file(kSitePolicyFile, std::ios::binary);
+  std::ifstream file(path, std::ios::binary);
   if (!file) return value;
   std::string text(kLongestPolicy + 1, '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));

@@ -3,6 +3,8 @@
 
 namespace dovrel::host {
 
-std::function<std::string(const Request&, const Caller&)> SessionMode() { return {}; }
+std::function<std::string(const Request&, const Caller&)> SessionMode(const SiteLists&) {
+  return {};
+}
 
 }  // namespace dovrel::host
