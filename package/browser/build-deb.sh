@@ -1,40 +1,25 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the native host: the program in /usr/lib/dovrel/
-# and its native messaging manifest where Chromium, Google Chrome and Firefox
-# look for a system's hosts. The manifests name the extension ids the host
-# itself was built to accept.
-#   build-deb.sh HOST VERSION IDS OUT.deb
-#     IDS: ';'- or ','-separated "chrome-extension://<32 letters a-p>/" origins and Firefox add-on ids
+# and its native messaging manifests (the host's build writes them, naming the
+# extensions it accepts) where Chromium, Google Chrome and Firefox look for a
+# system's hosts.
+#   build-deb.sh HOST VERSION CHROME-MANIFEST FIREFOX-MANIFEST OUT.deb
 set -euo pipefail
-host=$1 version=$2 ids=$3 out=$4
+host=$1 version=$2 chrome=$3 firefox=$4 out=$5
 name=kr.dovrel.receiver
 installed=/usr/lib/dovrel/dovrel-host
-
-chrome=() firefox=()
-IFS=';,' read -ra entries <<<"$ids"
-for id in "${entries[@]}"; do
-  if [[ $id =~ ^chrome-extension://[a-p]{32}/$ ]]; then chrome+=("\"$id\"")
-  elif [[ $id =~ ^[A-Za-z0-9._@{}-]+$ ]]; then firefox+=("\"$id\"")
-  elif [ -n "$id" ]; then echo "build-deb.sh: \"$id\" is not an extension id" >&2; exit 1
-  fi
+for manifest in "$chrome" "$firefox"; do
+  grep -qF "\"$installed\"" "$manifest" ||
+    { echo "build-deb.sh: $manifest does not name $installed" >&2; exit 1; }
 done
-joined() { local IFS=,; echo "$*"; }
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 root=$stage/root
 install -D -m 0755 "$host" "$root$installed"
-# manifest DIR FIELD IDS...: the host's manifest in DIR, allowing IDS by FIELD.
-manifest() {
-  local dir=$1 field=$2; shift 2
-  install -d -m 0755 "$root$dir"
-  printf '{\n  "name": "%s",\n  "description": "Dovrel receiver",\n  "path": "%s",\n  "type": "stdio",\n  "%s": [%s]\n}\n' \
-    "$name" "$installed" "$field" "$(joined "$@")" >"$root$dir/$name.json"
-  chmod 0644 "$root$dir/$name.json"
-}
-manifest /etc/chromium/native-messaging-hosts allowed_origins "${chrome[@]}"
-manifest /etc/opt/chrome/native-messaging-hosts allowed_origins "${chrome[@]}"
-manifest /usr/lib/mozilla/native-messaging-hosts allowed_extensions "${firefox[@]}"
+install -D -m 0644 "$chrome" "$root/etc/chromium/native-messaging-hosts/$name.json"
+install -D -m 0644 "$chrome" "$root/etc/opt/chrome/native-messaging-hosts/$name.json"
+install -D -m 0644 "$firefox" "$root/usr/lib/mozilla/native-messaging-hosts/$name.json"
 
 # The libraries the program links, as dpkg-shlibdeps names their packages.
 mkdir -p "$stage/debian"

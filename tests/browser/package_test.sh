@@ -44,23 +44,24 @@ cmake -DSOURCE="$work/other" -DSTAGE="$work/stage" -DZIP="$work/o.zip" -DXPI="$w
   -DVERSION="$version" -P "$root/package/browser/ExtensionPackage.cmake" >"$work/pack.out" 2>&1
 check "a manifest of another version is refused" 1 $?
 
-# The host's package, with a stand-in program.
-chrome="chrome-extension://hapaejfkmochcbmajcfajgbalendmgki/"
+# The host's package, with a stand-in program and manifests.
 cp /bin/true "$work/dovrel-host"
-bash "$root/package/browser/build-deb.sh" "$work/dovrel-host" "$version" "$chrome,receiver@dovrel.kr" "$work/host.deb"
-check "deb: built" 0 $?
-files=$(dpkg-deb -c "$work/host.deb" | awk '$1 !~ /^d/ {print $1, $6}')
-name=kr.dovrel.receiver.json
-contains "deb: the program, executable" "-rwxr-xr-x ./usr/lib/dovrel/dovrel-host" "$files"
-field() { dpkg-deb --fsys-tarfile "$work/host.deb" | tar -xO "$1" | jq -c "$2"; }
-for dir in etc/chromium/native-messaging-hosts etc/opt/chrome/native-messaging-hosts; do
-  check "deb: $dir" "[\"/usr/lib/dovrel/dovrel-host\",[\"$chrome\"]]" "$(field "./$dir/$name" '[.path, .allowed_origins]')"
+for browser in chrome firefox; do
+  printf '{"path": "/usr/lib/dovrel/dovrel-host", "browser": "%s"}\n' "$browser" >"$work/$browser.json"
 done
-check "deb: Firefox's manifest" '["/usr/lib/dovrel/dovrel-host",["receiver@dovrel.kr"]]' \
-  "$(field ./usr/lib/mozilla/native-messaging-hosts/$name '[.path, .allowed_extensions]')"
+bash "$root/package/browser/build-deb.sh" "$work/dovrel-host" "$version" "$work/chrome.json" "$work/firefox.json" "$work/host.deb"
+check "deb: built" 0 $?
+contains "deb: the program, executable" "-rwxr-xr-x ./usr/lib/dovrel/dovrel-host" \
+  "$(dpkg-deb -c "$work/host.deb" | awk '$1 !~ /^d/ {print $1, $6}')"
+landed() { dpkg-deb --fsys-tarfile "$work/host.deb" | tar -xO "./$1/kr.dovrel.receiver.json" | jq -r .browser; }
+check "deb: Chromium's manifest" chrome "$(landed etc/chromium/native-messaging-hosts)"
+check "deb: Google Chrome's manifest" chrome "$(landed etc/opt/chrome/native-messaging-hosts)"
+check "deb: Firefox's manifest" firefox "$(landed usr/lib/mozilla/native-messaging-hosts)"
 check "deb: the version" "$version" "$(dpkg-deb -f "$work/host.deb" Version)"
 contains "deb: the C library it links" "libc6" "$(dpkg-deb -f "$work/host.deb" Depends)"
-bash "$root/package/browser/build-deb.sh" "$work/dovrel-host" "$version" 'receiver@dovrel.kr,"evil"' "$work/bad.deb" 2>/dev/null
-check "deb: an id that could break the manifest is refused" 1 $?
+echo '{"path": "/opt/elsewhere"}' >"$work/elsewhere.json"
+bash "$root/package/browser/build-deb.sh" "$work/dovrel-host" "$version" "$work/chrome.json" "$work/elsewhere.json" \
+  "$work/bad.deb" 2>/dev/null
+check "deb: a manifest naming another program is refused" 1 $?
 
 finish
