@@ -182,6 +182,10 @@ def run_cases(browser, checks, arguments, site, off_list, received):
         checks.equal("IE mode: the control's answer",
                      {"value": "Dovrel.Pelgrath CONNECTIP=127.0.0.1&DATE=2026+12+08", "progress": []},
                      call("Dovrel.receiveFile({server: '127.0.0.1', date: '2026 12 08', mode: 'session'})"))
+        # Without the receiver the extension's port ends, and so does the request.
+        browser.host_manifest.unlink()
+        browser.open(site)
+        checks.equal("no receiver installed", "host-ended", call(receive_call(port, DATE)).get("error"))
 
 
 if __name__ == "__main__":

@@ -86,7 +86,8 @@ class Chromium(Remote):
         profile = work / "chromium"
         hosts = profile / "NativeMessagingHosts"
         hosts.mkdir(parents=True)
-        (hosts / f"{HOST_NAME}.json").write_text(json.dumps({
+        self.host_manifest = hosts / f"{HOST_NAME}.json"
+        self.host_manifest.write_text(json.dumps({
             "name": HOST_NAME, "description": "Dovrel receiver", "path": str(host), "type": "stdio",
             "allowed_origins": [f"chrome-extension://{CHROME_ID}/"]}))
         self.process = subprocess.Popen(
