@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 #include "tests/host/host_process.h"
 
@@ -38,6 +39,7 @@ HostProcess::HostProcess(const std::vector<std::string>& arguments)
   std::vector<std::string> words = {DOVREL_HOST_PROGRAM};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   const pid_t pid = fork();
@@ -104,7 +106,7 @@ int HostProcess::Wait(int timeoutMs) {
       return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     if (std::chrono::steady_clock::now() >= deadline) break;
-    usleep(20000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return -1;  // the destructor kills it
 }
