@@ -9,7 +9,7 @@
 
 #include "session/download_worker.h"
 #include "session/key_exchange.h"
-#include "session/file_list_view.h"
+#include "session/name_list_view.h"
 
 namespace dovrel::cli {
 
@@ -22,27 +22,17 @@ bool ArgumentToWire(const std::string& argument, std::string* wire);
 // Every message box becomes a line on standard error: "[caption] text".
 void PrintMessage(const char* text, const char* caption);
 
-class ConsoleListView : public FileListView {
+class ConsoleListView : public NameListView {
  public:
-  ConsoleListView(std::string date, bool showBusy) : date_(std::move(date)), showBusy_(showBusy) {}
+  ConsoleListView(std::string date, bool showBusy)
+      : NameListView(std::move(date)), showBusy_(showBusy) {}
 
-  std::string DateText() override { return date_; }
-  void SetDateText(const std::string& text) override { date_ = text; }
-  void FocusDateEdit() override {}
-  void ClearServerRows() override { names_.clear(); }
-  void AddServerRow(const char* wireName) override { names_.emplace_back(wireName); }
-  void SetServerListStyle(unsigned long) override {}
   void StartBusyPopup(const char* text) override;
   void StopBusyPopup() override {}
   void ShowMessage(const std::string& text, const char* caption, unsigned flags) override;
-  const WireText& Wire() const override { return PlatformWireText(); }
-
-  const std::vector<std::string>& Names() const { return names_; }
 
  private:
-  std::string date_;
   bool showBusy_;
-  std::vector<std::string> names_;
 };
 
 class ConsoleSessionHost : public KeyExchangeHost {

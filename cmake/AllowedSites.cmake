@@ -3,15 +3,13 @@
 # administrator's policy value can only narrow it. "*" alone: pages of every
 # site. Empty (or a resource that cannot be read): pages of no site; script
 # hosts and applications, which show no page, are not concerned.
-set(DOVREL_ALLOWED_SITES "" CACHE STRING
-  "Sites whose pages may call ReceiveFile: host or *.suffix, optionally http:// or https://, ';' separated; * alone for every site")
-string(STRIP "${DOVREL_ALLOWED_SITES}" dovrel_allowed_sites)
-# Host names, wildcards, schemes and separators only: nothing that a resource
-# string or a reader of it could take for something else.
-if(NOT dovrel_allowed_sites MATCHES "^[-A-Za-z0-9.*:/_;, ]*$")
-  message(FATAL_ERROR "DOVREL_ALLOWED_SITES: \"${DOVREL_ALLOWED_SITES}\" holds characters a site "
-    "list does not (letters, digits, '.', '-', '*', ':', '/', '_' and separators)")
-endif()
+include_guard(GLOBAL)
+include(${CMAKE_CURRENT_LIST_DIR}/BuildList.cmake)
+# Host names, wildcards, schemes and separators only.
+dovrel_build_list(DOVREL_ALLOWED_SITES "-A-Za-z0-9.*:/_;, "
+  "Sites whose pages may call ReceiveFile: host or *.suffix, optionally http:// or https://, ';' separated; * alone for every site"
+  "letters, digits, '.', '-', '*', ':', '/', '_' and separators")
+set(dovrel_allowed_sites "${dovrel_list_text}")
 if(dovrel_allowed_sites STREQUAL "")
   message(WARNING "DOVREL_ALLOWED_SITES is empty: the control will refuse the pages of every site. "
     "Set it to the bank's sites, e.g. -DDOVREL_ALLOWED_SITES=\"bank.example;*.bank.example\" "

@@ -69,8 +69,9 @@ function(dovrel_installer msi wxs)
     set(root --per-user)
   endif()
   set(rows ${arg_ROWS}/RemoveRegistry.idt)
-  set(modules)
-  set(defines)
+  set(modules ${host_files})
+  set(defines -D Host=../dovrel-host.exe -D ChromeManifest=../kr.dovrel.receiver.json
+    -D FirefoxManifest=../kr.dovrel.receiver.firefox.json)
   # What wixl cannot say: permanent components (a registry key path, 4;
   # permanent, 16; 64-bit, 256), ReceiveFolder (32-bit) only when the
   # property is given.
@@ -107,11 +108,26 @@ function(dovrel_installer msi wxs)
     COMMAND ${CMAKE_COMMAND} -DMSIINFO=${DOVREL_MSIINFO} -DMSIBUILD=${DOVREL_MSIBUILD}
             -DPACKAGE=${work}/${msi} -DPROPERTY=RECEIVEFOLDER -P ${installer_dir}/SecureProperty.cmake
     WORKING_DIRECTORY ${arg_ROWS}
-    DEPENDS ${installer_dir}/${wxs} ${installer_dir}/SecureProperty.cmake ${rows} ${modules}
+    DEPENDS ${installer_dir}/${wxs} ${installer_dir}/browser-host.wxi
+      ${installer_dir}/browser-host-keys.wxi ${installer_dir}/SecureProperty.cmake ${rows} ${modules}
     COMMENT "Windows Installer package ${msi}"
     VERBATIM)
   dovrel_sign(${package_dir}/${msi} ${work}/${msi})
 endfunction()
+
+# The build's browser host, signed, and its two manifests (host/ writes them).
+set(manifests ${CMAKE_BINARY_DIR}/host/manifests/windows)
+file(MAKE_DIRECTORY ${work})
+set(host_files ${work}/dovrel-host.exe ${work}/kr.dovrel.receiver.json
+  ${work}/kr.dovrel.receiver.firefox.json)
+dovrel_sign(${work}/dovrel-host.exe $<TARGET_FILE:dovrel-host> DEPENDS dovrel-host)
+add_custom_command(OUTPUT ${work}/kr.dovrel.receiver.json ${work}/kr.dovrel.receiver.firefox.json
+  COMMAND ${CMAKE_COMMAND} -E copy ${manifests}/chrome/kr.dovrel.receiver.json
+          ${work}/kr.dovrel.receiver.json
+  COMMAND ${CMAKE_COMMAND} -E copy ${manifests}/firefox/kr.dovrel.receiver.json
+          ${work}/kr.dovrel.receiver.firefox.json
+  DEPENDS ${manifests}/chrome/kr.dovrel.receiver.json ${manifests}/firefox/kr.dovrel.receiver.json
+  VERBATIM)
 
 # The build's own module, as Dovrel32.dll or Dovrel64.dll.
 math(EXPR packaged_bits "${CMAKE_SIZEOF_VOID_P} * 8")

@@ -48,6 +48,7 @@ class ProgressReporter {
     view_.SetProgress(0);
   }
   void Size(std::uint64_t received, std::uint64_t total) {
+    view_.SetBytes(received, total);
     std::string text = SizeText(received, total);
     if (text == lastSize_) return;
     lastSize_ = text;

@@ -30,6 +30,9 @@ class TransferView {
   virtual void SetText(TransferField field, const std::string& utf8) = 0;
   virtual void SetProgress(int position) = 0;  // 0 to 100
   virtual void EnableCancel(bool enabled) = 0;
+  // The reply's bytes so far and the length the server announced, after each
+  // read; a view that shows only the texts ignores them.
+  virtual void SetBytes(std::uint64_t /*received*/, std::uint64_t /*total*/) {}
 };
 
 struct WorkerTimeouts {

@@ -27,6 +27,17 @@ std::string ReceiveSummary(int total, int received) {
   return text;
 }
 
+std::string ReceiveFolderProblem(const std::string& folder, const DirectorySource& files,
+                                 const WireText& wire) {
+  if (folder.empty()) return kNoFolderText;
+  if (!files.Exists(folder)) return Format(kMissingFolderFormat, WireToUtf8(wire, folder));
+  if (!files.IsDirectory(folder)) return Format(kNotDirectoryFormat, WireToUtf8(wire, folder));
+  // Said once here rather than by every file of the transfer failing.
+  if (!files.AcceptsNewFiles(folder))
+    return Format(kFolderRefusesFilesFormat, WireToUtf8(wire, folder));
+  return {};
+}
+
 int ReceiveTickedFiles(ReceiveParameters& parameters, ReceiveView& view,
                        const DirectorySource& files, LeadBytePredicate isLead) {
   const int rows = view.ServerRowCount();
@@ -45,24 +56,9 @@ int ReceiveTickedFiles(ReceiveParameters& parameters, ReceiveView& view,
 
   const std::string folder = CutAnsiText(view.FolderText(), kMaxPathLength, isLead);
   SetFieldText(parameters.receiveFolder, folder);
-  if (folder.empty()) {
-    view.ShowMessage(kNoFolderText, kCaptionNotice, kMbOk);
-    return -1;
-  }
-  if (!files.Exists(folder)) {
-    view.ShowMessage(Format(kMissingFolderFormat, WireToUtf8(view.Wire(), folder)), kCaptionNotice,
-                     kMbOk);
-    return -1;
-  }
-  if (!files.IsDirectory(folder)) {
-    view.ShowMessage(Format(kNotDirectoryFormat, WireToUtf8(view.Wire(), folder)), kCaptionNotice,
-                     kMbOk);
-    return -1;
-  }
-  // Said once here rather than by every file of the transfer failing.
-  if (!files.AcceptsNewFiles(folder)) {
-    view.ShowMessage(Format(kFolderRefusesFilesFormat, WireToUtf8(view.Wire(), folder)),
-                     kCaptionNotice, kMbOk);
+  if (const std::string problem = ReceiveFolderProblem(folder, files, view.Wire());
+      !problem.empty()) {
+    view.ShowMessage(problem, kCaptionNotice, kMbOk);
     return -1;
   }
 

@@ -46,6 +46,12 @@ class ReceiveView {
 // "파일 수신 결과 입니다\n    총 파일수 : %3d\n    성공 : %3d\n    실패 : %3d".
 std::string ReceiveSummary(int total, int received);
 
+// What stops a receive into `folder` (none set, missing, not a directory,
+// taking no new file) as the message shown (UTF-8); "" when nothing does.
+// `wire` turns the folder's text into UTF-8.
+std::string ReceiveFolderProblem(const std::string& folder, const DirectorySource& files,
+                                 const WireText& wire);
+
 // Receive: returns the number of files received, or -1 when a check stopped
 // it (its message shown). Files whose local path would not fit 259 bytes are
 // not fetched and count as failed.
