@@ -94,6 +94,9 @@ TEST(Installer, InstallRegistersTheControlInEachViewForTheScriptHost) {
     }
     installed[view.flag] = Snapshot(view.flag);
     EXPECT_NE(installed[view.flag].find(view.Module()), std::wstring::npos);
+    // The browser host of the package's width, registered in every view.
+    EXPECT_EQ(BrowserHostKeys(HKEY_LOCAL_MACHINE, view.flag),
+              BrowserHostKeysFor(Views().back().folder));
     installed[0] = Snapshot(0);
     if (!view.runsPrograms) continue;
 
@@ -127,6 +130,7 @@ TEST(Installer, UninstallRemovesWhatTheInstallAddedAndKeepsTheKeptKeys) {
     // package never removes keeps this one.
     EXPECT_EQ(RegistryText(L"CLSID\\Component Categories", L"Dovrel", view.flag), L"kept");
     EXPECT_EQ(GetFileAttributesW(view.Module().c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(BrowserHostKeys(HKEY_LOCAL_MACHINE, view.flag), kNoBrowserHostKeys);
   }
 }
 

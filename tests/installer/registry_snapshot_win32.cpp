@@ -60,6 +60,21 @@ std::wstring Snapshot(REGSAM view, const ClassesRoot& root) {
   return out;
 }
 
+std::wstring BrowserHostKeys(HKEY root, REGSAM view) {
+  std::wstring text;
+  for (const wchar_t* browser : {L"Google\\Chrome", L"Microsoft\\Edge", L"Mozilla"}) {
+    const std::wstring key =
+        std::wstring(L"SOFTWARE\\") + browser + L"\\NativeMessagingHosts\\kr.dovrel.receiver";
+    text += RegistryText(key, nullptr, view, root) + L"\n";
+  }
+  return text;
+}
+
+std::wstring BrowserHostKeysFor(const std::wstring& folder) {
+  const std::wstring chrome = folder + L"\\kr.dovrel.receiver.json\n";
+  return chrome + chrome + folder + L"\\kr.dovrel.receiver.firefox.json\n";
+}
+
 std::wstring Expanded(const wchar_t* text) {
   wchar_t out[MAX_PATH] = {};
   ExpandEnvironmentStringsW(text, out, MAX_PATH);

@@ -23,6 +23,13 @@ inline const ClassesRoot kUserClasses{HKEY_CURRENT_USER, L"Software\\Classes\\"}
 // type library) for view 0, else those each view has of its own.
 std::wstring Snapshot(REGSAM view, const ClassesRoot& root = kMachineClasses);
 
+// The default values of Chrome's, Edge's and Firefox's keys for the browser
+// host under `root` in `view`, one a line ("<no key>" for a missing key).
+std::wstring BrowserHostKeys(HKEY root, REGSAM view);
+// What they hold for the host and its manifests installed into `folder`.
+std::wstring BrowserHostKeysFor(const std::wstring& folder);
+inline const std::wstring kNoBrowserHostKeys = L"<no key>\n<no key>\n<no key>\n";
+
 std::wstring Expanded(const wchar_t* text);    // %NAME% replaced
 std::string Narrow(const std::wstring& text);  // for messages: the texts are ASCII
 

@@ -55,6 +55,7 @@ TEST(UserPackage, InstallsIntoTheProfileAndTheUsersClassesOnly) {
   EXPECT_NE(shared.find(kTypeLibraryKey + L"\\1.0\\HELPDIR [] = " + folder + L"\n"),
             std::wstring::npos);
   EXPECT_EQ(Folder(HKEY_CURRENT_USER), kFolder);
+  EXPECT_EQ(BrowserHostKeys(HKEY_CURRENT_USER, 0), BrowserHostKeysFor(folder));
 
   // With the property given again, only the component's permanence keeps the
   // value: without it, a component whose condition is false is left alone.
@@ -62,6 +63,7 @@ TEST(UserPackage, InstallsIntoTheProfileAndTheUsersClassesOnly) {
   EXPECT_EQ(Snapshot(KEY_WOW64_32KEY, kUserClasses), L"");
   EXPECT_EQ(Snapshot(0, kUserClasses), L"");
   EXPECT_EQ(GetFileAttributesW(module.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(BrowserHostKeys(HKEY_CURRENT_USER, 0), kNoBrowserHostKeys);
   // The folder is the user's data: the uninstall leaves it.
   EXPECT_EQ(Folder(HKEY_CURRENT_USER), kFolder);
   EXPECT_EQ(MachineState(), before);
