@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the receiver's end-to-end scripts share: their arguments, the receive
 # folder as the receiver sees it, and one checked run. Sourced, not run.
 #   SCRIPT --server SERVER-BINARY --root FOLDER [--wine] -- CLIENT-COMMAND...
@@ -12,6 +13,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
 done
+# shellcheck disable=SC2034  # the sourcing script runs it
 client=("$@")
 date=20261208
 work=$(mktemp -d)
@@ -22,7 +24,7 @@ folder_arg() { if [ $wine -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi; }
 passed=0
 failed=0
 pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAILED: $*"; }
+fail() { failed=$((failed + 1)); echo "FAILED: $*"; cat "$work/err" 2>/dev/null; }
 check() {  # check DESCRIPTION EXPECTED-EXIT COMMAND...
   local what=$1 expected=$2
   shift 2
