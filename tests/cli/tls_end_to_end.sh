@@ -10,8 +10,7 @@
 set -uo pipefail
 . "$(dirname "$0")/receiver_script.sh"
 silent_pid=
-stop_silent() { [ -z "$silent_pid" ] || { kill "$silent_pid" 2>/dev/null; wait "$silent_pid" 2>/dev/null; }; }
-trap 'stop_silent; stop_tls_terminator; stop_file_server; rm -rf "$work"' EXIT
+trap 'stop_started "$silent_pid"; stop_tls_terminator; stop_file_server; rm -rf "$work"' EXIT
 
 said() { grep -q "$1" "$work/err"; }
 no_request() { ! grep -q '^request' "$work/server.out"; }

@@ -38,14 +38,16 @@ file_server_port() {
   return 1
 }
 
-# stop_file_server: stops the server start_file_server started last.
-stop_file_server() {
-  if [ -n "${server_pid:-}" ]; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  server_pid=
+# stop_started PID: stops a process this shell started, by its id, and waits
+# for it; nothing for an empty id.
+stop_started() {
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }
+
+# stop_file_server: stops the server start_file_server started last.
+stop_file_server() { stop_started "${server_pid:-}"; server_pid=; }
 
 # start_tls_terminator DIR BACKEND-PORT: Debian's stunnel4 on a free port of
 # 127.0.0.1 in front of BACKEND-PORT, with a self-signed certificate of its own
@@ -72,13 +74,7 @@ start_tls_terminator() {
 }
 
 # stop_tls_terminator: stops the stunnel start_tls_terminator started.
-stop_tls_terminator() {
-  if [ -n "${stunnel_pid:-}" ]; then
-    kill "$stunnel_pid" 2>/dev/null || true
-    wait "$stunnel_pid" 2>/dev/null || true
-  fi
-  stunnel_pid=
-}
+stop_tls_terminator() { stop_started "${stunnel_pid:-}"; stunnel_pid=; }
 
 # start_xvfb SIZE: starts an X server of its own on a free display, with one
 # screen of SIZE (WIDTHxHEIGHTxDEPTH), and exports DISPLAY once it accepts
