@@ -5,7 +5,7 @@
 # byte; a terminator the pins do not name gets no request through; --tls
 # against the plain server fails clearly and stores nothing; a listener that
 # never answers the handshake is given up within the exchange's bound; TLS
-# asked for without pins does not start.
+# asked for without pins does not start; Cancel ends a stalled TLS read.
 #   tls_end_to_end.sh --server SERVER-BINARY --root FOLDER [--wine] -- CLIENT-COMMAND...
 set -uo pipefail
 . "$(dirname "$0")/receiver_script.sh"
@@ -63,5 +63,22 @@ took=$(elapsed_ms "$started")
 limit=$([ $wine -eq 1 ] && echo 20000 || echo 6000)
 if said "did not finish in time" && [ "$took" -lt "$limit" ]; then pass; else
   fail "the stalled handshake took ${took} ms"; fi
+
+# A reply that stops halfway, behind a terminator of its own: Cancel ends the
+# TLS read as it ends a plain one, well before the 10 s read time-out.
+stop_tls_terminator
+stop_file_server
+start_file_server "$server" "$root" "$work/server.out" "$work/server.err" --fault GET:stall:100
+port=$(file_server_port "$work/server.out") || { echo "the stalling server did not start"; exit 1; }
+start_tls_terminator "$work" "$port" || { echo "stunnel did not start"; exit 1; }
+mkdir "$work/cancelled"
+started=$(date +%s%N)
+check "a cancel during a stalled TLS read" 1 "${client[@]}" receive --tls --port "$tls_port" \
+  --date $date --server-pin "$tls_pin" --server-pin "$(printed_pin certificate)" \
+  --cancel-after 1000 --folder "$(folder_arg "$work/cancelled")" 107a.txt
+took=$(elapsed_ms "$started")
+limit=$([ $wine -eq 1 ] && echo 9000 || echo 5000)
+if said "cancelled" && [ "$took" -lt "$limit" ] && [ -z "$(ls -A "$work/cancelled")" ]; then pass; else
+  fail "the cancel took ${took} ms, or left a file"; fi
 
 finish
