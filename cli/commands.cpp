@@ -13,6 +13,7 @@
 #include "session/file_names.h"
 #include "session/directory.h"
 #include "session/file_list_exchange.h"
+#include "session/transport_security.h"
 
 namespace dovrel::cli {
 namespace {
@@ -44,20 +45,58 @@ ServerPins ServerPinsOf(const Options& options) {
   return TrustedServerPins(list);
 }
 
-ExchangeTimeouts ExchangeTimeoutsOf(const Options& options) {
-  ExchangeTimeouts timeouts;
-  if (options.exchangeLimitMs >= 0) timeouts.overallMs = options.exchangeLimitMs;
-  return timeouts;
+// How this run reaches the server: the pins, and the exchanges' bounds and
+// TLS layer, which the file fetches share.
+struct ServerAccess {
+  ServerPins pins;
+  std::shared_ptr<const TlsClient> tls;
+  ExchangeTimeouts timeouts;  // pointing at tls
+};
+
+// False after telling why the run cannot start.
+bool MakeAccess(const Options& options, ServerAccess* access) {
+  access->pins = ServerPinsOf(options);
+  if (options.exchangeLimitMs >= 0) access->timeouts.overallMs = options.exchangeLimitMs;
+  const Transport transport = DecideTransport(
+      BuildRequiresTls(), PolicyRequiresTls(ReadPolicyRequireTls()), options.tls, access->pins);
+  if (transport == Transport::kPlain) return true;
+  if (transport == Transport::kRefusedWithoutPins) {
+    std::fprintf(stderr, "dovrel: %s (--server-pin)\n", kTlsWithoutPinsText);
+    return false;
+  }
+  access->tls = PinnedTlsClient(access->pins, options.server);
+  access->timeouts.tls = access->tls.get();
+  if (access->tls == nullptr) std::fprintf(stderr, "dovrel: TLS cannot be set up\n");
+  return access->tls != nullptr;
+}
+
+// After a failed conversation: what TLS had to do with it, if anything.
+void ExplainTlsFailure(const ServerAccess& access) {
+  if (access.tls == nullptr) return;
+  switch (access.tls->LastFailure()) {
+    case TlsFailure::kNone:
+      return;
+    case TlsFailure::kCertificateRefused:
+      std::fprintf(stderr, "dovrel: the server's TLS certificate is not one the pins name\n");
+      return;
+    case TlsFailure::kTimedOut:
+      std::fprintf(stderr, "dovrel: the TLS handshake did not finish in time\n");
+      return;
+    case TlsFailure::kHandshake:
+      std::fprintf(stderr, "dovrel: no TLS session with the server (does it speak TLS?)\n");
+      return;
+  }
 }
 
 // The server's names for the date; false when the query failed (already shown).
-bool ListServerFiles(const Options& options, ReceiveParameters& parameters, bool showBusy,
+bool ListServerFiles(const ServerAccess& access, ReceiveParameters& parameters, bool showBusy,
                      std::vector<std::string>* names) {
   ConsoleListView view(FieldText(parameters.searchDate), showBusy);
   std::vector<TransferItem> serverFiles;
-  if (QueryFileList(parameters, view, serverFiles, ExchangeTimeoutsOf(options),
-                    ServerPinsOf(options)) <= 0)
+  if (QueryFileList(parameters, view, serverFiles, access.timeouts, access.pins) <= 0) {
+    ExplainTlsFailure(access);
     return false;
+  }
   *names = view.Names();
   return true;
 }
@@ -82,9 +121,11 @@ std::string Today() {
 
 int RunList(const Options& options) {
   ReceiveParameters parameters;
-  if (!MakeParameters(options, &parameters)) return kExitServerError;
+  ServerAccess access;
+  if (!MakeParameters(options, &parameters) || !MakeAccess(options, &access))
+    return kExitServerError;
   std::vector<std::string> names;
-  if (!ListServerFiles(options, parameters, IsTerminal(stderr), &names)) return kExitServerError;
+  if (!ListServerFiles(access, parameters, IsTerminal(stderr), &names)) return kExitServerError;
   for (const std::string& name : names)
     std::printf("%s\n", WireToUtf8(PlatformWireText(), name).c_str());
   return kExitOk;
@@ -92,7 +133,9 @@ int RunList(const Options& options) {
 
 int RunReceive(const Options& options) {
   ReceiveParameters parameters;
-  if (!MakeParameters(options, &parameters)) return kExitServerError;
+  ServerAccess access;
+  if (!MakeParameters(options, &parameters) || !MakeAccess(options, &access))
+    return kExitServerError;
   if (!PlatformDirectorySource().Exists(options.folder) || options.folder.size() >= kPathSize) {
     std::fprintf(stderr, "dovrel: the receive folder %s does not exist\n", options.folder.c_str());
     return kExitLocalError;
@@ -101,7 +144,7 @@ int RunReceive(const Options& options) {
 
   std::vector<std::string> wireNames;
   if (options.all) {
-    if (!ListServerFiles(options, parameters, IsTerminal(stderr), &wireNames))
+    if (!ListServerFiles(access, parameters, IsTerminal(stderr), &wireNames))
       return kExitServerError;
   } else {
     for (const std::string& name : options.names) {
@@ -126,11 +169,13 @@ int RunReceive(const Options& options) {
 
   TransferJob job;
   job.parameters = parameters;
-  job.terminateTimeouts = ExchangeTimeoutsOf(options);
+  job.terminateTimeouts = access.timeouts;
+  job.tls = access.timeouts.tls;
   if (options.speedTimeMs >= 0) job.timeouts.lowSpeedTimeMs = options.speedTimeMs;
   ConsoleSessionHost host(IsTerminal(stderr));
-  if (OpenSecureSession(parameters, &job.keys, host, job.terminateTimeouts,
-                        ServerPinsOf(options)) != KeyExchangeResult::kOpened) {
+  if (OpenSecureSession(parameters, &job.keys, host, access.timeouts, access.pins) !=
+      KeyExchangeResult::kOpened) {
+    ExplainTlsFailure(access);
     std::fprintf(stderr, "dovrel: the secure session could not be opened\n");
     return kExitServerError;
   }

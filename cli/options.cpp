@@ -79,8 +79,10 @@ struct FlagOption {
   bool Options::*flag;
 };
 
-const FlagOption kFlagOptions[] = {
-    {"--all", &Options::all}, {"--quiet", &Options::quiet}, {"-q", &Options::quiet}};
+const FlagOption kFlagOptions[] = {{"--all", &Options::all},
+                                   {"--quiet", &Options::quiet},
+                                   {"-q", &Options::quiet},
+                                   {"--tls", &Options::tls}};
 
 struct CommandName {
   const char* name;
@@ -173,14 +175,16 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
 
 std::string UsageText() {
   return "usage:\n"
-         "  dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]\n"
-         "  dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]\n"
+         "  dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID] [--tls]\n"
+         "  dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID] [--tls]\n"
          "                 --folder DIR (--all | NAME...) [--quiet]\n"
          "  dovrel --version\n"
          "\n"
          "Lists the files that the file server holds for a date (default today;\n"
          "00000000 for every date), or receives them over a secure session into DIR.\n"
-         "Server defaults to 127.0.0.1, port to 41900.\n"
+         "Server defaults to 127.0.0.1, port to 41900. --tls runs every connection\n"
+         "inside TLS (1.2 or later, the server's name as SNI), whose certificate only\n"
+         "the server pins accept; without pins it refuses to start.\n"
          "\n"
          "exit codes: 0 all done, 1 some files not received, 2 server or connection\n"
          "error, 3 receive folder unusable, 64 bad usage\n"

@@ -3,6 +3,7 @@
 //   dovrel list    [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //   dovrel receive [--server NAME] [--port N] [--date YYYYMMDD] [--user ID]
 //                  --folder DIR (--all | NAME...)
+//   either: [--tls] (every connection inside TLS, its certificate judged by the pins)
 //   testing: --exchange-limit MS, --speed-time MS, --cancel-after MS,
 //            --server-pin HEX (repeatable)
 //   dovrel --version
@@ -33,6 +34,7 @@ struct Options {
   std::string folder;
   bool all = false;
   bool quiet = false;
+  bool tls = false;  // asks for TLS; the build or the policy may ask for it anyway
   std::vector<std::string> names;
   // For tests, in milliseconds; -1 keeps the product's value. The bound on
   // each exchange's reply, the period of the low-speed rule of a file fetch,

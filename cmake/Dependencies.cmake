@@ -1,11 +1,11 @@
-# OpenSSL: the system's libssl-dev natively; a cross-built static libcrypto for Windows.
+# OpenSSL: the system's libssl-dev natively; cross-built static libcrypto and libssl for Windows.
 if(WIN32)
   set(OPENSSL_USE_STATIC_LIBS TRUE)
   # Link the C and C++ runtimes and winpthread statically: the programs and the
   # control then need only the system's own DLLs.
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
-find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto)
+find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto SSL)
 if(WIN32)
   set_property(TARGET OpenSSL::Crypto APPEND PROPERTY INTERFACE_LINK_LIBRARIES ws2_32 crypt32 user32 advapi32)
 endif()

@@ -63,6 +63,8 @@ int Exchange(const char* serverAddress, int port, const char* request, int reque
   socket.SetWaitHook(timeouts.hook);
   if (!socket.Connect(address, port, timeouts.connectMs)) return -1;
   const Bound bound(timeouts.overallMs);
+  if (timeouts.tls != nullptr && !socket.StartTls(*timeouts.tls, bound.Wait(timeouts.connectMs)))
+    return -1;
 
   unsigned char head[kRequestHeadLength];
   MakeRequestHead(static_cast<std::uint32_t>(requestLength), head);

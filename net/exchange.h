@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/tls_client.h"
 #include "net/wait_hook.h"
 
 namespace dovrel {
@@ -25,6 +26,10 @@ struct ExchangeTimeouts {
   int overallMs = 60000;
   // Done between the slices of every wait (net/wait_hook.h); none by default.
   WaitHook* hook = nullptr;
+  // With it, the connection runs inside TLS: the handshake within connectMs,
+  // cut like the other waits; a failed one is no connection. Owned by the
+  // caller, for as long as the exchange runs.
+  const TlsClient* tls = nullptr;
 };
 
 // The frame head of a request of `length` bytes: "#" and the length, big-endian.

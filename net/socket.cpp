@@ -2,9 +2,20 @@
 
 #include "net/send_chunks.h"
 #include "net/socket_platform.h"
+#include "net/tls_session.h"
 #include "net/wait_limits.h"
 
 namespace dovrel {
+namespace {
+
+// libssl's waits are the connection's own, hook and all.
+TlsSession::Wait TlsWaitOf(SocketBase& socket) {
+  return [&socket](bool forReading, int timeoutMs) {
+    return socket.WaitReady(socket.Handle(), timeoutMs, forReading);
+  };
+}
+
+}  // namespace
 
 SocketBase::SocketBase() {
   networkStarted_ = platform::StartNetwork();
@@ -12,6 +23,7 @@ SocketBase::SocketBase() {
 }
 
 SocketBase::~SocketBase() {
+  tls_.reset();
   if (socket_ != kNoSocket) {
     platform::ShutdownBoth(socket_);
     platform::CloseSocket(socket_);
@@ -22,6 +34,10 @@ SocketBase::~SocketBase() {
 
 void SocketBase::Close() {
   lastError_ = 0;
+  if (tls_ != nullptr) {
+    tls_->Shutdown();
+    tls_.reset();
+  }
   if (socket_ == kNoSocket) return;
   platform::ShutdownBoth(socket_);
   if (platform::CloseSocket(socket_) != 0) lastError_ = platform::LastSocketError();
@@ -57,6 +73,8 @@ int SocketBase::Send(const void* data, int length, int timeoutMs) {
       static_cast<const char*>(data), length,
       [&] { return WaitReady(socket_, timeoutMs, false) > 0; },
       [&](const char* chunk, int size) {
+        if (tls_ != nullptr)
+          return TlsResult(tls_->Write(chunk, size, TlsWaitOf(*this), timeoutMs));
         const int n = platform::SendSome(socket_, chunk, size);
         if (n <= 0) lastError_ = platform::LastSocketError();
         return n;
@@ -65,6 +83,8 @@ int SocketBase::Send(const void* data, int length, int timeoutMs) {
 
 int SocketBase::Receive(void* buffer, int capacity, int timeoutMs) {
   lastError_ = 0;
+  // Bytes libssl already holds need no wait: its own reads decide.
+  if (tls_ != nullptr) return TlsResult(tls_->Read(buffer, capacity, TlsWaitOf(*this), timeoutMs));
   int ready = WaitReady(socket_, timeoutMs, true);
   if (ready < 0) return -1;
   if (ready == 0) return 0;
@@ -73,6 +93,27 @@ int SocketBase::Receive(void* buffer, int capacity, int timeoutMs) {
   // A closed peer reads as 0 bytes; report it as a failure, never as "nothing yet".
   lastError_ = platform::LastSocketError();
   return -1;
+}
+
+bool SocketBase::StartTls(const TlsClient& client, int timeoutMs) {
+  lastError_ = 0;
+  // libssl drives a non-blocking socket; each of its steps waits here.
+  if (socket_ == kNoSocket || !platform::SetNonBlocking(socket_, true)) {
+    lastError_ = kTlsFailed;
+    return false;
+  }
+  platform::PrepareTlsWrites();
+  tls_ = TlsSession::Open(client, socket_);
+  if (tls_ != nullptr && TlsResult(tls_->Handshake(TlsWaitOf(*this), timeoutMs)) > 0) return true;
+  if (lastError_ == 0) lastError_ = kTlsFailed;
+  tls_.reset();
+  return false;
+}
+
+int SocketBase::TlsResult(int result) {
+  // A wait's failure or time-out has set the last error; libssl's own has not.
+  if (result < 0 && lastError_ == 0) lastError_ = kTlsFailed;
+  return result;
 }
 
 ClientSocket::~ClientSocket() = default;

@@ -4,6 +4,7 @@
 // time-out the caller gives in milliseconds (negative: no limit, 0: poll once).
 
 #include <cstdint>
+#include <memory>
 
 #include "net/wait_hook.h"
 
@@ -16,6 +17,10 @@ inline constexpr NativeSocket kNoSocket = -1;
 
 inline constexpr int kWaitTimedOut = 15002;  // last error after a wait that ran out
 inline constexpr int kSendChunk = 4096;      // largest single send
+inline constexpr int kTlsFailed = 15003;     // last error after a TLS failure
+
+class TlsClient;
+class TlsSession;
 
 class SocketBase {
  public:
@@ -41,10 +46,18 @@ class SocketBase {
   // outlive the object's use.
   void SetWaitHook(WaitHook* hook) { hook_ = hook; }
 
+  // Runs the rest of this connection inside TLS (net/tls_client.h): the
+  // handshake must end within `timeoutMs`. From then on Send and Receive carry
+  // their bytes through it with the same waits. `client` must outlive the
+  // connection. False: the connection is unusable (LastError says why).
+  bool StartTls(const TlsClient& client, int timeoutMs);
+
   NativeSocket Handle() const { return socket_; }
   int LastError() const { return lastError_; }
 
  protected:
+  // A TLS step's result, with the last error set for a failure of libssl's own.
+  int TlsResult(int result);
   // The platform's readiness wait, in the hook's slices when there is one.
   int Wait(NativeSocket handle, int timeoutMs, bool forReading, bool watchErrors);
 
@@ -52,6 +65,7 @@ class SocketBase {
   int lastError_ = 0;
   bool networkStarted_ = false;
   WaitHook* hook_ = nullptr;
+  std::unique_ptr<TlsSession> tls_;
 };
 
 class ClientSocket : public SocketBase {

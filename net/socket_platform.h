@@ -28,6 +28,10 @@ int ReceiveSome(NativeSocket s, void* buffer, int capacity);
 // connect, which Windows reports in the exception set rather than as writable.
 int WaitSocket(NativeSocket s, int timeoutMs, bool forReading, bool watchErrors);
 
+// Before libssl writes to a socket: its writes cannot ask for MSG_NOSIGNAL,
+// so on POSIX a peer that has gone must not raise SIGPIPE in the process.
+void PrepareTlsWrites();
+
 bool ParseDottedIPv4(const char* text, std::uint32_t* hostOrder);
 
 }  // namespace dovrel::platform

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -81,6 +82,12 @@ int WaitSocket(NativeSocket s, int timeoutMs, bool forReading, bool watchErrors)
     return -1;
   }
   return n;
+}
+
+void PrepareTlsWrites() {
+  // Once for the process: a closed peer is then an error result, as for send().
+  static const bool ignored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+  (void)ignored;
 }
 
 bool ParseDottedIPv4(const char* text, std::uint32_t* hostOrder) {

@@ -75,6 +75,8 @@ int WaitSocket(NativeSocket s, int timeoutMs, bool forReading, bool watchErrors)
   return n == SOCKET_ERROR ? -1 : n;
 }
 
+void PrepareTlsWrites() {}  // Windows Sockets raise no signal
+
 bool ParseDottedIPv4(const char* text, std::uint32_t* hostOrder) {
   unsigned long parsed = ::inet_addr(text);
   if (parsed == INADDR_NONE) return false;

@@ -39,6 +39,15 @@ bool FingerprintCertificate(X509* certificate, CertificateFingerprints* fingerpr
          DigestPublicKey(certificate, &fingerprints->publicKey);
 }
 
+bool FingerprintCertificateDer(const unsigned char* der, std::size_t length,
+                               CertificateFingerprints* fingerprints) {
+  if (der == nullptr || length == 0 || length > static_cast<std::size_t>(LONG_MAX)) return false;
+  const unsigned char* at = der;
+  UniquePtr<X509> certificate(d2i_X509(nullptr, &at, static_cast<long>(length)));
+  // Trailing bytes would make the fingerprint speak for something else.
+  return at == der + length && FingerprintCertificate(certificate.get(), fingerprints);
+}
+
 bool FingerprintCertificatePem(const char* pem, CertificateFingerprints* fingerprints) {
   const std::size_t length = pem != nullptr ? std::strlen(pem) : 0;
   if (length == 0 || length > static_cast<std::size_t>(INT_MAX)) return false;

@@ -3,6 +3,8 @@
 
 #include <openssl/x509.h>
 
+#include <cstddef>
+
 #include "pkcs7/fingerprint.h"
 
 namespace dovrel {
@@ -13,6 +15,10 @@ struct CertificateFingerprints {
 };
 
 bool FingerprintCertificate(X509* certificate, CertificateFingerprints* fingerprints);
+
+// The same for a DER certificate (as TLS carries it); false when it cannot be read.
+bool FingerprintCertificateDer(const unsigned char* der, std::size_t length,
+                               CertificateFingerprints* fingerprints);
 
 // The same for a PEM certificate; false when it cannot be read.
 bool FingerprintCertificatePem(const char* pem, CertificateFingerprints* fingerprints);

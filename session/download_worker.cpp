@@ -134,6 +134,8 @@ class Worker {
     if (!ParseIPv4(job_.parameters.serverAddress, &address) ||
         !socket.Connect(address, job_.parameters.serverPort, job_.timeouts.connectMs))
       return ItemEnd::kFailed;
+    if (job_.tls != nullptr && !socket.StartTls(*job_.tls, job_.timeouts.connectMs))
+      return Cancelled() ? ItemEnd::kCancelled : ItemEnd::kFailed;
 
     unsigned char head[kRequestHeadLength];
     MakeRequestHead(static_cast<std::uint32_t>(requestLength), head);
@@ -193,9 +195,11 @@ class Worker {
     int length = BuildRequest({{"SERVICE_CODE", "TERMINATE"}, {"SKEY", job_.keys.skey}}, request,
                               sizeof request);
     std::unique_ptr<char[]> reply(new char[kTerminateReplySize]());
+    ExchangeTimeouts timeouts = job_.terminateTimeouts;
+    timeouts.tls = job_.tls;
     if (length >= 0)
       Exchange(job_.parameters.serverAddress, job_.parameters.serverPort, request, length,
-               reply.get(), kTerminateReplySize, job_.terminateTimeouts);
+               reply.get(), kTerminateReplySize, timeouts);
   }
 
   const TransferJob& job_;

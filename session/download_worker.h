@@ -61,6 +61,9 @@ struct TransferJob {
   const WireText* wire = nullptr;  // file names as the view shows them
   WorkerTimeouts timeouts;
   ExchangeTimeouts terminateTimeouts;
+  // With it, every GET and the TERMINATE run inside TLS; the handshake is
+  // bounded like the connect. Must outlive the worker.
+  const TlsClient* tls = nullptr;
 };
 
 enum class WorkerEnd {

@@ -25,7 +25,17 @@ bool Contains(const std::vector<Fingerprint>& list, const Fingerprint& fingerpri
 bool ServerPins::Admits(const char* certificatePem) const {
   if (!set) return true;
   CertificateFingerprints found;
-  return FingerprintCertificatePem(certificatePem, &found) &&
+  return AdmitsFound(FingerprintCertificatePem(certificatePem, &found), found);
+}
+
+bool ServerPins::AdmitsDer(const unsigned char* der, std::size_t length) const {
+  if (!set) return true;
+  CertificateFingerprints found;
+  return AdmitsFound(FingerprintCertificateDer(der, length, &found), found);
+}
+
+bool ServerPins::AdmitsFound(bool read, const CertificateFingerprints& found) const {
+  return read &&
          (Contains(fingerprints, found.certificate) || Contains(fingerprints, found.publicKey));
 }
 

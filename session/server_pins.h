@@ -4,10 +4,12 @@
 // comes from the build and, on Windows, from an administrator's policy value;
 // with no list, any server is trusted.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "pkcs7/certificate_fingerprints.h"
 #include "pkcs7/fingerprint.h"
 
 namespace dovrel {
@@ -19,6 +21,11 @@ struct ServerPins {
   // True when no list was given, or the PEM certificate or its public key
   // has one of the fingerprints.
   bool Admits(const char* certificatePem) const;
+  // The same for a DER certificate, as a TLS handshake carries it.
+  bool AdmitsDer(const unsigned char* der, std::size_t length) const;
+
+ private:
+  bool AdmitsFound(bool read, const CertificateFingerprints& found) const;
 };
 
 // True when no list was given, or the server certificate that `signedData`

@@ -6,44 +6,11 @@
 # certificate it stops before the key exchange sends anything.
 #   end_to_end.sh --server SERVER-BINARY --root FOLDER [--wine] -- CLIENT-COMMAND...
 set -uo pipefail
-. "$(dirname "$0")/../../tools/lib/common.sh"
-wine=0
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --server) server=$2; shift 2 ;;
-    --root) root=$2; shift 2 ;;
-    --wine) wine=1; shift ;;
-    --) shift; break ;;
-    *) echo "unknown argument $1" >&2; exit 2 ;;
-  esac
-done
-client=("$@")
-date=20261208
-
-work=$(mktemp -d)
+. "$(dirname "$0")/receiver_script.sh"
 trap 'stop_file_server; rm -rf "$work"' EXIT
 
 start_file_server "$server" "$root" "$work/server.out" "$work/server.err" --trace-requests
 port=$(file_server_port "$work/server.out") || { echo "the server did not start"; cat "$work/server.err"; exit 1; }
-
-# The receiver under Wine sees the Unix file system as drive Z:.
-folder_arg() { if [ $wine -eq 1 ]; then echo "Z:$1"; else echo "$1"; fi; }
-
-passed=0
-failed=0
-check() {  # check DESCRIPTION EXPECTED-EXIT COMMAND...
-  local what=$1 expected=$2
-  shift 2
-  "$@" >"$work/out" 2>"$work/err"
-  local got=$?
-  if [ "$got" -eq "$expected" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $what: exit $got, expected $expected"
-    cat "$work/out" "$work/err"
-  fi
-}
 
 check "list the sample date" 0 "${client[@]}" list --port "$port" --date $date
 expected=$(cd "$root/$date" && ls | LC_ALL=C sort)
@@ -53,12 +20,7 @@ if [ "$got" = "$expected" ]; then passed=$((passed + 1)); else
 
 mkdir "$work/all"
 check "receive --all" 0 "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/all")" --all
-for source in "$root/$date"/*; do
-  name=$(basename "$source")
-  as_received "$source" "$work/expected"
-  if cmp -s "$work/expected" "$work/all/$name"; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAILED: $name differs from the server's copy"; fi
-done
+every_file_received "$work/all"
 
 mkdir "$work/some"
 check "a Korean name given on the command line" 0 \
@@ -71,9 +33,6 @@ check "a name that would leave the folder" 1 \
   "${client[@]}" receive --port "$port" --date $date --folder "$(folder_arg "$work/some")" ../107a.txt
 [ ! -e "$work/107a.txt" ] && passed=$((passed + 1)) ||
   { failed=$((failed + 1)); echo "FAILED: a file was written outside the receive folder"; }
-# The server prints "certificate SHA-256: ..." and "public key SHA-256: ...".
-printed_pin() { sed -n "s/^$1 SHA-256: //p" "$work/server.out"; }
-requests_of() { grep -c "^request $1\$" "$work/server.out"; }
 mkdir "$work/pinned"
 for kind in certificate "public key"; do
   check "a receive pinned to the server's $kind" 0 "${client[@]}" receive --port "$port" \
@@ -95,5 +54,4 @@ check "a receive folder that does not exist" 3 \
 check "receive without a folder" 64 "${client[@]}" receive --port "$port" --all
 check "an unknown option" 64 "${client[@]}" list --colour
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -13,10 +13,12 @@ TEST(ParseOptions, ReadsBothCommandsWithTheirDefaults) {
   EXPECT_EQ(options.server, "127.0.0.1");
   EXPECT_EQ(options.port, 41900);
   EXPECT_EQ(options.date, "");
+  EXPECT_FALSE(options.tls);
 
-  ASSERT_TRUE(ParseOptions({"receive", "--server", "files.bank", "--port", "4000", "--date",
-                            "20261208", "--user", "u01", "--folder", "in", "a.txt", "b.txt"},
-                           &options, &error))
+  ASSERT_TRUE(
+      ParseOptions({"receive", "--server", "files.bank", "--port", "4000", "--date", "20261208",
+                    "--user", "u01", "--folder", "in", "--tls", "a.txt", "b.txt"},
+                   &options, &error))
       << error;
   EXPECT_EQ(options.command, Command::kReceive);
   EXPECT_EQ(options.server, "files.bank");
@@ -24,6 +26,7 @@ TEST(ParseOptions, ReadsBothCommandsWithTheirDefaults) {
   EXPECT_EQ(options.user, "u01");
   EXPECT_EQ(options.names, (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_FALSE(options.all);
+  EXPECT_TRUE(options.tls);
 }
 
 TEST(ParseOptions, RefusesWhatCannotBeCarriedOut) {

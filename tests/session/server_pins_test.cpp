@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <openssl/pem.h>
+
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "pkcs7/certificate_fingerprints.h"
+#include "pkcs7/crypto_ptr.h"
 
 namespace dovrel {
 namespace {
@@ -32,6 +37,17 @@ constexpr char kKeyPin[] = "b87675feaad9fed2cb6a8de8685d8a405eefc4cae2598c50115a
 constexpr char kOtherPin[] = "0000000000000000000000000000000000000000000000000000000000000001";
 constexpr char kAnotherPin[] = "1111111111111111111111111111111111111111111111111111111111111111";
 
+// The certificate as a TLS handshake carries it.
+std::vector<unsigned char> DerOf(const char* pem) {
+  UniquePtr<BIO> text(BIO_new_mem_buf(pem, -1));
+  UniquePtr<X509> certificate(PEM_read_bio_X509(text.get(), nullptr, nullptr, nullptr));
+  unsigned char* bytes = nullptr;
+  const int length = i2d_X509(certificate.get(), &bytes);
+  std::vector<unsigned char> der(bytes, bytes + std::max(length, 0));
+  OPENSSL_free(bytes);
+  return der;
+}
+
 TEST(ServerPins, FingerprintsOfACertificateAreThoseOfItsDerAndItsPublicKey) {
   CertificateFingerprints found;
   ASSERT_TRUE(FingerprintCertificatePem(kCertificate, &found));
@@ -40,6 +56,14 @@ TEST(ServerPins, FingerprintsOfACertificateAreThoseOfItsDerAndItsPublicKey) {
   ASSERT_TRUE(ParseFingerprint(kKeyPin, &key));
   EXPECT_EQ(found.publicKey, key);
   EXPECT_FALSE(FingerprintCertificatePem("no certificate", &found));
+
+  std::vector<unsigned char> der = DerOf(kCertificate);
+  CertificateFingerprints fromDer;
+  ASSERT_TRUE(FingerprintCertificateDer(der.data(), der.size(), &fromDer));
+  EXPECT_EQ(fromDer.certificate, found.certificate);
+  EXPECT_EQ(fromDer.publicKey, found.publicKey);
+  der.push_back(0);  // bytes after the certificate would be fingerprinted as it
+  EXPECT_FALSE(FingerprintCertificateDer(der.data(), der.size(), &fromDer));
 }
 
 struct PinCase {
@@ -50,8 +74,10 @@ struct PinCase {
 class PinnedCertificate : public ::testing::TestWithParam<PinCase> {};
 
 TEST_P(PinnedCertificate, IsAdmittedOnlyByItsOwnFingerprints) {
-  EXPECT_EQ(ParseServerPins(GetParam().list).Admits(kCertificate), GetParam().admitted)
-      << GetParam().list;
+  const ServerPins pins = ParseServerPins(GetParam().list);
+  EXPECT_EQ(pins.Admits(kCertificate), GetParam().admitted) << GetParam().list;
+  const std::vector<unsigned char> der = DerOf(kCertificate);
+  EXPECT_EQ(pins.AdmitsDer(der.data(), der.size()), GetParam().admitted) << GetParam().list;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The set-up's decisions on a mirror that fails at times, played with a
 # stand-in package system (stand-in-apt) on PATH: tools/install-deps itself
-# runs, with a cache that already holds the cross-built libcrypto.
+# runs, with a cache that already holds the cross-built libcrypto and libssl.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 here=$root/tests/tools
@@ -12,7 +12,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin"
 for tool in apt-get dpkg dpkg-query locale; do ln -s "$here/stand-in-apt" "$work/bin/$tool"; done
 for arch in x86_64 i686; do
-  mkdir -p "$work/cache/openssl-$arch/lib" && touch "$work/cache/openssl-$arch/lib/libcrypto.a"
+  mkdir -p "$work/cache/openssl-$arch/lib" && touch "$work/cache/openssl-$arch/lib/"{libcrypto,libssl}.a
 done
 # setup CASE [FILE=LINE...]: a machine with every package but those in its
 # "missing" file, and LINE added to each state file named (stand-in-apt); runs

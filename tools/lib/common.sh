@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # Sourced: what the commands in tools/, bench/ and the test scripts share.
 #   the reference file server    start_file_server, file_server_port, stop_file_server
+#   a TLS terminator (stunnel4)  start_tls_terminator, stop_tls_terminator
 #   a private X server           start_xvfb, stop_xvfb
 #   Wine                         shared_wine_prefix, wine_environment, windows_path, stop_wine
 #   received files               as_received
@@ -37,14 +38,43 @@ file_server_port() {
   return 1
 }
 
-# stop_file_server: stops the server start_file_server started last.
-stop_file_server() {
-  if [ -n "${server_pid:-}" ]; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  server_pid=
+# stop_started PID: stops a process this shell started, by its id, and waits
+# for it; nothing for an empty id.
+stop_started() {
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }
+
+# stop_file_server: stops the server start_file_server started last.
+stop_file_server() { stop_started "${server_pid:-}"; server_pid=; }
+
+# start_tls_terminator DIR BACKEND-PORT: Debian's stunnel4 on a free port of
+# 127.0.0.1 in front of BACKEND-PORT, with a self-signed certificate of its own
+# made in DIR (a bank's terminator has its own, not the file server's); sets
+# tls_port, tls_pin (the SHA-256 of the certificate's DER) and stunnel_pid once
+# it accepts connections; fails when it has not within ten seconds.
+start_tls_terminator() {
+  local dir=$1 backend=$2 _
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 \
+    -subj /CN=files.bank.example -keyout "$dir/tls.key" -out "$dir/tls.pem" 2>/dev/null || return 1
+  # shellcheck disable=SC2034  # for the caller, with tls_port
+  tls_pin=$(openssl x509 -in "$dir/tls.pem" -outform DER | sha256sum | cut -c1-64)
+  tls_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf '%s\n' "foreground = yes" "pid =" "debug = 5" "[dovrel]" "accept = 127.0.0.1:$tls_port" \
+    "connect = 127.0.0.1:$backend" "cert = $dir/tls.pem" "key = $dir/tls.key" >"$dir/stunnel.conf"
+  /usr/bin/stunnel4 "$dir/stunnel.conf" >"$dir/stunnel.log" 2>&1 &
+  stunnel_pid=$!
+  for _ in $(seq 100); do
+    grep -q "Configuration successful" "$dir/stunnel.log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  cat "$dir/stunnel.log" >&2
+  return 1
+}
+
+# stop_tls_terminator: stops the stunnel start_tls_terminator started.
+stop_tls_terminator() { stop_started "${stunnel_pid:-}"; stunnel_pid=; }
 
 # start_xvfb SIZE: starts an X server of its own on a free display, with one
 # screen of SIZE (WIDTHxHEIGHTxDEPTH), and exports DISPLAY once it accepts

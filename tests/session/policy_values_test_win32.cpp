@@ -1,5 +1,5 @@
-// The administrator's policy value, written where an administrator writes it
-// (the system's own registry view) and read back as the control reads it.
+// The administrator's policy values, written where an administrator writes them
+// (the system's own registry view) and read back as the control reads them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "session/server_pins.h"
+#include "session/transport_security.h"
 
 namespace dovrel {
 namespace {
@@ -14,10 +15,10 @@ namespace {
 constexpr char kPolicyKey[] = "SOFTWARE\\Policies\\Dovrel";
 constexpr REGSAM kSystemView = KEY_WOW64_64KEY;
 
-class PolicyServerPins : public ::testing::Test {
+class PolicyValues : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!ReadPolicyServerPins().empty())
+    if (!ReadPolicyServerPins().empty() || !ReadPolicyRequireTls().empty())
       GTEST_SKIP() << "this machine has a policy value of its own";
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyKey, 0, nullptr, 0, KEY_ALL_ACCESS | kSystemView,
                         nullptr, &key_, nullptr) != ERROR_SUCCESS)
@@ -26,19 +27,19 @@ class PolicyServerPins : public ::testing::Test {
   void TearDown() override {
     if (key_ == nullptr) return;
     RegDeleteValueA(key_, "ServerPins");
+    RegDeleteValueA(key_, "RequireTls");
     RegCloseKey(key_);
   }
-  void Write(DWORD type, const std::string& bytes) {
-    ASSERT_EQ(
-        RegSetValueExA(key_, "ServerPins", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                       static_cast<DWORD>(bytes.size())),
-        ERROR_SUCCESS);
+  void Write(DWORD type, const std::string& bytes, const char* name = "ServerPins") {
+    ASSERT_EQ(RegSetValueExA(key_, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
   }
 
   HKEY key_ = nullptr;
 };
 
-TEST_F(PolicyServerPins, AStringValueIsReadAsItsList) {
+TEST_F(PolicyValues, AStringValueIsReadAsItsList) {
   const std::string list = std::string(64, 'a') + ";" + std::string(64, 'b');
   Write(REG_SZ, list + std::string(1, '\0'));
   EXPECT_EQ(ReadPolicyServerPins(), list);
@@ -47,11 +48,21 @@ TEST_F(PolicyServerPins, AStringValueIsReadAsItsList) {
   EXPECT_EQ(ParseServerPins(ReadPolicyServerPins()).fingerprints.size(), 2u);
 }
 
-TEST_F(PolicyServerPins, AValueOfAnotherTypeTrustsNoServer) {
+TEST_F(PolicyValues, AValueOfAnotherTypeTrustsNoServer) {
   Write(REG_DWORD, std::string(4, '\1'));
   const ServerPins pins = ParseServerPins(ReadPolicyServerPins());
   EXPECT_TRUE(pins.set);
   EXPECT_TRUE(pins.fingerprints.empty());
+}
+
+TEST_F(PolicyValues, RequireTlsAsksForTlsUnlessItReadsZero) {
+  EXPECT_FALSE(PolicyRequiresTls(ReadPolicyRequireTls()));  // no value
+  Write(REG_SZ, std::string("0", 2), "RequireTls");
+  EXPECT_FALSE(PolicyRequiresTls(ReadPolicyRequireTls()));
+  Write(REG_SZ, std::string("1", 2), "RequireTls");
+  EXPECT_TRUE(PolicyRequiresTls(ReadPolicyRequireTls()));
+  Write(REG_DWORD, std::string(4, '\0'), "RequireTls");  // unreadable as text: asks all the same
+  EXPECT_TRUE(PolicyRequiresTls(ReadPolicyRequireTls()));
 }
 
 }  // namespace

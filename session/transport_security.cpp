@@ -1,0 +1,25 @@
+#include "session/transport_security.h"
+
+#include "transport_config.h"
+
+namespace dovrel {
+
+Transport DecideTransport(bool buildTls, bool policyTls, bool hostTls, const ServerPins& pins) {
+  if (!buildTls && !policyTls && !hostTls) return Transport::kPlain;
+  return pins.set ? Transport::kTls : Transport::kRefusedWithoutPins;
+}
+
+bool BuildRequiresTls() { return kBuiltInTls; }
+
+bool PolicyRequiresTls(std::string_view policyText) {
+  return !policyText.empty() && policyText != "0";
+}
+
+std::shared_ptr<const TlsClient> PinnedTlsClient(const ServerPins& pins,
+                                                 const std::string& serverName) {
+  return TlsClient::Create(serverName, [pins](const unsigned char* der, std::size_t length) {
+    return pins.set && pins.AdmitsDer(der, length);
+  });
+}
+
+}  // namespace dovrel

@@ -1,0 +1,47 @@
+#pragma once
+// Whether a receive runs inside TLS, and the TLS layer it then uses. Three
+// sources may ask for TLS: the build (DOVREL_TLS), the administrator's
+// policy value RequireTls, and the host's own setting (the receiver's
+// --tls); none can take back what another asked for, and nothing a page
+// sends is among them. TLS accepts only the certificate the pins admit, so
+// TLS without pins is refused rather than run open to any certificate.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "net/tls_client.h"
+#include "session/server_pins.h"
+
+namespace dovrel {
+
+enum class Transport {
+  kPlain,
+  kTls,
+  kRefusedWithoutPins,  // TLS asked for, but no pin list to judge its certificate
+};
+
+inline constexpr char kTlsWithoutPinsText[] =
+    "TLS is asked for, but no server pins are set to accept its certificate";
+
+// The one rule, for every host: any source asks, none drops.
+Transport DecideTransport(bool buildTls, bool policyTls, bool hostTls, const ServerPins& pins);
+
+// The build's setting.
+bool BuildRequiresTls();
+
+// The policy value's text: absent or "0" asks nothing; anything else,
+// unreadable included, asks for TLS.
+bool PolicyRequiresTls(std::string_view policyText);
+
+// The administrator's value RequireTls (HKLM\SOFTWARE\Policies\Dovrel), as
+// text; "unreadable" for a value that cannot be read; empty where there is
+// none, and on other systems than Windows.
+std::string ReadPolicyRequireTls();
+
+// The TLS layer for `serverName` (SNI) whose certificate only `pins` admit;
+// nullptr when libssl cannot make one.
+std::shared_ptr<const TlsClient> PinnedTlsClient(const ServerPins& pins,
+                                                 const std::string& serverName);
+
+}  // namespace dovrel
