@@ -15,6 +15,7 @@ struct ReceiveParameters {
   char receiveFolder[kPathSize] = {};
   char searchDate[kShortTextSize] = {};     // normally YYYYMMDD
   char serverAddress[kShortTextSize] = {};  // dotted IPv4, never a host name
+  char serverName[kShortTextSize] = {};     // as it was given: TLS sends it as SNI
   int serverPort = 0;
   char userId[kShortTextSize] = {};
 };

@@ -30,6 +30,7 @@ bool MakeParameters(const Options& options, ReceiveParameters* parameters) {
     return false;
   }
   SetFieldText(parameters->serverAddress, address);
+  SetFieldText(parameters->serverName, options.server);
   parameters->serverPort = options.port;
   SetFieldText(parameters->searchDate, options.date.empty() ? Today() : options.date);
   SetFieldText(parameters->userId, options.user);
@@ -45,35 +46,33 @@ ServerPins ServerPinsOf(const Options& options) {
   return TrustedServerPins(list);
 }
 
-// How this run reaches the server: the pins, and the exchanges' bounds and
-// TLS layer, which the file fetches share.
-struct ServerAccess {
-  ServerPins pins;
-  std::shared_ptr<const TlsClient> tls;
-  ExchangeTimeouts timeouts;  // pointing at tls
+// How this run reaches the server, and the exchanges' bounds (which carry
+// its TLS layer), shared by the file fetches.
+struct RunAccess {
+  ServerAccess server;
+  ExchangeTimeouts timeouts;
 };
 
 // False after telling why the run cannot start.
-bool MakeAccess(const Options& options, ServerAccess* access) {
-  access->pins = ServerPinsOf(options);
+bool MakeAccess(const Options& options, RunAccess* access) {
+  access->server = MakeServerAccess(ServerPinsOf(options), options.tls, options.server);
   if (options.exchangeLimitMs >= 0) access->timeouts.overallMs = options.exchangeLimitMs;
-  const Transport transport = DecideTransport(
-      BuildRequiresTls(), PolicyRequiresTls(ReadPolicyRequireTls()), options.tls, access->pins);
-  if (transport == Transport::kPlain) return true;
-  if (transport == Transport::kRefusedWithoutPins) {
+  if (access->server.transport == Transport::kRefusedWithoutPins) {
     std::fprintf(stderr, "dovrel: %s (--server-pin)\n", kTlsWithoutPinsText);
     return false;
   }
-  access->tls = PinnedTlsClient(access->pins, options.server);
-  access->timeouts.tls = access->tls.get();
-  if (access->tls == nullptr) std::fprintf(stderr, "dovrel: TLS cannot be set up\n");
-  return access->tls != nullptr;
+  if (!access->server.Ready()) {
+    std::fprintf(stderr, "dovrel: TLS cannot be set up\n");
+    return false;
+  }
+  access->timeouts = access->server.With(access->timeouts);
+  return true;
 }
 
 // After a failed conversation: what TLS had to do with it, if anything.
-void ExplainTlsFailure(const ServerAccess& access) {
-  if (access.tls == nullptr) return;
-  switch (access.tls->LastFailure()) {
+void ExplainTlsFailure(const RunAccess& access) {
+  if (access.server.tls == nullptr) return;
+  switch (access.server.tls->LastFailure()) {
     case TlsFailure::kNone:
       return;
     case TlsFailure::kCertificateRefused:
@@ -89,11 +88,11 @@ void ExplainTlsFailure(const ServerAccess& access) {
 }
 
 // The server's names for the date; false when the query failed (already shown).
-bool ListServerFiles(const ServerAccess& access, ReceiveParameters& parameters, bool showBusy,
+bool ListServerFiles(const RunAccess& access, ReceiveParameters& parameters, bool showBusy,
                      std::vector<std::string>* names) {
   ConsoleListView view(FieldText(parameters.searchDate), showBusy);
   std::vector<TransferItem> serverFiles;
-  if (QueryFileList(parameters, view, serverFiles, access.timeouts, access.pins) <= 0) {
+  if (QueryFileList(parameters, view, serverFiles, access.timeouts, access.server.pins) <= 0) {
     ExplainTlsFailure(access);
     return false;
   }
@@ -121,7 +120,7 @@ std::string Today() {
 
 int RunList(const Options& options) {
   ReceiveParameters parameters;
-  ServerAccess access;
+  RunAccess access;
   if (!MakeParameters(options, &parameters) || !MakeAccess(options, &access))
     return kExitServerError;
   std::vector<std::string> names;
@@ -133,7 +132,7 @@ int RunList(const Options& options) {
 
 int RunReceive(const Options& options) {
   ReceiveParameters parameters;
-  ServerAccess access;
+  RunAccess access;
   if (!MakeParameters(options, &parameters) || !MakeAccess(options, &access))
     return kExitServerError;
   if (!PlatformDirectorySource().Exists(options.folder) || options.folder.size() >= kPathSize) {
@@ -173,7 +172,7 @@ int RunReceive(const Options& options) {
   job.tls = access.timeouts.tls;
   if (options.speedTimeMs >= 0) job.timeouts.lowSpeedTimeMs = options.speedTimeMs;
   ConsoleSessionHost host(IsTerminal(stderr));
-  if (OpenSecureSession(parameters, &job.keys, host, access.timeouts, access.pins) !=
+  if (OpenSecureSession(parameters, &job.keys, host, access.timeouts, access.server.pins) !=
       KeyExchangeResult::kOpened) {
     ExplainTlsFailure(access);
     std::fprintf(stderr, "dovrel: the secure session could not be opened\n");

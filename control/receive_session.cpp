@@ -5,6 +5,7 @@
 
 #include "base/ansi_text.h"
 #include "control/session_values.h"
+#include "session/transport_security.h"
 
 namespace dovrel {
 
@@ -24,6 +25,16 @@ int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& 
   if (platform.ResolveServer(values.serverText, resolution, sizeof resolution) != 0) {
     char message[kFailureTextSize];
     FormatConnectFailure(values.serverText, resolution, message, sizeof message);
+    platform.ShowConnectFailure(message);
+    return 0;
+  }
+  // TLS that the build or the administrator asks for but that cannot run (no
+  // pins to judge its certificate) would leave the session talking in clear:
+  // it ends here like a connection that failed.
+  if (!MakeServerAccess(TrustedServerPins(ReadPolicyServerPins()), false, values.serverText)
+           .Ready()) {
+    char message[kFailureTextSize];
+    FormatConnectFailure(values.serverText, kTlsWithoutPinsText, message, sizeof message);
     platform.ShowConnectFailure(message);
     return 0;
   }
@@ -47,6 +58,7 @@ int RunReceiveSession(const char* options, std::size_t length, SessionPlatform& 
   CopyAnsiText(parameters.receiveFolder, sizeof parameters.receiveFolder, folder);
   CopyAnsiText(parameters.searchDate, sizeof parameters.searchDate, values.searchDate);
   CopyAnsiText(parameters.serverAddress, sizeof parameters.serverAddress, resolution);
+  CopyAnsiText(parameters.serverName, sizeof parameters.serverName, values.serverText);
   parameters.serverPort = values.serverPort;
   CopyAnsiText(parameters.userId, sizeof parameters.userId, values.userId);
   platform.RunReceiveWindow(parameters, !storeBarred);

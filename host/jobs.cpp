@@ -17,6 +17,7 @@
 #include "session/file_names.h"
 #include "session/key_exchange.h"
 #include "session/name_list_view.h"
+#include "session/transport_security.h"
 
 namespace dovrel::host {
 namespace {
@@ -57,10 +58,21 @@ bool SessionParameters(const Request& request, ReceiveParameters* parameters, st
     return false;
   }
   SetFieldText(parameters->serverAddress, address);
+  SetFieldText(parameters->serverName, values.serverText);
   parameters->serverPort = values.serverPort;
   SetFieldText(parameters->searchDate, values.searchDate);
   SetFieldText(parameters->userId, values.userId);
   return true;
+}
+
+// How the request's server is reached, inside TLS where the build or the
+// administrator asks for it; false with the error reply in `error`.
+bool ReachServer(const Request& request, const ReceiveParameters& parameters,
+                 const ServerPins& pins, ServerAccess* access, std::string* error) {
+  *access = MakeServerAccess(pins, false, FieldText(parameters.serverName));
+  if (access->Ready()) return true;
+  *error = ErrorMessage(request.id, kServerError, kTlsWithoutPinsText);
+  return false;
 }
 
 // Keeps the names and the first message the exchange would have shown.
@@ -93,11 +105,11 @@ class CollectingSessionHost final : public KeyExchangeHost {
 
 // The date's names (wire text); false with the error reply in `error`. No
 // files for the date is an empty list, not an error.
-bool ListNames(const Request& request, ReceiveParameters& parameters, const ServerPins& pins,
+bool ListNames(const Request& request, ReceiveParameters& parameters, const ServerAccess& access,
                std::vector<std::string>* names, std::string* error) {
   CollectingListView view(FieldText(parameters.searchDate));
   std::vector<TransferItem> serverFiles;
-  if (QueryFileList(parameters, view, serverFiles, {}, pins) > 0 ||
+  if (QueryFileList(parameters, view, serverFiles, access.With({}), access.pins) > 0 ||
       view.Message() == kNoFilesText) {
     *names = view.Names();
     return true;
@@ -142,8 +154,10 @@ std::string RunList(const Request& request, const ServerPins& pins) {
   ReceiveParameters parameters;
   std::vector<std::string> names;
   std::string error;
+  ServerAccess access;
   if (!SessionParameters(request, &parameters, &error) ||
-      !ListNames(request, parameters, pins, &names, &error))
+      !ReachServer(request, parameters, pins, &access, &error) ||
+      !ListNames(request, parameters, access, &names, &error))
     return error;
   for (std::string& name : names) name = WireToUtf8(PlatformWireText(), name);
   return FilesMessage(request.id, FieldText(parameters.searchDate), names);
@@ -156,12 +170,15 @@ std::string RunReceive(const Request& request, const ServerPins& pins,
   if (!ReceiveFolder(&folder, &problem)) return ErrorMessage(request.id, kLocalError, problem);
   ReceiveParameters parameters;
   std::string error;
-  if (!SessionParameters(request, &parameters, &error)) return error;
+  ServerAccess access;
+  if (!SessionParameters(request, &parameters, &error) ||
+      !ReachServer(request, parameters, pins, &access, &error))
+    return error;
   SetFieldText(parameters.receiveFolder, folder);
 
   std::vector<std::string> wireNames;
   if (request.allFiles) {
-    if (!ListNames(request, parameters, pins, &wireNames, &error)) return error;
+    if (!ListNames(request, parameters, access, &wireNames, &error)) return error;
   } else {
     for (const std::string& name : request.files) {
       std::string wire;
@@ -181,8 +198,10 @@ std::string RunReceive(const Request& request, const ServerPins& pins,
 
   TransferJob job;
   job.parameters = parameters;
+  job.terminateTimeouts = access.With({});
+  job.tls = access.tls.get();
   CollectingSessionHost sessionHost;
-  if (OpenSecureSession(parameters, &job.keys, sessionHost, {}, pins) !=
+  if (OpenSecureSession(parameters, &job.keys, sessionHost, access.With({}), access.pins) !=
       KeyExchangeResult::kOpened) {
     const std::string& shown = sessionHost.Message();
     return ErrorMessage(request.id, kServerError, shown.empty() ? kNoSessionText : shown);

@@ -22,4 +22,19 @@ std::shared_ptr<const TlsClient> PinnedTlsClient(const ServerPins& pins,
   });
 }
 
+ServerAccess MakeServerAccess(const ServerPins& pins, bool hostAsksTls,
+                              const std::string& serverName) {
+  ServerAccess access;
+  access.pins = pins;
+  access.transport = DecideTransport(BuildRequiresTls(), PolicyRequiresTls(ReadPolicyRequireTls()),
+                                     hostAsksTls, pins);
+  if (access.transport == Transport::kTls) access.tls = PinnedTlsClient(pins, serverName);
+  return access;
+}
+
+ServerAccess SessionServerAccess(const ReceiveParameters& parameters) {
+  return MakeServerAccess(TrustedServerPins(ReadPolicyServerPins()), false,
+                          FieldText(parameters.serverName));
+}
+
 }  // namespace dovrel

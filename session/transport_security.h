@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "net/exchange.h"
 #include "net/tls_client.h"
+#include "base/receive_parameters.h"
 #include "session/server_pins.h"
 
 namespace dovrel {
@@ -43,5 +45,31 @@ std::string ReadPolicyRequireTls();
 // nullptr when libssl cannot make one.
 std::shared_ptr<const TlsClient> PinnedTlsClient(const ServerPins& pins,
                                                  const std::string& serverName);
+
+// How one receive reaches its server: the pins, and the TLS layer when the
+// rule above chose TLS. Not ready when TLS was asked for but cannot run (no
+// pins, or libssl failed): then nothing may be sent, since the exchanges
+// would otherwise go out in clear.
+struct ServerAccess {
+  ServerPins pins;
+  Transport transport = Transport::kPlain;
+  std::shared_ptr<const TlsClient> tls;
+
+  bool Ready() const { return transport == Transport::kPlain || tls != nullptr; }
+  // `timeouts` for an exchange of this access (only when ready).
+  ExchangeTimeouts With(ExchangeTimeouts timeouts) const {
+    timeouts.tls = tls.get();
+    return timeouts;
+  }
+};
+
+// The access that the build, the administrator's RequireTls and the host's
+// own `hostAsksTls` give to the server `serverName` trusted by `pins`.
+ServerAccess MakeServerAccess(const ServerPins& pins, bool hostAsksTls,
+                              const std::string& serverName);
+
+// The same for a window of the control's session: the administrator's pins,
+// no TLS of its own asking.
+ServerAccess SessionServerAccess(const ReceiveParameters& parameters);
 
 }  // namespace dovrel

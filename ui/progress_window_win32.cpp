@@ -11,6 +11,7 @@
 #include "net/wire_text.h"
 #include "resources/resource_ids.h"
 #include "session/key_exchange.h"
+#include "session/transport_security.h"
 #include "ui/module_threads_win32.h"
 #include "base/win32/window_helpers_win32.h"
 #include "ui/window_wait_win32.h"
@@ -105,6 +106,7 @@ class PostedUpdates final : public TransferView {
 // until the worker has returned, so an early end of the window is safe.
 struct TransferRun {
   std::vector<TransferItem> items;
+  ServerAccess access;  // its TLS layer serves the worker's fetches
   PostedUpdates updates;
 };
 
@@ -201,6 +203,12 @@ INT_PTR ProgressWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ProgressWindow::Open() {
+  const ServerAccess access = SessionServerAccess(parameters_);
+  if (!access.Ready()) {  // TLS asked for but unable to run: nothing goes out in clear
+    ShowMessageUtf8(window_, kNoConnectionText, kCaptionNotice, kMbAlert);
+    EndDialog(window_, 2);
+    return;
+  }
   SessionKeys keys;
   WindowHost host(window_, busy_);
   KeyExchangeResult opened;
@@ -209,8 +217,7 @@ void ProgressWindow::Open() {
     WindowWait wait({window_, GetWindow(window_, GW_OWNER)}, &busy_);
     ExchangeTimeouts timeouts = exchangeTimeouts_;
     timeouts.hook = &wait;
-    opened = OpenSecureSession(parameters_, &keys, host, timeouts,
-                               TrustedServerPins(ReadPolicyServerPins()));
+    opened = OpenSecureSession(parameters_, &keys, host, access.With(timeouts), access.pins);
   }
   if (opened != KeyExchangeResult::kOpened) {
     EndDialog(window_, 2);
@@ -226,6 +233,7 @@ void ProgressWindow::Open() {
 
   run_ = std::make_shared<TransferRun>();
   run_->items.assign(items_, items_ + count_);
+  run_->access = access;
   run_->updates.Attach(window_);
   TransferJob job;
   job.parameters = parameters_;
@@ -235,7 +243,8 @@ void ProgressWindow::Open() {
   job.view = &run_->updates;
   job.wire = &PlatformWireText();
   job.timeouts = workerTimeouts_;
-  job.terminateTimeouts = exchangeTimeouts_;
+  job.terminateTimeouts = access.With(exchangeTimeouts_);
+  job.tls = run_->access.tls.get();
   // A module thread: the page may release the control while the worker runs.
   // Without a thread nothing is received, and the timer ends the window.
   worker_ = std::make_unique<DownloadThread>(job, run_, StartDetachedModuleThread);

@@ -13,6 +13,7 @@
 #include "ui/busy_popup_win32.h"
 #include "session/file_list_exchange.h"
 #include "session/file_list_view.h"
+#include "session/transport_security.h"
 #include "ui/local_listing.h"
 #include "ui/local_list_view.h"
 #include "ui/receive_actions.h"
@@ -161,10 +162,14 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
   // Runs a file list query with this thread serving its messages while it waits.
   template <typename Query>
   void AskServer(Query query) {
+    if (!access_.Ready()) {  // TLS asked for but unable to run: nothing goes out in clear
+      ShowMessage(kNoConnectionText, kCaptionNotice, kMbAlert);
+      return;
+    }
     WindowWait wait({window_}, &busy_);
     ExchangeTimeouts timeouts;
     timeouts.hook = &wait;
-    query(timeouts);
+    query(access_.With(timeouts));
   }
 
   void Open() {
@@ -178,7 +183,7 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
     RefreshLocalList();
     if (parameters_.searchDate[0] != '\0') {
       AskServer([this](const ExchangeTimeouts& timeouts) {
-        QueryFileList(parameters_, *this, serverFiles_, timeouts, pins_);
+        QueryFileList(parameters_, *this, serverFiles_, timeouts, access_.pins);
       });
     }
   }
@@ -195,12 +200,12 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
         break;
       case kSearch:
         AskServer([this](const ExchangeTimeouts& timeouts) {
-          QueryFileList(parameters_, *this, serverFiles_, timeouts, pins_);
+          QueryFileList(parameters_, *this, serverFiles_, timeouts, access_.pins);
         });
         break;
       case kSearchAll:
         AskServer([this](const ExchangeTimeouts& timeouts) {
-          SearchAllFiles(parameters_, *this, serverFiles_, timeouts, pins_);
+          SearchAllFiles(parameters_, *this, serverFiles_, timeouts, access_.pins);
         });
         break;
       case kReadAgain:
@@ -262,8 +267,8 @@ class ReceiveWindow final : public FileListView, public LocalListView, public Re
   FolderServices& folders_;
   HWND window_ = nullptr;
   std::vector<TransferItem> serverFiles_;
-  // The servers the list queries may tell the user id to.
-  const ServerPins pins_ = TrustedServerPins(ReadPolicyServerPins());
+  // The servers the list queries may tell the user id to, and how they are reached.
+  const ServerAccess access_ = SessionServerAccess(parameters_);
   BusyPopup busy_;
   int closeAfterWait_ = 0;  // the result of a close asked for while waiting
 };
