@@ -32,7 +32,6 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_server.h"
 #include "tests/support/window_driver_win32.h"
-#include "tests/support/session_walk_win32.h"
 
 namespace dovrel {
 namespace {
@@ -555,15 +554,12 @@ TEST(Container, ThePagesWindowIsDisabledWhileTheSessionsWindowIsOpen) {
 
 // Runs `script` (ANSI text) in Wine's script host, from a file of this name in
 // the temporary folder: its exit code, and what it printed in `output`.
-int RunScript(const wchar_t* name, const std::string& script, std::string* output,
-              const std::string& argument = "") {
+int RunScript(const wchar_t* name, const std::string& script, std::string* output) {
   wchar_t folder[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
   const std::wstring path = std::wstring(folder) + name;
   std::ofstream(std::filesystem::path(path), std::ios::binary) << script;
-  std::wstring command = L"cscript.exe //nologo \"" + path + L"\"";
-  if (!argument.empty()) command += L" \"" + std::wstring(argument.begin(), argument.end()) + L"\"";
-  const int code = RunProgram(command, output);
+  const int code = RunProgram(L"cscript.exe //nologo \"" + path + L"\"", output);
   DeleteFileW(path.c_str());
   return code;
 }
@@ -673,47 +669,6 @@ attempt("zero", new ActiveXObject("Dovrel.Pelgrath"));
         "[zero:notStarted:true]"}) {
     EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
   }
-}
-
-// A whole session from each scripting language, its windows driven from here:
-// with no stored folder the folder prompt comes first, then the main window
-// lists the day's files; all are ticked and received, and the script gets "1".
-TEST(ScriptHost, ReceivesEveryTickedFileThroughTheWindowsAndReturnsOne) {
-  test::TestServer server("plain");
-  ASSERT_TRUE(server.Ready()) << server.Error();
-  const std::set<std::string> served = test::FilesOfTheSampleDay();
-  const std::string options = test::SampleDayOptions(server);
-  const struct {
-    const wchar_t* file;
-    const char* script;
-  } scripts[] = {
-      {L"dovrel-session.js",
-       "var control = new ActiveXObject(\"Dovrel.Pelgrath\");\r\n"
-       "WScript.Echo(\"[\" + control.ReceiveFile(WScript.Arguments(0)) + \"]\");\r\n"},
-      {L"dovrel-session.vbs",
-       "Set control = CreateObject(\"Dovrel.Pelgrath\")\r\n"
-       "WScript.Echo \"[\" & control.ReceiveFile(WScript.Arguments(0)) & \"]\"\r\n"},
-  };
-  for (const auto& s : scripts) {
-    test::ForgetReceiveFolder();
-    test::TempFolder folder;
-    ASSERT_TRUE(folder.Ok());
-    auto run = std::async(std::launch::async, [&s, &options] {
-      std::string output;
-      const int code = RunScript(s.file, s.script, &output, options);
-      return std::make_pair(code, output);
-    });
-    std::vector<std::string> listed;
-    const ::testing::AssertionResult walked = test::WalkReceiveSession(folder.Text(), &listed);
-    if (!walked) test::AbandonReceiveSession();
-    EXPECT_TRUE(walked) << s.script;
-    const auto [code, output] = run.get();
-    EXPECT_EQ(code, 0) << s.script;
-    EXPECT_NE(output.find("[1]"), std::string::npos) << s.script << output;
-    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), served) << s.script;
-    EXPECT_TRUE(test::ReceivedTheSampleDay(folder.Path())) << s.script;
-  }
-  test::ForgetReceiveFolder();
 }
 
 }  // namespace
