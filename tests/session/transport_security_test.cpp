@@ -50,5 +50,22 @@ INSTANTIATE_TEST_SUITE_P(
         // certificate at the handshake instead.
         TransportCase{false, "", true, "not a pin", kTls}));
 
+// What every host is given: a TLS layer only with TLS, and no access that
+// could go out in clear once TLS was asked for.
+TEST(ServerAccess, CarriesATlsLayerExactlyWhenTlsRunsAndIsNotReadyWithoutPins) {
+  const ServerAccess plain = MakeServerAccess(ParseServerPins(kPin), false, "bank.example");
+  EXPECT_TRUE(plain.Ready());
+  EXPECT_EQ(plain.With({}).tls, nullptr);
+
+  const ServerAccess tls = MakeServerAccess(ParseServerPins(kPin), true, "bank.example");
+  ASSERT_TRUE(tls.Ready());
+  ASSERT_NE(tls.With({}).tls, nullptr);
+  EXPECT_EQ(tls.tls->ServerName(), "bank.example");
+
+  const ServerAccess unpinned = MakeServerAccess(ParseServerPins(""), true, "bank.example");
+  EXPECT_EQ(unpinned.transport, Transport::kRefusedWithoutPins);
+  EXPECT_FALSE(unpinned.Ready());
+}
+
 }  // namespace
 }  // namespace dovrel
