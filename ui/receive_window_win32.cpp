@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/message_box.h"
 #include "base/transfer_item.h"
 #include "net/wire_text.h"
 #include "resources/resource_ids.h"
