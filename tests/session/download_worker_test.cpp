@@ -587,7 +587,7 @@ TEST_F(DownloadThreadTest, TheRunOutlivesAnOwnerThatLetsGoAndEndsWithoutAThread)
   held = nullptr;
   EXPECT_TRUE(kept.expired());
 
-  DownloadThread none(job, nullptr, [](std::function<void()>) { return false; });
+  DownloadThread none(job, nullptr, [](const std::function<void()>&) { return false; });
   EXPECT_TRUE(none.Done());
   EXPECT_EQ(none.Wait(), WorkerEnd::kBroken);
 }
