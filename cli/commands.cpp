@@ -157,14 +157,7 @@ int RunReceive(const Options& options) {
     }
   }
 
-  std::vector<TransferItem> items(wireNames.size());
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    SetFieldText(items[i].fileName, wireNames[i]);
-    // An unusable name keeps an empty path: the worker then fails that item.
-    if (!MakeLocalPath(options.folder, wireNames[i], PlatformWireText(), items[i].localPath,
-                       sizeof items[i].localPath))
-      items[i].localPath[0] = '\0';
-  }
+  std::vector<TransferItem> items = ItemsForNames(options.folder, wireNames, PlatformWireText());
 
   TransferJob job;
   job.parameters = parameters;

@@ -187,14 +187,7 @@ std::string RunReceive(const Request& request, const ServerPins& pins,
       wireNames.push_back(wire);
     }
   }
-  std::vector<TransferItem> items(wireNames.size());
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    SetFieldText(items[i].fileName, wireNames[i]);
-    // An unusable name keeps an empty path: the worker then fails that item.
-    if (!MakeLocalPath(folder, wireNames[i], PlatformWireText(), items[i].localPath,
-                       sizeof items[i].localPath))
-      items[i].localPath[0] = '\0';
-  }
+  std::vector<TransferItem> items = ItemsForNames(folder, wireNames, PlatformWireText());
 
   TransferJob job;
   job.parameters = parameters;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/ascii.h"
+#include "base/text_field.h"
 
 namespace dovrel {
 namespace {
@@ -53,6 +54,18 @@ bool MakeLocalPath(const std::string& folder, std::string_view wireName, const W
   if (path.size() >= kPathSize || path.size() >= capacity) return false;
   std::memcpy(out, path.c_str(), path.size() + 1);
   return true;
+}
+
+std::vector<TransferItem> ItemsForNames(const std::string& folder,
+                                        const std::vector<std::string>& wireNames,
+                                        const WireText& wire) {
+  std::vector<TransferItem> items(wireNames.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    SetFieldText(items[i].fileName, wireNames[i]);
+    if (!MakeLocalPath(folder, wireNames[i], wire, items[i].localPath, sizeof items[i].localPath))
+      items[i].localPath[0] = '\0';
+  }
+  return items;
 }
 
 bool IsTextModePath(const char* path) {

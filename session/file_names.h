@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/platform_paths.h"
+#include "base/transfer_item.h"
 #include "net/wire_text.h"
 
 namespace dovrel {
@@ -26,6 +28,13 @@ std::string JoinLocalPath(const std::string& folder, const std::string& name);
 // longer than 259 characters.
 bool MakeLocalPath(const std::string& folder, std::string_view wireName, const WireText& wire,
                    char* out, std::size_t capacity);
+
+// One item for each listed name (wire text), its local path made by
+// MakeLocalPath in `folder`. An unusable name keeps an empty path, which the
+// worker then fails as that item.
+std::vector<TransferItem> ItemsForNames(const std::string& folder,
+                                        const std::vector<std::string>& wireNames,
+                                        const WireText& wire);
 
 // True when the path's extension (from the last "." of its last component;
 // "/" and "\" both separate) is ".txt" or ".rst" in any letter case.
